@@ -1,0 +1,3 @@
+#include "terminal_front.hpp"
+
+int main() { return skiff::runTerminalFront(); }

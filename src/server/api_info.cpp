@@ -1,0 +1,77 @@
+// The small JSON endpoints: the phone's code check and greeting, and the list of shared files.
+#include "media/file_kinds.hpp"
+#include "media/thumb_store.hpp"
+#include "server/computer_name.hpp"
+#include "server/connection.hpp"
+#include "server/device_identity.hpp"
+#include "server/file_server.hpp"
+
+#include <chrono>
+#include <mutex>
+
+namespace skiff::server {
+
+namespace {
+
+constexpr std::int64_t uploadChunkSize = 4194304;
+
+// The name is asked for on every listing; reading it again every few seconds still follows
+// a rename of the computer.
+std::string cachedComputerName() {
+    static std::mutex mutex;
+    static std::string name;
+    static std::chrono::steady_clock::time_point readAt;
+    std::lock_guard guard(mutex);
+    auto now = std::chrono::steady_clock::now();
+    if (name.empty() || now - readAt > std::chrono::seconds(5)) {
+        name = computerName();
+        readAt = now;
+    }
+    return name;
+}
+
+}  // namespace
+
+nlohmann::json FileServer::describeYou(const Request& request) const {
+    const std::string* userAgent = request.header("user-agent");
+    std::string ua = userAgent ? *userAgent : std::string();
+    return {{"kind", deviceKind(ua)}, {"name", deviceName(ua)}};
+}
+
+void FileServer::servePin(const ConnectionPtr& connection, const Request& request) {
+    respondJSON(connection, 200,
+                {{"ok", true}, {"mac", cachedComputerName()}, {"you", describeYou(request)}});
+}
+
+void FileServer::serveFiles(const ConnectionPtr& connection, const Request& request,
+                            const std::string& host) {
+    auto downloads = withTables([&](const ServerTables& tables) {
+        std::map<std::string, Download> mine;
+        for (const auto& [fileId, byHost] : tables.dls)
+            if (auto found = byHost.find(host); found != byHost.end()) mine[fileId] = found->second;
+        return mine;
+    });
+    auto shared = withTables([](const ServerTables& tables) { return tables.shared; });
+
+    nlohmann::json files = nlohmann::json::array();
+    for (const SharedFile& file : shared) {
+        nlohmann::json entry = {{"id", file.id},
+                                {"name", file.name},
+                                {"size", file.size},
+                                {"kind", media::fileKind(file.url)},
+                                {"thumb", media::canThumb(file.url)}};
+        if (auto found = downloads.find(file.id); found != downloads.end()) {
+            entry["got"] = found->second.sent;
+            entry["done"] = found->second.done;
+        }
+        if (auto seconds = media::ThumbStore::shared().duration(file.url)) entry["dur"] = *seconds;
+        files.push_back(std::move(entry));
+    }
+    respondJSON(connection, 200,
+                {{"files", std::move(files)},
+                 {"chunk", uploadChunkSize},
+                 {"mac", cachedComputerName()},
+                 {"you", describeYou(request)}});
+}
+
+}  // namespace skiff::server

@@ -1,0 +1,198 @@
+#include "server/connection.hpp"
+
+#include <asio/dispatch.hpp>
+#include <asio/write.hpp>
+
+#include "server/local_network.hpp"
+#include "server/utf8.hpp"
+
+namespace skiff::server {
+
+Connection::Connection(asio::ip::tcp::socket socket, const ServerLimits& limits)
+    : m_socket(std::move(socket)),
+      m_deadline(m_socket.get_executor()),
+      m_limits(limits),
+      m_head(limits.headLimit) {
+    std::error_code error;
+    auto peer = m_socket.remote_endpoint(error);
+    if (!error) m_host = hostText(peer.address().to_string());
+    m_socket.non_blocking(true, error);
+}
+
+Connection::~Connection() {
+    std::error_code ignored;
+    m_socket.close(ignored);
+}
+
+void Connection::cancel() {
+    asio::dispatch(m_socket.get_executor(), [self = shared_from_this()] {
+        if (self->m_closed) return;
+        self->m_closed = true;
+        std::error_code ignored;
+        self->m_socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+        self->m_socket.close(ignored);
+        self->m_deadline.cancel();
+    });
+}
+
+void Connection::armDeadline(std::chrono::steady_clock::duration after) {
+    armDeadlineAt(std::chrono::steady_clock::now() + after);
+}
+
+void Connection::armDeadlineAt(std::chrono::steady_clock::time_point at) {
+    m_deadline.expires_at(at);
+    m_deadline.async_wait([self = shared_from_this()](const std::error_code& error) {
+        // A deadline that was moved or cancelled reports operation_aborted.
+        if (!error) self->cancel();
+    });
+}
+
+void Connection::readHead(HeadHandler handler) {
+    asio::dispatch(m_socket.get_executor(),
+                   [self = shared_from_this(), handler = std::move(handler)]() mutable {
+                       self->m_onHead = std::move(handler);
+                       self->waitHead();
+                   });
+}
+
+// Waits for readability before receiving, so an idle connection holds no receive buffer.
+void Connection::waitHead() {
+    if (m_closed) return;
+    armDeadline(m_limits.idleTimeout);
+    m_socket.async_wait(asio::socket_base::wait_read,
+                        [self = shared_from_this()](const std::error_code& error) {
+                            self->onHeadReadable(error);
+                        });
+}
+
+void Connection::onHeadReadable(const std::error_code& error) {
+    if (m_closed) return;
+    if (error) return cancel();
+    std::string chunk(m_limits.receiveSize, '\0');
+    std::error_code readError;
+    std::size_t count = m_socket.read_some(asio::buffer(chunk), readError);
+    if (readError == asio::error::would_block || readError == asio::error::try_again)
+        return waitHead();
+    chunk.resize(count);
+    HeadReader::Result result = count > 0 ? m_head.feed(chunk) : HeadReader::Result::needMore;
+    if (result == HeadReader::Result::complete) {
+        m_deadline.cancel();
+        auto handler = std::move(m_onHead);
+        handler(HeadOutcome::complete, toValidUtf8(m_head.head()), std::string(m_head.rest()));
+        return;
+    }
+    if (result == HeadReader::Result::tooLarge) {
+        m_deadline.cancel();
+        auto handler = std::move(m_onHead);
+        handler(HeadOutcome::tooLarge, {}, {});
+        return;
+    }
+    if (readError) return cancel();  // the peer finished or failed before the blank line
+    waitHead();
+}
+
+void Connection::readBody(std::int64_t length, std::string initial, BodyHandler handler) {
+    asio::dispatch(m_socket.get_executor(), [self = shared_from_this(), length,
+                                             initial = std::move(initial),
+                                             handler = std::move(handler)]() mutable {
+        if (self->m_closed) return;
+        auto size = static_cast<std::size_t>(length);
+        self->m_onBody = std::move(handler);
+        self->m_body = std::move(initial);
+        if (self->m_body.size() > size) self->m_body.resize(size);
+        self->m_bodyFilled = self->m_body.size();
+        self->m_body.resize(size);
+        self->receiveBody();
+    });
+}
+
+void Connection::receiveBody() {
+    if (m_closed) return;
+    if (m_bodyFilled == m_body.size()) {
+        m_deadline.cancel();
+        auto handler = std::move(m_onBody);
+        handler(std::move(m_body));
+        return;
+    }
+    armDeadline(m_limits.idleTimeout);
+    m_socket.async_read_some(
+        asio::buffer(m_body.data() + m_bodyFilled, m_body.size() - m_bodyFilled),
+        [self = shared_from_this()](const std::error_code& error, std::size_t count) {
+            if (self->m_closed) return;
+            if (error) return self->cancel();
+            self->m_bodyFilled += count;
+            self->receiveBody();
+        });
+}
+
+void Connection::sendAndClose(std::string bytes) {
+    asio::dispatch(m_socket.get_executor(),
+                   [self = shared_from_this(), bytes = std::move(bytes)]() mutable {
+                       if (self->m_closed) return;
+                       self->m_out = std::move(bytes);
+                       self->armDeadline(self->m_limits.idleTimeout);
+                       asio::async_write(self->m_socket, asio::buffer(self->m_out),
+                                         [self](const std::error_code& error, std::size_t) {
+                                             self->m_out.clear();
+                                             self->m_out.shrink_to_fit();
+                                             if (error) return self->cancel();
+                                             self->closeGracefully();
+                                         });
+                   });
+}
+
+void Connection::sendBlock(std::string block, SendHandler done) {
+    asio::dispatch(m_socket.get_executor(), [self = shared_from_this(), block = std::move(block),
+                                             done = std::move(done)]() mutable {
+        if (self->m_closed) return done(false);
+        self->m_out = std::move(block);
+        self->armDeadline(self->m_limits.idleTimeout);
+        asio::async_write(self->m_socket, asio::buffer(self->m_out),
+                          [self, done = std::move(done)](const std::error_code& error, std::size_t) {
+                              self->m_out.clear();
+                              if (error || self->m_closed) {
+                                  self->cancel();
+                                  return done(false);
+                              }
+                              self->m_deadline.cancel();
+                              done(true);
+                          });
+    });
+}
+
+void Connection::finish() {
+    asio::dispatch(m_socket.get_executor(), [self = shared_from_this()] {
+        if (!self->m_closed) self->closeGracefully();
+    });
+}
+
+// Closing a socket that still holds unread request bytes makes the kernel reset the
+// connection, and the peer may then lose the answer it was sent. So stop sending, then read
+// and discard what the peer still sends, for a bounded time and amount.
+void Connection::closeGracefully() {
+    std::error_code ignored;
+    m_socket.shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
+    m_drained = 0;
+    armDeadline(m_limits.drainTimeout);
+    waitDrain();
+}
+
+void Connection::waitDrain() {
+    m_socket.async_wait(asio::socket_base::wait_read, [self = shared_from_this()](
+                                                          const std::error_code& error) {
+        if (self->m_closed) return;
+        if (error) return self->cancel();
+        char scratch[16384];
+        std::error_code readError;
+        while (true) {
+            std::size_t count = self->m_socket.read_some(asio::buffer(scratch), readError);
+            self->m_drained += count;
+            if (readError == asio::error::would_block || readError == asio::error::try_again)
+                break;
+            if (readError || self->m_drained > self->m_limits.drainLimit) return self->cancel();
+        }
+        self->waitDrain();
+    });
+}
+
+}  // namespace skiff::server

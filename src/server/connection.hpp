@@ -1,0 +1,79 @@
+#pragma once
+
+#include <asio/ip/tcp.hpp>
+#include <asio/steady_timer.hpp>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "server/request_parser.hpp"
+#include "server/server_limits.hpp"
+
+namespace skiff::server {
+
+// One accepted socket carrying one request and one response. It only does I/O: every
+// operation runs on the socket's strand, has a deadline, and ends in a close.
+class Connection : public std::enable_shared_from_this<Connection> {
+public:
+    enum class HeadOutcome { complete, tooLarge };
+    using HeadHandler = std::function<void(HeadOutcome, std::string headText, std::string rest)>;
+    using BodyHandler = std::function<void(std::string body)>;
+    using SendHandler = std::function<void(bool ok)>;
+
+    // The socket's executor must be a strand.
+    Connection(asio::ip::tcp::socket socket, const ServerLimits& limits);
+    ~Connection();
+
+    // The peer's numeric address (see hostText); empty when the socket has no peer.
+    const std::string& host() const { return m_host; }
+
+    // Receives until the head is complete or too large; a peer that closes, fails or stalls
+    // before that is dropped without an answer.
+    void readHead(HeadHandler handler);
+
+    // Receives until `length` body bytes (counting `initial`) are there; extra bytes are
+    // ignored. A peer that closes, fails or stalls first is dropped without an answer.
+    void readBody(std::int64_t length, std::string initial, BodyHandler handler);
+
+    // Sends one complete response, then closes gracefully.
+    void sendAndClose(std::string bytes);
+
+    // Streaming: sends one block; `done` runs after the network stack took it (true) or the
+    // send failed (false, the connection is then closed). One block at a time.
+    void sendBlock(std::string block, SendHandler done);
+    // Ends a stream: closes gracefully.
+    void finish();
+
+    // Drops the connection at once.
+    void cancel();
+
+private:
+    void waitHead();
+    void onHeadReadable(const std::error_code& error);
+    void receiveBody();
+    void closeGracefully();
+    void waitDrain();
+    void armDeadline(std::chrono::steady_clock::duration after);
+    void armDeadlineAt(std::chrono::steady_clock::time_point at);
+
+    asio::ip::tcp::socket m_socket;
+    asio::steady_timer m_deadline;
+    const ServerLimits m_limits;
+    std::string m_host;
+    bool m_closed = false;
+
+    HeadReader m_head;
+    HeadHandler m_onHead;
+
+    std::string m_body;
+    std::size_t m_bodyFilled = 0;
+    BodyHandler m_onBody;
+
+    std::string m_out;
+    std::size_t m_drained = 0;
+};
+
+}  // namespace skiff::server

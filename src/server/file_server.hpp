@@ -1,0 +1,165 @@
+#pragma once
+
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/steady_timer.hpp>
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "server/records.hpp"
+#include "server/request.hpp"
+#include "server/server_limits.hpp"
+
+namespace skiff::server {
+
+class Connection;
+struct Upload;
+using ConnectionPtr = std::shared_ptr<Connection>;
+
+// Hands a task to the owner's main thread; the server never waits for it to run.
+using PostToMain = std::function<void(std::function<void()>)>;
+
+enum class Approval { pending, allowed, denied };
+
+// What the server tells its owner. Every callback runs on the main thread.
+struct ServerCallbacks {
+    std::function<void(const std::string& line)> onEvent;
+    std::function<void(const ReceivedFile&)> onReceived;
+    std::function<void(const std::string& host, const std::string& name, const std::string& kind)>
+        onDevice;
+    std::function<void(const std::optional<Incoming>&)> onProgress;
+    std::function<void(const Flow&)> onFlow;
+    std::function<void(const Download&)> onDownload;
+    std::function<void(const std::string& host, const std::string& label,
+                       std::function<void(bool allow)> decide)>
+        askApproval;
+};
+
+// Everything the server's handlers share; read and written only under the server's lock.
+struct ServerTables {
+    std::string token;  // the session code
+    std::filesystem::path saveDir;
+    std::vector<SharedFile> shared;
+    DownloadTable dls;
+    std::map<std::string, int> failures;  // wrong codes per host
+    int totalFailures = 0;
+    std::map<std::string, Approval> approvals;
+    std::map<std::string, std::shared_ptr<Upload>> uploads;
+    std::set<std::string> seen;  // hosts that passed access since the code was made
+};
+
+// The computer's HTTP/1.1 server: one request per connection, local peers only.
+class FileServer : public std::enable_shared_from_this<FileServer> {
+public:
+    // Handlers run on `context`, whose threads (an IoPool) must outlive the server.
+    static std::shared_ptr<FileServer> create(asio::io_context& context,
+                                              std::filesystem::path saveDir, std::string token,
+                                              PostToMain postToMain, ServerLimits limits = {});
+    ~FileServer();
+    FileServer(const FileServer&) = delete;
+    FileServer& operator=(const FileServer&) = delete;
+
+    void setCallbacks(ServerCallbacks callbacks);
+
+    // Creates the receive folder and listens on `port` (0: the system picks) on every
+    // interface. onReady runs on the main thread; a failure to start calls onError at once.
+    void start(std::uint16_t port, std::function<void(std::uint16_t)> onReady,
+               std::function<void(std::error_code)> onError);
+    // Stops listening and deletes the part files of unfinished uploads. Connections already
+    // accepted run to their end.
+    void stop();
+    // The port the listener got; 0 before the first start.
+    std::uint16_t port() const { return m_port.load(); }
+
+    std::string token() const;
+    // A new session code; every device, approval and lockout is forgotten.
+    void regenerateToken();
+    std::string pairCode(const std::string& host) const;
+    std::filesystem::path saveDir() const;
+    void setSaveDir(std::filesystem::path folder);
+
+    // Runs `f` on the shared tables under the lock: no I/O and no callbacks inside.
+    template <typename F>
+    auto withTables(F&& f) const {
+        std::lock_guard guard(m_lock);
+        return f(static_cast<const ServerTables&>(m_tables));
+    }
+    template <typename F>
+    auto mutateTables(F&& f) {
+        std::lock_guard guard(m_lock);
+        return f(m_tables);
+    }
+
+    // Posts one line to the activity log.
+    void report(std::string text);
+    // Sends one complete framed response and closes the connection.
+    void respond(const ConnectionPtr& connection, int status, std::string_view contentType,
+                 std::string_view body, std::string_view extraHeaders = {});
+    void respondJSON(const ConnectionPtr& connection, int status, const nlohmann::json& object);
+    // Collects a request body of Content-Length bytes, then calls `then` with exactly those.
+    void readBody(const ConnectionPtr& connection, const Request& request, std::string rest,
+                  std::function<void(std::string body)> then);
+
+    const ServerLimits& limits() const { return m_limits; }
+
+private:
+    FileServer(asio::io_context& context, std::filesystem::path saveDir, std::string token,
+               PostToMain postToMain, ServerLimits limits);
+
+    void accept(const std::shared_ptr<asio::ip::tcp::acceptor>& listener);
+    void onAccepted(asio::ip::tcp::socket socket);
+    void handle(const ConnectionPtr& connection, const std::string& host,
+                const std::string& headText, std::string rest);
+    // True when the request may go on to its route; otherwise an answer was sent.
+    bool checkAccess(const ConnectionPtr& connection, const Request& request,
+                     const std::string& host);
+    void decide(const std::string& host, const std::string& label, bool allow);
+    void servePin(const ConnectionPtr& connection, const Request& request);
+    void serveFiles(const ConnectionPtr& connection, const Request& request,
+                    const std::string& host);
+    nlohmann::json describeYou(const Request& request) const;
+
+    template <typename Member, typename... Args>
+    void notify(Member member, Args... args);
+
+    asio::io_context& m_context;
+    PostToMain m_postToMain;
+    const ServerLimits m_limits;
+    std::atomic<std::uint16_t> m_port{0};
+
+    mutable std::mutex m_lock;
+    ServerTables m_tables;
+    ServerCallbacks m_callbacks;
+
+    std::mutex m_listenerLock;  // guards the listener between accepts and stop()
+    std::shared_ptr<asio::ip::tcp::acceptor> m_listener;
+};
+
+// Copies the callback under the lock and posts it with copies of the values; an absent
+// callback is skipped.
+template <typename Member, typename... Args>
+void FileServer::notify(Member member, Args... args) {
+    std::function callback = [&] {
+        std::lock_guard guard(m_lock);
+        return m_callbacks.*member;
+    }();
+    if (!callback) return;
+    m_postToMain([callback = std::move(callback), ... args = std::move(args)]() mutable {
+        callback(args...);
+    });
+}
+
+}  // namespace skiff::server

@@ -1,0 +1,33 @@
+// Which handler answers a request: the page and icons without any check, everything else
+// after access control.
+#include "server/connection.hpp"
+#include "server/file_server.hpp"
+#include "server/request_parser.hpp"
+#include "web/phone_page.hpp"
+
+namespace skiff::server {
+
+void FileServer::handle(const ConnectionPtr& connection, const std::string& host,
+                        const std::string& headText, std::string rest) {
+    std::optional<Request> parsed = parseRequest(headText);
+    if (!parsed) return respond(connection, 400, "text/plain", "bad request");
+    const Request& request = *parsed;
+    const std::string& path = request.path;
+    const bool get = request.method == "GET";
+
+    if (get && (path == "/" || path == "/index.html"))
+        return respond(connection, 200, "text/html; charset=utf-8", web::phonePage());
+    // Browsers ask for these on their own; answering before the code check keeps them from
+    // counting as wrong guesses.
+    if (path == "/favicon.ico" || path == "/apple-touch-icon.png")
+        return respond(connection, 404, "text/plain", "");
+
+    if (!checkAccess(connection, request, host)) return;
+
+    if (get && path == "/api/pin") return servePin(connection, request);
+    if (get && path == "/api/files") return serveFiles(connection, request, host);
+    (void)rest;  // request bodies are read only by the upload chunk route
+    respondJSON(connection, 404, {{"error", "not found"}});
+}
+
+}  // namespace skiff::server

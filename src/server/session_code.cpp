@@ -1,0 +1,68 @@
+#include "server/session_code.hpp"
+
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+#include <openssl/sha.h>
+#include <sys/random.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <stdexcept>
+
+namespace skiff::server {
+
+namespace {
+
+std::uint32_t secureRandom32() {
+    std::uint32_t value = 0;
+    if (RAND_bytes(reinterpret_cast<unsigned char*>(&value), sizeof value) == 1) return value;
+    // OpenSSL's generator seeds from getrandom; ask the kernel directly if it ever fails.
+    auto* bytes = reinterpret_cast<char*>(&value);
+    std::size_t got = 0;
+    while (got < sizeof value) {
+        ssize_t n = getrandom(bytes + got, sizeof value - got, 0);
+        if (n > 0) got += static_cast<std::size_t>(n);
+    }
+    return value;
+}
+
+}  // namespace
+
+std::string makeSessionCode() {
+    // Values above the largest multiple of 10^6 would make low codes more likely: draw again.
+    std::uint32_t value = secureRandom32();
+    while (value > 4293999999u) value = secureRandom32();
+    char text[8];
+    std::snprintf(text, sizeof text, "%06u", value % 1000000u);
+    return text;
+}
+
+std::string pairCodeFor(std::string_view token, std::string_view host) {
+    std::string input = "tally|";
+    input += token;
+    input += '|';
+    input += host;
+    unsigned char digest[SHA256_DIGEST_LENGTH];
+    unsigned int length = 0;
+    EVP_Digest(input.data(), input.size(), digest, &length, EVP_sha256(), nullptr);
+    std::uint32_t number = (std::uint32_t{digest[0]} << 24) | (std::uint32_t{digest[1]} << 16) |
+                           (std::uint32_t{digest[2]} << 8) | std::uint32_t{digest[3]};
+    char text[8];
+    std::snprintf(text, sizeof text, "%04u", number % 10000u);
+    return text;
+}
+
+bool constantTimeEquals(std::string_view offered, std::string_view expected) {
+    if (offered.size() != expected.size()) return false;
+    volatile unsigned char difference = 0;
+    for (std::size_t i = 0; i < offered.size(); ++i)
+        difference = difference | static_cast<unsigned char>(offered[i] ^ expected[i]);
+    return difference == 0;
+}
+
+std::string groupedCode(std::string_view code) {
+    if (code.size() != 6) return std::string(code);
+    return std::string(code.substr(0, 3)) + " " + std::string(code.substr(3));
+}
+
+}  // namespace skiff::server

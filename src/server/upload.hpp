@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "server/sha256.hpp"
+
+namespace skiff::server {
+
+// One upload in progress; its mutable fields are touched only under the server's lock.
+struct Upload {
+    std::string uid;
+    std::string name;  // cleaned file name
+    std::string host;
+    std::string ua;
+    std::int64_t size = 0;
+    std::optional<double> mtime;  // seconds since 1970
+    std::filesystem::path part;   // the hidden part file
+    std::int64_t received = 0;    // valid bytes at the start of the part file
+    bool busy = false;            // a chunk is being written
+    Sha256 hasher;                // over exactly the first `received` bytes
+};
+
+}  // namespace skiff::server

@@ -1,0 +1,161 @@
+// The transport as a phone sees it: real sockets on loopback, responses compared byte for byte.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "server/io_pool.hpp"
+#include "server/response.hpp"
+#include "web/phone_page.hpp"
+#include "support/raw_client.hpp"
+#include "support/server_fixture.hpp"
+
+namespace skiff::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+TestServer::Options shortTimeouts() {
+    TestServer::Options options;
+    options.limits.idleTimeout = 700ms;
+    options.limits.drainTimeout = 3s;
+    return options;
+}
+
+TEST(Transport, PageFramedByteForByteOnBothFamilies) {
+    TestServer server;
+    for (bool ipv6 : {false, true}) {
+        std::string raw = exchange(server.port(), "GET / HTTP/1.1\r\nHost: x\r\n\r\n", ipv6);
+        std::string page(web::phonePage());
+        std::string expected =
+            "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+            std::to_string(page.size()) +
+            "\r\nCache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\n"
+            "X-Frame-Options: DENY\r\nReferrer-Policy: no-referrer\r\nConnection: close\r\n\r\n" +
+            page;
+        EXPECT_EQ(raw, expected) << (ipv6 ? "::1" : "127.0.0.1");
+    }
+}
+
+TEST(Transport, HeadArrivingInTinyPiecesIsAssembled) {
+    TestServer server;
+    RawClient client(server.port());
+    std::string request = "GET /api/pin?t=123456 HTTP/1.1\r\nHost: x\r\nUser-Agent: iPhone\r\n\r\n";
+    for (char c : request) {
+        ASSERT_TRUE(client.send(std::string(1, c)));
+        std::this_thread::sleep_for(1ms);  // separate TCP segments, not a wait for a result
+    }
+    Reply reply = parseReply(client.readAll());
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_NE(reply.body.find("\"ok\":true"), std::string::npos) << reply.body;
+}
+
+TEST(Transport, HeadLimitAndMalformedHeads) {
+    TestServer server(shortTimeouts());
+    struct Case {
+        std::string name;
+        std::string bytes;
+        std::string expected;  // empty: closed without an answer
+    };
+    const std::string tooLarge = server::frameResponse(431, "text/plain", "header too large");
+    const std::string badRequest = server::frameResponse(400, "text/plain", "bad request");
+    const Case cases[] = {
+        {"one byte past the limit", "GET /" + std::string(32768, 'a'), tooLarge},
+        {"only a method", "GET\r\n\r\n", badRequest},
+        {"stray percent", "GET /%x HTTP/1.1\r\n\r\n", badRequest},
+        {"bare line feeds then close", "GET / HTTP/1.1\nHost: x\n\n", ""},
+    };
+    for (const Case& c : cases) {
+        RawClient client(server.port());
+        client.send(c.bytes);
+        if (c.expected.empty()) client.shutdownWrite();
+        EXPECT_EQ(client.readAll(), c.expected) << c.name;
+    }
+}
+
+TEST(Transport, HeadOfExactlyTheLimitIsStillWaitedOn) {
+    TestServer server(shortTimeouts());
+    RawClient client(server.port());
+    std::string head = "GET /?x=" ;
+    head += std::string(32768 - head.size(), 'a');
+    client.send(head);
+    EXPECT_FALSE(client.waitClosed(300ms));  // still waiting for the blank line
+    client.send("\r\n\r\n");
+    EXPECT_EQ(parseReply(client.readAll()).status, 200);
+}
+
+TEST(Transport, SilentConnectionsAreClosedAfterTheIdleTimeout) {
+    TestServer server(shortTimeouts());
+    RawClient silent(server.port());
+    RawClient halfHead(server.port());
+    halfHead.send("GET /api/pin?t=123456 HTTP/1.1\r\nHost:");
+    RawClient halfBody(server.port());
+    halfBody.send(
+        "POST /api/up/chunk?t=123456&uid=abcdef&offset=0 HTTP/1.1\r\nContent-Length: 100\r\n\r\n"
+        "0123456789");
+    EXPECT_TRUE(silent.waitClosed(5s));
+    EXPECT_TRUE(halfHead.waitClosed(5s));
+    EXPECT_TRUE(halfBody.waitClosed(5s));
+    // The server still answers others.
+    EXPECT_EQ(get(server.port(), "/").status, 200);
+}
+
+// An answer sent before the body was read must reach the phone intact, not be lost in a
+// connection reset.
+TEST(Transport, EarlyAnswerToALargeBodyIsDelivered) {
+    TestServer server;
+    RawClient client(server.port());
+    std::string body(4 << 20, 'x');
+    client.send("POST /api/up/chunk?t=999999&uid=abcdef&offset=0 HTTP/1.1\r\nContent-Length: " +
+                std::to_string(body.size()) + "\r\n\r\n");
+    std::thread sender([&] { client.send(body); });
+    std::string raw = client.readAll();
+    sender.join();
+    Reply reply = parseReply(raw);
+    EXPECT_EQ(reply.status, 403);
+    EXPECT_EQ(reply.body, R"({"error":"forbidden"})");
+    EXPECT_FALSE(client.wasReset());
+}
+
+TEST(Transport, ReasonTable) {
+    const std::pair<int, const char*> reasons[] = {
+        {200, "OK"}, {400, "Bad Request"}, {403, "Forbidden"}, {404, "Not Found"},
+        {409, "Conflict"}, {410, "Gone"}, {411, "Length Required"}, {413, "Payload Too Large"},
+        {416, "Range Not Satisfiable"}, {422, "Unprocessable"}, {428, "Precondition Required"},
+        {429, "Too Many Requests"}, {431, "Header Too Large"}, {500, "Internal Error"},
+        {507, "Insufficient Storage"}, {206, "OK"}, {302, "OK"}};
+    for (auto [status, reason] : reasons) EXPECT_EQ(server::reasonPhrase(status), reason) << status;
+}
+
+TEST(Transport, OwnCacheControlReplacesNoStore) {
+    std::string framed = server::frameResponse(200, "image/jpeg", "jp",
+                                               "Cache-Control: private, max-age=3600\r\n");
+    EXPECT_EQ(framed,
+              "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: 2\r\n"
+              "Cache-Control: private, max-age=3600\r\nX-Content-Type-Options: nosniff\r\n"
+              "X-Frame-Options: DENY\r\nReferrer-Policy: no-referrer\r\nConnection: close\r\n\r\njp");
+}
+
+TEST(Transport, StopClosesTheListenerAndStartPicksANewPort) {
+    TestServer server;
+    std::uint16_t first = server.port();
+    server.server().stop();
+    EXPECT_THROW(RawClient{first}, std::runtime_error);
+    std::uint16_t second = 0;
+    server.server().start(0, [&](std::uint16_t port) { second = port; }, {});
+    ASSERT_TRUE(server.waitFor([&] { return second != 0; }));
+    EXPECT_EQ(get(second, "/").status, 200);
+}
+
+TEST(Transport, StartFailsWhenTheFolderCannotBeMade) {
+    server::MainLoop loop;
+    server::IoPool pool(1);
+    auto fileServer = server::FileServer::create(pool.context(), "/proc/skiff-cannot-exist", "123456",
+                                                 [&](std::function<void()> t) { loop.post(t); });
+    std::error_code reported;
+    fileServer->start(0, {}, [&](std::error_code error) { reported = error; });
+    EXPECT_TRUE(reported);  // on the calling thread, at once
+    EXPECT_EQ(fileServer->port(), 0);
+}
+
+}  // namespace
+}  // namespace skiff::test

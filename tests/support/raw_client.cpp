@@ -1,0 +1,136 @@
+#include "support/raw_client.hpp"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+namespace skiff::test {
+
+RawClient::RawClient(std::uint16_t port, bool ipv6) {
+    m_fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_fd < 0) throw std::runtime_error("socket failed");
+    int result;
+    if (ipv6) {
+        sockaddr_in6 address{};
+        address.sin6_family = AF_INET6;
+        address.sin6_port = htons(port);
+        address.sin6_addr = in6addr_loopback;
+        result = ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    } else {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        result = ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    if (result != 0) {
+        ::close(m_fd);
+        throw std::runtime_error("connect failed");
+    }
+}
+
+RawClient::RawClient(RawClient&& other) noexcept : m_fd(other.m_fd), m_reset(other.m_reset) {
+    other.m_fd = -1;
+}
+
+RawClient::~RawClient() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+bool RawClient::send(std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t sent = ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (sent < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(sent));
+    }
+    return true;
+}
+
+void RawClient::shutdownWrite() { ::shutdown(m_fd, SHUT_WR); }
+
+std::string RawClient::readAll(std::chrono::milliseconds timeout) {
+    std::string out;
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    char buffer[65536];
+    while (true) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd waiting{m_fd, POLLIN, 0};
+        if (::poll(&waiting, 1, static_cast<int>(left.count())) <= 0) break;
+        ssize_t got = ::recv(m_fd, buffer, sizeof buffer, 0);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            m_reset = errno == ECONNRESET;
+            break;
+        }
+        if (got == 0) break;
+        out.append(buffer, static_cast<std::size_t>(got));
+    }
+    return out;
+}
+
+bool RawClient::waitClosed(std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    char buffer[4096];
+    while (true) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        pollfd waiting{m_fd, POLLIN, 0};
+        if (::poll(&waiting, 1, static_cast<int>(left.count())) <= 0) return false;
+        ssize_t got = ::recv(m_fd, buffer, sizeof buffer, 0);
+        if (got <= 0) return true;
+    }
+}
+
+std::optional<std::string> Reply::header(const std::string& name) const {
+    auto found = headers.find(name);
+    if (found == headers.end()) return std::nullopt;
+    return found->second;
+}
+
+Reply parseReply(const std::string& raw) {
+    Reply reply;
+    std::size_t end = raw.find("\r\n\r\n");
+    if (end == std::string::npos) return reply;
+    reply.head = raw.substr(0, end);
+    reply.body = raw.substr(end + 4);
+    std::size_t lineEnd = reply.head.find("\r\n");
+    reply.statusLine = reply.head.substr(0, lineEnd);
+    if (reply.statusLine.rfind("HTTP/1.1 ", 0) == 0) reply.status = std::stoi(reply.statusLine.substr(9, 3));
+    std::size_t start = lineEnd == std::string::npos ? reply.head.size() : lineEnd + 2;
+    while (start < reply.head.size()) {
+        std::size_t next = reply.head.find("\r\n", start);
+        std::string line = reply.head.substr(start, next - start);
+        std::size_t colon = line.find(": ");
+        if (colon != std::string::npos) reply.headers[line.substr(0, colon)] = line.substr(colon + 2);
+        if (next == std::string::npos) break;
+        start = next + 2;
+    }
+    return reply;
+}
+
+std::string exchange(std::uint16_t port, std::string_view request, bool ipv6) {
+    RawClient client(port, ipv6);
+    client.send(request);
+    return client.readAll();
+}
+
+Reply request(std::uint16_t port, std::string_view text, bool ipv6) {
+    return parseReply(exchange(port, text, ipv6));
+}
+
+Reply get(std::uint16_t port, const std::string& target, const std::string& headers) {
+    return request(port, "GET " + target + " HTTP/1.1\r\nHost: x\r\n" + headers + "\r\n");
+}
+
+}  // namespace skiff::test

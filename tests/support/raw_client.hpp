@@ -1,0 +1,56 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace skiff::test {
+
+// A plain blocking TCP client for talking to the server byte for byte.
+class RawClient {
+public:
+    // Connects to 127.0.0.1 (or ::1 when `ipv6`).
+    RawClient(std::uint16_t port, bool ipv6 = false);
+    ~RawClient();
+    RawClient(RawClient&& other) noexcept;
+    RawClient(const RawClient&) = delete;
+    RawClient& operator=(const RawClient&) = delete;
+
+    // Returns false when the peer has stopped taking bytes.
+    bool send(std::string_view bytes);
+    void shutdownWrite();
+    // Reads until the server closes or the timeout passes.
+    std::string readAll(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Waits for the server to close the connection; false on timeout.
+    bool waitClosed(std::chrono::milliseconds timeout);
+    // True when the last read ended with a reset instead of an orderly close.
+    bool wasReset() const { return m_reset; }
+
+private:
+    int m_fd = -1;
+    bool m_reset = false;
+};
+
+struct Reply {
+    int status = 0;
+    std::string statusLine;
+    std::string head;  // everything before the blank line
+    std::map<std::string, std::string> headers;  // names as sent
+    std::string body;
+
+    std::optional<std::string> header(const std::string& name) const;
+};
+
+// Splits a raw response; status 0 when it is not one.
+Reply parseReply(const std::string& raw);
+
+// Sends one request and returns the whole answer.
+std::string exchange(std::uint16_t port, std::string_view request, bool ipv6 = false);
+Reply request(std::uint16_t port, std::string_view request, bool ipv6 = false);
+// A GET of `target` with the given extra header lines (each ending in CR LF).
+Reply get(std::uint16_t port, const std::string& target, const std::string& headers = "");
+
+}  // namespace skiff::test

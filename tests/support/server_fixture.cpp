@@ -1,0 +1,41 @@
+#include "support/server_fixture.hpp"
+
+#include <stdexcept>
+
+namespace skiff::test {
+
+TestServer::TestServer(Options options) : m_pool(options.threads) {
+    m_server = server::FileServer::create(
+        m_pool.context(), m_dir.path() / "inbox", options.token,
+        [this](std::function<void()> task) { m_loop.post(std::move(task)); }, options.limits);
+    server::ServerCallbacks callbacks;
+    callbacks.onEvent = [this](const std::string& line) { events.push_back(line); };
+    callbacks.onDevice = [this](const std::string& host, const std::string& name,
+                                const std::string& kind) { devices.push_back({host, name, kind}); };
+    if (options.askApproval) {
+        callbacks.askApproval = [this](const std::string& host, const std::string& label,
+                                       std::function<void(bool)> decide) {
+            approvals.push_back({host, label, std::move(decide)});
+        };
+    }
+    m_server->setCallbacks(std::move(callbacks));
+    bool failed = false;
+    m_server->start(
+        0, [this](std::uint16_t port) { m_port = port; },
+        [&failed](std::error_code) { failed = true; });
+    if (failed || !m_loop.runUntil([this] { return m_port != 0; }))
+        throw std::runtime_error("test server did not start");
+}
+
+TestServer::~TestServer() {
+    m_server->stop();
+    m_server.reset();
+}
+
+bool TestServer::waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    return m_loop.runUntil(done, timeout);
+}
+
+void TestServer::settle() { m_loop.drain(); }
+
+}  // namespace skiff::test
