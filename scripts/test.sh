@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds everything under AddressSanitizer and UndefinedBehaviorSanitizer, runs every test,
+# then gives each fuzz target a short bounded run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+ctest --preset asan --parallel 2
+
+scripts/fuzz.sh "${FUZZ_SECONDS:-30}"

@@ -1,0 +1,207 @@
+// Session code, lockout and device approval, over real connections.
+#include <gtest/gtest.h>
+#include <openssl/sha.h>
+
+#include <set>
+#include <thread>
+
+#include "server/local_network.hpp"
+#include "server/session_code.hpp"
+#include "support/raw_client.hpp"
+#include "support/server_fixture.hpp"
+
+namespace skiff::test {
+namespace {
+
+const std::string iphone =
+    "User-Agent: Mozilla/5.0 (iPhone; CPU iPhone OS 17_0 like Mac OS X) AppleWebKit/605.1.15\r\n";
+
+int statusOf(TestServer& server, const std::string& target, const std::string& headers = "") {
+    return get(server.port(), target, headers).status;
+}
+
+TEST(Access, CodeFromQueryWinsOverHeader) {
+    TestServer server;
+    struct Case {
+        std::string target, headers;
+        int status;
+    };
+    const Case cases[] = {
+        {"/api/pin?t=123456", "", 200},
+        {"/api/pin", "X-Pin: 123456\r\n", 200},
+        {"/api/pin", "X-Pin:   123456  \r\n", 200},  // header values are trimmed
+        {"/api/pin?t=123456%20", "", 403},            // query values are not
+        {"/api/pin?t=000000", "X-Pin: 123456\r\n", 403},
+        {"/api/pin?t=", "X-Pin: 123456\r\n", 403},
+        {"/api/pin?t=12345", "", 403},
+        {"/api/pin?t=1234567", "", 403},
+        {"/api/pin", "", 403},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(statusOf(server, c.target, c.headers), c.status) << c.target << " " << c.headers;
+}
+
+TEST(Access, WrongCodesLockTheHostUntilTheCodeChanges) {
+    TestServer server;
+    for (int i = 1; i <= 10; ++i) {
+        Reply reply = get(server.port(), "/api/nothing-here?t=000000");
+        ASSERT_EQ(reply.status, 403) << "attempt " << i;  // unknown paths count as wrong too
+        EXPECT_EQ(reply.body, R"({"error":"forbidden"})");
+    }
+    Reply locked = get(server.port(), "/api/pin?t=123456");
+    EXPECT_EQ(locked.status, 429);
+    EXPECT_EQ(locked.body, R"({"error":"locked"})");
+    EXPECT_EQ(statusOf(server, "/"), 200);  // the page itself is never locked
+    ASSERT_TRUE(server.waitFor([&] { return !server.events.empty(); }));
+    EXPECT_EQ(server.events.back(),
+              "Khoá tạm 127.0.0.1: nhập sai mã quá nhiều lần — bấm \"Đổi mã\" để mở lại");
+    // Locked requests are not counted again.
+    EXPECT_EQ(server.server().withTables([](auto& t) { return t.totalFailures; }), 10);
+
+    server.server().regenerateToken();
+    std::string code = server.server().token();
+    EXPECT_EQ(statusOf(server, "/api/pin?t=" + code), 200);
+}
+
+TEST(Access, FiftyWrongCodesOverAllHostsLockEveryone) {
+    TestServer server;
+    // Concurrent guesses; the per-host count may pass 10 a little, the total is exact.
+    std::vector<std::thread> guessers;
+    for (int t = 0; t < 5; ++t)
+        guessers.emplace_back([&] {
+            for (int i = 0; i < 10; ++i) get(server.port(), "/api/pin?t=999999");
+        });
+    for (auto& g : guessers) g.join();
+    int total = server.server().withTables([](auto& t) { return t.totalFailures; });
+    EXPECT_GE(total, 10);
+    // Pretend the other wrong guesses came from other hosts.
+    server.server().mutateTables([](server::ServerTables& t) {
+        t.failures.clear();
+        t.failures["192.168.1.7"] = 9;
+        t.totalFailures = 50;
+    });
+    EXPECT_EQ(statusOf(server, "/api/pin?t=123456"), 429);
+}
+
+TEST(Access, ApprovalFlowWithOneQuestionForConcurrentFirstRequests) {
+    TestServer::Options options;
+    options.askApproval = true;
+    TestServer server(options);
+    std::string code = server.server().pairCode("127.0.0.1");
+
+    std::vector<std::thread> phones;
+    std::vector<Reply> replies(8);
+    for (std::size_t i = 0; i < replies.size(); ++i)
+        phones.emplace_back([&, i] { replies[i] = get(server.port(), "/api/files?t=123456", iphone); });
+    for (auto& p : phones) p.join();
+    for (const Reply& reply : replies) {
+        EXPECT_EQ(reply.status, 428);
+        EXPECT_EQ(reply.body, R"({"code":")" + code + R"(","error":"pending"})");
+    }
+    ASSERT_TRUE(server.waitFor([&] { return server.approvals.size() == 1; }));
+    server.settle();
+    EXPECT_EQ(server.approvals.size(), 1u);
+    EXPECT_EQ(server.approvals[0].host, "127.0.0.1");
+    EXPECT_EQ(server.approvals[0].label, "iPhone");
+    EXPECT_EQ(std::count(server.events.begin(), server.events.end(),
+                         "iPhone (127.0.0.1) xin kết nối — chờ bạn cho phép"),
+              1);
+    EXPECT_TRUE(server.devices.empty());
+
+    server.approvals[0].decide(false);
+    Reply denied = get(server.port(), "/api/files?t=123456", iphone);
+    EXPECT_EQ(denied.status, 403);
+    EXPECT_EQ(denied.body, R"({"error":"denied"})");
+
+    server.approvals[0].decide(true);  // a later answer overrides
+    EXPECT_EQ(statusOf(server, "/api/files?t=123456", iphone), 200);
+    EXPECT_EQ(statusOf(server, "/api/pin?t=123456", iphone), 200);
+    ASSERT_TRUE(server.waitFor([&] { return server.devices.size() == 1; }));
+    server.settle();
+    EXPECT_EQ(server.devices.size(), 1u);  // announced once
+    EXPECT_EQ(server.devices[0].kind, "iphone");
+    EXPECT_NE(std::find(server.events.begin(), server.events.end(), "Đã từ chối iPhone (127.0.0.1)"),
+              server.events.end());
+    EXPECT_NE(std::find(server.events.begin(), server.events.end(), "Đã cho phép iPhone (127.0.0.1)"),
+              server.events.end());
+
+    // A new code forgets the approval: the phone is asked about again with a new pairing code.
+    server.server().regenerateToken();
+    std::string newCode = server.server().token();
+    Reply again = get(server.port(), "/api/files?t=" + newCode, iphone);
+    EXPECT_EQ(again.status, 428);
+    EXPECT_NE(again.body.find(server.server().pairCode("127.0.0.1")), std::string::npos);
+}
+
+TEST(Access, WithoutApprovalTheCodeAloneAdmits) {
+    TestServer server;
+    EXPECT_EQ(statusOf(server, "/api/pin?t=123456", iphone), 200);
+    ASSERT_TRUE(server.waitFor([&] { return server.devices.size() == 1; }));
+    EXPECT_EQ(server.devices[0].host, "127.0.0.1");
+    EXPECT_EQ(server.devices[0].name, "iPhone");
+}
+
+TEST(PairCode, MatchesAnIndependentSha256) {
+    for (std::string host : {"192.168.1.20", "fe80::1", "10.0.0.1"}) {
+        for (std::string token : {"000000", "123456", "987654"}) {
+            std::string input = "tally|" + token + "|" + host;
+            unsigned char digest[SHA256_DIGEST_LENGTH];
+            SHA256(reinterpret_cast<const unsigned char*>(input.data()), input.size(), digest);
+            unsigned value = (unsigned(digest[0]) << 24 | unsigned(digest[1]) << 16 |
+                              unsigned(digest[2]) << 8 | unsigned(digest[3])) %
+                             10000;
+            char expected[8];
+            std::snprintf(expected, sizeof expected, "%04u", value);
+            EXPECT_EQ(server::pairCodeFor(token, host), expected) << token << " " << host;
+        }
+    }
+}
+
+TEST(SessionCode, SixDigitsEveryPositionUsesEveryDigit) {
+    std::set<char> seen[6];
+    int leadingZeros = 0;
+    for (int i = 0; i < 4000; ++i) {
+        std::string code = server::makeSessionCode();
+        ASSERT_EQ(code.size(), 6u) << code;
+        for (int p = 0; p < 6; ++p) {
+            ASSERT_TRUE(code[p] >= '0' && code[p] <= '9') << code;
+            seen[p].insert(code[p]);
+        }
+        leadingZeros += code[0] == '0';
+    }
+    for (int p = 0; p < 6; ++p) EXPECT_EQ(seen[p].size(), 10u) << "position " << p;
+    // About 400 expected; far off means the leading zero is dropped or the draw is biased.
+    EXPECT_GT(leadingZeros, 250);
+    EXPECT_LT(leadingZeros, 550);
+    EXPECT_EQ(server::groupedCode("012345"), "012 345");
+}
+
+TEST(LocalNetwork, WhoCountsAsLocal) {
+    const std::pair<const char*, bool> cases[] = {
+        {"::ffff:192.168.1.20", true}, {"[fe80::1%en0]", true}, {"10.1.2.3", true},
+        {"127.0.0.1", true}, {"172.31.255.255", true}, {"::1", true}, {"fd00::1234", true},
+        {"169.254.3.4", true}, {"fc00::1", true}, {"::FFFF:10.0.0.1", true},
+        {"100.64.1.1", false}, {"172.32.0.1", false}, {"169.253.1.1", false},
+        {"192.169.0.1", false}, {"fec0::1", false}, {"2001:db8::1", false}, {"", false},
+        {"phone.local", false}, {"8.8.8.8", false}, {"::ffff:8.8.8.8", false}, {"::", false}};
+    for (auto [host, local] : cases) EXPECT_EQ(server::isLocalHost(host), local) << host;
+}
+
+TEST(LocalNetwork, HostTextOfPeers) {
+    EXPECT_EQ(server::hostText("::ffff:192.168.1.20"), "192.168.1.20");
+    EXPECT_EQ(server::hostText("fe80::1%eth0"), "fe80::1");
+    EXPECT_EQ(server::hostText("::1"), "::1");
+    EXPECT_EQ(server::hostText("10.0.0.2"), "10.0.0.2");
+}
+
+TEST(Access, IPv6PeerIsOneHostText) {
+    TestServer server;
+    EXPECT_EQ(server::hostText("::1"), "::1");
+    Reply reply = request(server.port(), "GET /api/pin?t=123456 HTTP/1.1\r\n\r\n", true);
+    EXPECT_EQ(reply.status, 200);
+    ASSERT_TRUE(server.waitFor([&] { return server.devices.size() == 1; }));
+    EXPECT_EQ(server.devices[0].host, "::1");
+}
+
+}  // namespace
+}  // namespace skiff::test

@@ -1,0 +1,138 @@
+// The route table and the small JSON endpoints.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "server/computer_name.hpp"
+#include "support/raw_client.hpp"
+#include "support/server_fixture.hpp"
+#include "web/phone_page.hpp"
+
+namespace skiff::test {
+namespace {
+
+const std::string android =
+    "User-Agent: Mozilla/5.0 (Linux; Android 13; SM-S918B) AppleWebKit/537.36 (KHTML, like "
+    "Gecko) Chrome/116.0.0.0 Mobile Safari/537.36\r\n";
+
+int failures(TestServer& server) {
+    return server.server().withTables([](auto& t) { return t.totalFailures; });
+}
+
+TEST(Routes, PageAndIconsNeedNoCode) {
+    TestServer server;
+    struct Case {
+        std::string head;
+        int status;
+        bool page;
+        int failuresAfter;
+    };
+    const Case cases[] = {
+        {"GET / HTTP/1.1", 200, true, 0},
+        {"GET /index.html HTTP/1.1", 200, true, 0},
+        {"GET /?t=000000 HTTP/1.1", 200, true, 0},  // the query is not looked at
+        {"GET /favicon.ico HTTP/1.1", 404, false, 0},
+        {"POST /apple-touch-icon.png HTTP/1.1", 404, false, 0},
+        {"HEAD / HTTP/1.1", 403, false, 1},  // not the page: through access control
+        {"POST /?t=123456 HTTP/1.1", 404, false, 1},
+        {"GET /secret HTTP/1.1", 403, false, 2},
+        {"POST /api/files?t=123456 HTTP/1.1", 404, false, 2},
+        {"GET /api/dl/?t=123456 HTTP/1.1", 404, false, 2},
+    };
+    for (const Case& c : cases) {
+        Reply reply = request(server.port(), c.head + "\r\nHost: x\r\n\r\n");
+        EXPECT_EQ(reply.status, c.status) << c.head;
+        bool icon = c.head.find("icon") != std::string::npos;
+        if (c.page) {
+            EXPECT_EQ(reply.body, web::phonePage()) << c.head;
+        } else if (c.status == 404 && icon) {
+            EXPECT_EQ(reply.body, "") << c.head;
+            EXPECT_EQ(reply.header("Content-Type"), "text/plain") << c.head;
+        } else if (c.status == 404) {
+            EXPECT_EQ(reply.body, R"({"error":"not found"})") << c.head;
+        }
+        EXPECT_EQ(failures(server), c.failuresAfter) << c.head;
+    }
+}
+
+TEST(Routes, PinGreetsThePhone) {
+    TestServer server;
+    Reply reply = get(server.port(), "/api/pin?t=123456", android);
+    ASSERT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.header("Content-Type"), "application/json; charset=utf-8");
+    auto body = nlohmann::json::parse(reply.body);
+    EXPECT_EQ(body["ok"], true);
+    EXPECT_EQ(body["mac"], server::computerName());
+    EXPECT_EQ(body["you"]["kind"], "android");
+    EXPECT_EQ(body["you"]["name"], "Điện thoại Android · SM-S918B");
+}
+
+TEST(Routes, FilesWithNothingShared) {
+    TestServer server;
+    auto body = nlohmann::json::parse(get(server.port(), "/api/files?t=123456").body);
+    EXPECT_EQ(body["files"], nlohmann::json::array());
+    EXPECT_EQ(body["chunk"], 4194304);
+    EXPECT_TRUE(body["mac"].is_string());
+    EXPECT_EQ(body["you"]["kind"], "other");
+    EXPECT_EQ(body["you"]["name"], "Thiết bị");
+}
+
+void makeVideo(const std::filesystem::path& path) {
+    std::string command =
+        "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=duration=1.5:size=64x48:rate=10 "
+        "-pix_fmt yuv420p '" + path.string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+TEST(Routes, FilesListsKindsThumbsOwnProgressAndLaterDurations) {
+    TestServer server;
+    auto folder = server.folder();
+    makeVideo(folder / "clip.mp4");
+    std::ofstream(folder / "notes") << "x";
+    std::vector<server::SharedFile> shared = {
+        {"a1", folder / "clip.mp4", "clip.mp4", 100},
+        {"b2", folder / "notes", "notes", 1},
+        {"c3", folder / "scan.pdf", "scan.pdf", 2},
+        {"d4", folder / "IMG_1.HEIC", "IMG_1.HEIC", 3},
+        {"e5", folder / "bad\xff.txt", "bad\xff.txt", 4},  // a name that is not valid UTF-8
+    };
+    server.server().mutateTables([&](server::ServerTables& t) {
+        t.shared = shared;
+        t.dls["b2"]["127.0.0.1"] = {"b2", "127.0.0.1", "Thiết bị", "other", 1, 1, true};
+        t.dls["c3"]["192.168.1.9"] = {"c3", "192.168.1.9", "iPhone", "iphone", 2, 2, true};
+    });
+
+    auto list = [&] { return nlohmann::json::parse(get(server.port(), "/api/files?t=123456").body); };
+    auto body = list();
+    ASSERT_EQ(body["files"].size(), 5u);
+    auto& files = body["files"];
+    const std::tuple<const char*, const char*, bool> expected[] = {
+        {"a1", "video", true}, {"b2", "file", false}, {"c3", "file", true},
+        {"d4", "image", true}, {"e5", "file", false}};
+    for (std::size_t i = 0; i < 5; ++i) {
+        auto [id, kind, thumb] = expected[i];
+        EXPECT_EQ(files[i]["id"], id);
+        EXPECT_EQ(files[i]["kind"], kind) << id;
+        EXPECT_EQ(files[i]["thumb"], thumb) << id;
+    }
+    EXPECT_EQ(files[4]["name"], "bad\xEF\xBF\xBD.txt");
+    // Each phone sees only its own downloads.
+    EXPECT_EQ(files[1]["got"], 1);
+    EXPECT_EQ(files[1]["done"], true);
+    EXPECT_FALSE(files[2].contains("got"));
+    EXPECT_FALSE(files[2].contains("done"));
+    // The first listing starts measuring the video; a later one carries its length.
+    EXPECT_FALSE(files[0].contains("dur"));
+    nlohmann::json later;
+    ASSERT_TRUE(server.waitFor([&] {
+        later = list();
+        return later["files"][0].contains("dur");
+    }));
+    EXPECT_NEAR(later["files"][0]["dur"].get<double>(), 1.5, 0.15);
+    EXPECT_FALSE(later["files"][1].contains("dur"));
+}
+
+}  // namespace
+}  // namespace skiff::test
