@@ -1,3 +1,5 @@
 #include "terminal_front.hpp"
 
-int main() { return skiff::runTerminalFront(); }
+int main() {
+    return skiff::runTerminalFront();
+}

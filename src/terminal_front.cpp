@@ -54,8 +54,7 @@ std::vector<std::string> privateAddresses() {
             continue;
         std::string address = text;
         if (address.rfind("127.", 0) == 0 || !server::isLocalHost(address)) continue;
-        if (std::find(found.begin(), found.end(), address) == found.end())
-            found.push_back(address);
+        if (std::find(found.begin(), found.end(), address) == found.end()) found.push_back(address);
     }
     freeifaddrs(list);
     return found;
@@ -82,7 +81,8 @@ int runTerminalFront() {
     std::string code = server::makeSessionCode();
     server::IoPool pool;
     auto fileServer = server::FileServer::create(
-        pool.context(), defaultReceiveFolder(), code, [&loop](std::function<void()> task) { loop.post(std::move(task)); });
+        pool.context(), defaultReceiveFolder(), code,
+        [&loop](std::function<void()> task) { loop.post(std::move(task)); });
     server::ServerCallbacks callbacks;
     callbacks.onEvent = [](const std::string& line) { printLine(line); };
     fileServer->setCallbacks(std::move(callbacks));

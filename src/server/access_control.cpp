@@ -21,8 +21,7 @@ bool FileServer::checkAccess(const ConnectionPtr& connection, const Request& req
         return std::pair(found == tables.failures.end() ? 0 : found->second, tables.totalFailures);
     });
     if (hostFailures >= hostFailureLimit || totalFailures >= totalFailureLimit) {
-        report("Khoá tạm " + host +
-               ": nhập sai mã quá nhiều lần — bấm \"Đổi mã\" để mở lại");
+        report("Khoá tạm " + host + ": nhập sai mã quá nhiều lần — bấm \"Đổi mã\" để mở lại");
         respondJSON(connection, 429, {{"error", "locked"}});
         return false;
     }
@@ -56,9 +55,12 @@ bool FileServer::checkAccess(const ConnectionPtr& connection, const Request& req
                 return Next::ask;
             }
             switch (found->second) {
-                case Approval::pending: return Next::waiting;
-                case Approval::denied: return Next::refused;
-                case Approval::allowed: return Next::proceed;
+                case Approval::pending:
+                    return Next::waiting;
+                case Approval::denied:
+                    return Next::refused;
+                case Approval::allowed:
+                    return Next::proceed;
             }
             return Next::refused;
         });

@@ -32,6 +32,9 @@ void Connection::cancel() {
         self->m_socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
         self->m_socket.close(ignored);
         self->m_deadline.cancel();
+        // Handlers may hold this connection; dropping them breaks the cycle.
+        self->m_onHead = nullptr;
+        self->m_onBody = nullptr;
     });
 }
 
@@ -59,10 +62,9 @@ void Connection::readHead(HeadHandler handler) {
 void Connection::waitHead() {
     if (m_closed) return;
     armDeadline(m_limits.idleTimeout);
-    m_socket.async_wait(asio::socket_base::wait_read,
-                        [self = shared_from_this()](const std::error_code& error) {
-                            self->onHeadReadable(error);
-                        });
+    m_socket.async_wait(
+        asio::socket_base::wait_read,
+        [self = shared_from_this()](const std::error_code& error) { self->onHeadReadable(error); });
 }
 
 void Connection::onHeadReadable(const std::error_code& error) {
@@ -92,18 +94,18 @@ void Connection::onHeadReadable(const std::error_code& error) {
 }
 
 void Connection::readBody(std::int64_t length, std::string initial, BodyHandler handler) {
-    asio::dispatch(m_socket.get_executor(), [self = shared_from_this(), length,
-                                             initial = std::move(initial),
-                                             handler = std::move(handler)]() mutable {
-        if (self->m_closed) return;
-        auto size = static_cast<std::size_t>(length);
-        self->m_onBody = std::move(handler);
-        self->m_body = std::move(initial);
-        if (self->m_body.size() > size) self->m_body.resize(size);
-        self->m_bodyFilled = self->m_body.size();
-        self->m_body.resize(size);
-        self->receiveBody();
-    });
+    asio::dispatch(m_socket.get_executor(),
+                   [self = shared_from_this(), length, initial = std::move(initial),
+                    handler = std::move(handler)]() mutable {
+                       if (self->m_closed) return;
+                       auto size = static_cast<std::size_t>(length);
+                       self->m_onBody = std::move(handler);
+                       self->m_body = std::move(initial);
+                       if (self->m_body.size() > size) self->m_body.resize(size);
+                       self->m_bodyFilled = self->m_body.size();
+                       self->m_body.resize(size);
+                       self->receiveBody();
+                   });
 }
 
 void Connection::receiveBody() {
@@ -147,16 +149,17 @@ void Connection::sendBlock(std::string block, SendHandler done) {
         if (self->m_closed) return done(false);
         self->m_out = std::move(block);
         self->armDeadline(self->m_limits.idleTimeout);
-        asio::async_write(self->m_socket, asio::buffer(self->m_out),
-                          [self, done = std::move(done)](const std::error_code& error, std::size_t) {
-                              self->m_out.clear();
-                              if (error || self->m_closed) {
-                                  self->cancel();
-                                  return done(false);
-                              }
-                              self->m_deadline.cancel();
-                              done(true);
-                          });
+        asio::async_write(
+            self->m_socket, asio::buffer(self->m_out),
+            [self, done = std::move(done)](const std::error_code& error, std::size_t) {
+                self->m_out.clear();
+                if (error || self->m_closed) {
+                    self->cancel();
+                    return done(false);
+                }
+                self->m_deadline.cancel();
+                done(true);
+            });
     });
 }
 
@@ -178,21 +181,21 @@ void Connection::closeGracefully() {
 }
 
 void Connection::waitDrain() {
-    m_socket.async_wait(asio::socket_base::wait_read, [self = shared_from_this()](
-                                                          const std::error_code& error) {
-        if (self->m_closed) return;
-        if (error) return self->cancel();
-        char scratch[16384];
-        std::error_code readError;
-        while (true) {
-            std::size_t count = self->m_socket.read_some(asio::buffer(scratch), readError);
-            self->m_drained += count;
-            if (readError == asio::error::would_block || readError == asio::error::try_again)
-                break;
-            if (readError || self->m_drained > self->m_limits.drainLimit) return self->cancel();
-        }
-        self->waitDrain();
-    });
+    m_socket.async_wait(
+        asio::socket_base::wait_read, [self = shared_from_this()](const std::error_code& error) {
+            if (self->m_closed) return;
+            if (error) return self->cancel();
+            char scratch[16384];
+            std::error_code readError;
+            while (true) {
+                std::size_t count = self->m_socket.read_some(asio::buffer(scratch), readError);
+                self->m_drained += count;
+                if (readError == asio::error::would_block || readError == asio::error::try_again)
+                    break;
+                if (readError || self->m_drained > self->m_limits.drainLimit) return self->cancel();
+            }
+            self->waitDrain();
+        });
 }
 
 }  // namespace skiff::server

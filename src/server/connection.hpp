@@ -17,7 +17,7 @@ namespace skiff::server {
 // One accepted socket carrying one request and one response. It only does I/O: every
 // operation runs on the socket's strand, has a deadline, and ends in a close.
 class Connection : public std::enable_shared_from_this<Connection> {
-public:
+  public:
     enum class HeadOutcome { complete, tooLarge };
     using HeadHandler = std::function<void(HeadOutcome, std::string headText, std::string rest)>;
     using BodyHandler = std::function<void(std::string body)>;
@@ -50,7 +50,7 @@ public:
     // Drops the connection at once.
     void cancel();
 
-private:
+  private:
     void waitHead();
     void onHeadReadable(const std::error_code& error);
     void receiveBody();

@@ -1,8 +1,8 @@
 #include "server/file_server.hpp"
 
+#include <sys/resource.h>
 #include <asio/ip/v6_only.hpp>
 #include <asio/strand.hpp>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <thread>
@@ -43,9 +43,7 @@ std::shared_ptr<FileServer> FileServer::create(asio::io_context& context,
 
 FileServer::FileServer(asio::io_context& context, std::filesystem::path saveDir, std::string token,
                        PostToMain postToMain, ServerLimits limits)
-    : m_context(context),
-      m_postToMain(std::move(postToMain)),
-      m_limits(limits) {
+    : m_context(context), m_postToMain(std::move(postToMain)), m_limits(limits) {
     m_tables.saveDir = std::move(saveDir);
     m_tables.token = std::move(token);
 }
@@ -158,8 +156,11 @@ void FileServer::onAccepted(asio::ip::tcp::socket socket) {
         return;
     }
     std::weak_ptr<FileServer> weak = weak_from_this();
-    connection->readHead([weak, connection](Connection::HeadOutcome outcome, std::string headText,
-                                            std::string rest) {
+    std::weak_ptr<Connection> weakConnection = connection;
+    connection->readHead([weak, weakConnection](Connection::HeadOutcome outcome,
+                                                std::string headText, std::string rest) {
+        auto connection = weakConnection.lock();
+        if (!connection) return;
         auto self = weak.lock();
         if (!self) return connection->cancel();
         if (outcome == Connection::HeadOutcome::tooLarge)
@@ -180,7 +181,9 @@ void FileServer::setSaveDir(std::filesystem::path folder) {
     mutateTables([&](ServerTables& tables) { tables.saveDir = std::move(folder); });
 }
 
-void FileServer::report(std::string text) { notify(&ServerCallbacks::onEvent, std::move(text)); }
+void FileServer::report(std::string text) {
+    notify(&ServerCallbacks::onEvent, std::move(text));
+}
 
 void FileServer::respond(const ConnectionPtr& connection, int status, std::string_view contentType,
                          std::string_view body, std::string_view extraHeaders) {
@@ -192,11 +195,10 @@ void FileServer::respondJSON(const ConnectionPtr& connection, int status,
     respond(connection, status, "application/json; charset=utf-8", compactJson(object));
 }
 
-void FileServer::readBody(const ConnectionPtr& connection, const Request& request,
-                          std::string rest, std::function<void(std::string body)> then) {
+void FileServer::readBody(const ConnectionPtr& connection, const Request& request, std::string rest,
+                          std::function<void(std::string body)> then) {
     std::optional<std::int64_t> length;
-    if (const std::string* text = request.header("content-length"))
-        length = parseDecimal(*text);
+    if (const std::string* text = request.header("content-length")) length = parseDecimal(*text);
     if (!length || *length < 0) return respondJSON(connection, 411, {{"error", "length required"}});
     if (*length > m_limits.bodyLimit)
         return respondJSON(connection, 413, {{"error", "chunk too large"}});

@@ -63,7 +63,7 @@ struct ServerTables {
 
 // The computer's HTTP/1.1 server: one request per connection, local peers only.
 class FileServer : public std::enable_shared_from_this<FileServer> {
-public:
+  public:
     // Handlers run on `context`, whose threads (an IoPool) must outlive the server.
     static std::shared_ptr<FileServer> create(asio::io_context& context,
                                               std::filesystem::path saveDir, std::string token,
@@ -115,7 +115,7 @@ public:
 
     const ServerLimits& limits() const { return m_limits; }
 
-private:
+  private:
     FileServer(asio::io_context& context, std::filesystem::path saveDir, std::string token,
                PostToMain postToMain, ServerLimits limits);
 
@@ -131,6 +131,16 @@ private:
     void serveFiles(const ConnectionPtr& connection, const Request& request,
                     const std::string& host);
     nlohmann::json describeYou(const Request& request) const;
+
+    // The upload protocol: announce, append verified chunks, verify and store, give up.
+    void uploadInit(const ConnectionPtr& connection, const Request& request,
+                    const std::string& host);
+    void uploadChunk(const ConnectionPtr& connection, const Request& request,
+                     const std::string& host, std::string body);
+    void uploadFinish(const ConnectionPtr& connection, const Request& request,
+                      const std::string& host);
+    void uploadCancel(const ConnectionPtr& connection, const Request& request,
+                      const std::string& host);
 
     template <typename Member, typename... Args>
     void notify(Member member, Args... args);

@@ -12,7 +12,7 @@ namespace skiff::server {
 // The server's threads: one io_context run by several threads, so requests run in parallel.
 // Destroy it on a thread of its own owner, after the objects that use it.
 class IoPool {
-public:
+  public:
     // 0 threads picks the number of cores, at least two.
     explicit IoPool(unsigned threads = 0);
     ~IoPool();
@@ -21,7 +21,7 @@ public:
 
     asio::io_context& context() { return *m_context; }
 
-private:
+  private:
     std::shared_ptr<asio::io_context> m_context;
     asio::executor_work_guard<asio::io_context::executor_type> m_work;
     std::vector<std::thread> m_threads;

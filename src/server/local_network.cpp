@@ -35,7 +35,8 @@ bool isLocalHost(std::string_view host) {
     in6_addr v6{};
     if (inet_pton(AF_INET6, owned.c_str(), &v6) == 1) {
         const unsigned char* b = v6.s6_addr;
-        bool loopback = std::all_of(b, b + 15, [](unsigned char x) { return x == 0; }) && b[15] == 1;
+        bool loopback =
+            std::all_of(b, b + 15, [](unsigned char x) { return x == 0; }) && b[15] == 1;
         return loopback || (b[0] == 0xFE && (b[1] & 0xC0) == 0x80) || (b[0] & 0xFE) == 0xFC;
     }
     return false;

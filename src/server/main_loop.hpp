@@ -11,7 +11,7 @@ namespace skiff::server {
 // A main thread's queue for programs and tests without a GUI event loop: the server posts its
 // callbacks here and the owning thread runs them in order.
 class MainLoop {
-public:
+  public:
     void post(std::function<void()> task);
 
     // Runs tasks until quit() is called.
@@ -25,7 +25,7 @@ public:
     // Runs the tasks that are queued now and returns.
     void drain();
 
-private:
+  private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<std::function<void()>> m_tasks;

@@ -27,8 +27,8 @@ HeadReader::Result HeadReader::feed(std::string_view bytes) {
 namespace {
 
 bool isUnreserved(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_' || c == '~';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
 }
 
 bool isSubDelim(unsigned char c) {
@@ -63,8 +63,12 @@ bool matches(std::string_view text, Allowed allowed) {
     return true;
 }
 
-bool isPchar(unsigned char c) { return isUnreserved(c) || isSubDelim(c) || c == ':' || c == '@'; }
-bool isQueryChar(unsigned char c) { return isPchar(c) || c == '/' || c == '?'; }
+bool isPchar(unsigned char c) {
+    return isUnreserved(c) || isSubDelim(c) || c == ':' || c == '@';
+}
+bool isQueryChar(unsigned char c) {
+    return isPchar(c) || c == '/' || c == '?';
+}
 
 bool validIpLiteral(std::string_view inner) {
     if (!inner.empty() && (inner[0] == 'v' || inner[0] == 'V')) {
@@ -86,9 +90,8 @@ bool validAuthority(std::string_view authority) {
     std::size_t at = authority.rfind('@');
     if (at != std::string_view::npos) {
         auto userinfo = authority.substr(0, at);
-        if (!matches(userinfo, [](unsigned char c) {
-                return isUnreserved(c) || isSubDelim(c) || c == ':';
-            }))
+        if (!matches(userinfo,
+                     [](unsigned char c) { return isUnreserved(c) || isSubDelim(c) || c == ':'; }))
             return false;
         authority.remove_prefix(at + 1);
     }
@@ -118,8 +121,9 @@ std::string percentDecode(std::string_view text) {
     bytes.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
-            bytes.push_back(static_cast<char>(hexValue(static_cast<unsigned char>(text[i + 1])) * 16 +
-                                              hexValue(static_cast<unsigned char>(text[i + 2]))));
+            bytes.push_back(
+                static_cast<char>(hexValue(static_cast<unsigned char>(text[i + 1])) * 16 +
+                                  hexValue(static_cast<unsigned char>(text[i + 2]))));
             i += 2;
         } else {
             bytes.push_back(text[i]);
@@ -196,8 +200,9 @@ std::optional<Target> parseTarget(std::string_view target) {
             if (item.empty()) continue;
             std::size_t equals = item.find('=');
             std::string name = percentDecode(item.substr(0, equals));
-            std::string value =
-                equals == std::string_view::npos ? std::string() : percentDecode(item.substr(equals + 1));
+            std::string value = equals == std::string_view::npos
+                                    ? std::string()
+                                    : percentDecode(item.substr(equals + 1));
             parsed.query[std::move(name)] = std::move(value);
         }
     }

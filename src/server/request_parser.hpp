@@ -12,7 +12,7 @@ namespace skiff::server {
 
 // Collects the bytes of a request head until the blank line that ends it.
 class HeadReader {
-public:
+  public:
     enum class Result { complete, needMore, tooLarge };
 
     explicit HeadReader(std::size_t limit = 32768) : m_limit(limit) {}
@@ -26,7 +26,7 @@ public:
     std::string_view rest() const { return std::string_view(m_buffer).substr(m_headEnd + 4); }
     std::size_t size() const { return m_buffer.size(); }
 
-private:
+  private:
     std::string m_buffer;
     std::size_t m_limit;
     std::size_t m_headEnd = std::string::npos;

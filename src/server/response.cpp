@@ -4,22 +4,38 @@ namespace skiff::server {
 
 std::string_view reasonPhrase(int status) {
     switch (status) {
-        case 200: return "OK";
-        case 400: return "Bad Request";
-        case 403: return "Forbidden";
-        case 404: return "Not Found";
-        case 409: return "Conflict";
-        case 410: return "Gone";
-        case 411: return "Length Required";
-        case 413: return "Payload Too Large";
-        case 416: return "Range Not Satisfiable";
-        case 422: return "Unprocessable";
-        case 428: return "Precondition Required";
-        case 429: return "Too Many Requests";
-        case 431: return "Header Too Large";
-        case 500: return "Internal Error";
-        case 507: return "Insufficient Storage";
-        default: return "OK";
+        case 200:
+            return "OK";
+        case 400:
+            return "Bad Request";
+        case 403:
+            return "Forbidden";
+        case 404:
+            return "Not Found";
+        case 409:
+            return "Conflict";
+        case 410:
+            return "Gone";
+        case 411:
+            return "Length Required";
+        case 413:
+            return "Payload Too Large";
+        case 416:
+            return "Range Not Satisfiable";
+        case 422:
+            return "Unprocessable";
+        case 428:
+            return "Precondition Required";
+        case 429:
+            return "Too Many Requests";
+        case 431:
+            return "Header Too Large";
+        case 500:
+            return "Internal Error";
+        case 507:
+            return "Insufficient Storage";
+        default:
+            return "OK";
     }
 }
 

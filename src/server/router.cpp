@@ -26,7 +26,20 @@ void FileServer::handle(const ConnectionPtr& connection, const std::string& host
 
     if (get && path == "/api/pin") return servePin(connection, request);
     if (get && path == "/api/files") return serveFiles(connection, request, host);
-    (void)rest;  // request bodies are read only by the upload chunk route
+    if (request.method == "POST") {
+        if (path == "/api/up/init") return uploadInit(connection, request, host);
+        if (path == "/api/up/chunk") {
+            // Only this route reads a body; the request is copied into the completion.
+            std::weak_ptr<FileServer> weak = weak_from_this();
+            return readBody(connection, request, std::move(rest),
+                            [weak, connection, request, host](std::string body) {
+                                if (auto self = weak.lock())
+                                    self->uploadChunk(connection, request, host, std::move(body));
+                            });
+        }
+        if (path == "/api/up/finish") return uploadFinish(connection, request, host);
+        if (path == "/api/up/cancel") return uploadCancel(connection, request, host);
+    }
     respondJSON(connection, 404, {{"error", "not found"}});
 }
 

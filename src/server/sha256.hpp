@@ -10,7 +10,7 @@ namespace skiff::server {
 
 // An incremental SHA-256 whose running state can be finished on a copy.
 class Sha256 {
-public:
+  public:
     Sha256();
     Sha256(const Sha256& other);
     Sha256& operator=(const Sha256& other);
@@ -21,7 +21,7 @@ public:
     // 64 lower-case hex digits of everything fed so far; the state itself is not consumed.
     std::string hexDigest() const;
 
-private:
+  private:
     struct Free {
         void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
     };

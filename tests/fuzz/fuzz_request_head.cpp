@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (auto request = parseRequest(head)) {
             check(!request->method.empty());
             check(isValidUtf8(request->path));
-            for (const auto& [name, value] : request->query) check(isValidUtf8(name) && isValidUtf8(value));
+            for (const auto& [name, value] : request->query)
+                check(isValidUtf8(name) && isValidUtf8(value));
             for (const auto& [name, value] : request->headers) {
                 check(name.find(':') == std::string::npos);
                 check(isValidUtf8(value));
@@ -50,6 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The target parser alone, on the raw bytes.
     if (auto target = parseTarget(bytes)) check(isValidUtf8(target->path));
-    if (auto number = parseDecimal(bytes)) check(bytes.find_first_not_of("+-0123456789") == std::string_view::npos);
+    if (auto number = parseDecimal(bytes))
+        check(bytes.find_first_not_of("+-0123456789") == std::string_view::npos);
     return 0;
 }

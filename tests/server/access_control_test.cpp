@@ -30,7 +30,7 @@ TEST(Access, CodeFromQueryWinsOverHeader) {
         {"/api/pin?t=123456", "", 200},
         {"/api/pin", "X-Pin: 123456\r\n", 200},
         {"/api/pin", "X-Pin:   123456  \r\n", 200},  // header values are trimmed
-        {"/api/pin?t=123456%20", "", 403},            // query values are not
+        {"/api/pin?t=123456%20", "", 403},           // query values are not
         {"/api/pin?t=000000", "X-Pin: 123456\r\n", 403},
         {"/api/pin?t=", "X-Pin: 123456\r\n", 403},
         {"/api/pin?t=12345", "", 403},
@@ -92,7 +92,8 @@ TEST(Access, ApprovalFlowWithOneQuestionForConcurrentFirstRequests) {
     std::vector<std::thread> phones;
     std::vector<Reply> replies(8);
     for (std::size_t i = 0; i < replies.size(); ++i)
-        phones.emplace_back([&, i] { replies[i] = get(server.port(), "/api/files?t=123456", iphone); });
+        phones.emplace_back(
+            [&, i] { replies[i] = get(server.port(), "/api/files?t=123456", iphone); });
     for (auto& p : phones) p.join();
     for (const Reply& reply : replies) {
         EXPECT_EQ(reply.status, 428);
@@ -120,10 +121,12 @@ TEST(Access, ApprovalFlowWithOneQuestionForConcurrentFirstRequests) {
     server.settle();
     EXPECT_EQ(server.devices.size(), 1u);  // announced once
     EXPECT_EQ(server.devices[0].kind, "iphone");
-    EXPECT_NE(std::find(server.events.begin(), server.events.end(), "Đã từ chối iPhone (127.0.0.1)"),
-              server.events.end());
-    EXPECT_NE(std::find(server.events.begin(), server.events.end(), "Đã cho phép iPhone (127.0.0.1)"),
-              server.events.end());
+    EXPECT_NE(
+        std::find(server.events.begin(), server.events.end(), "Đã từ chối iPhone (127.0.0.1)"),
+        server.events.end());
+    EXPECT_NE(
+        std::find(server.events.begin(), server.events.end(), "Đã cho phép iPhone (127.0.0.1)"),
+        server.events.end());
 
     // A new code forgets the approval: the phone is asked about again with a new pairing code.
     server.server().regenerateToken();
@@ -177,13 +180,27 @@ TEST(SessionCode, SixDigitsEveryPositionUsesEveryDigit) {
 }
 
 TEST(LocalNetwork, WhoCountsAsLocal) {
-    const std::pair<const char*, bool> cases[] = {
-        {"::ffff:192.168.1.20", true}, {"[fe80::1%en0]", true}, {"10.1.2.3", true},
-        {"127.0.0.1", true}, {"172.31.255.255", true}, {"::1", true}, {"fd00::1234", true},
-        {"169.254.3.4", true}, {"fc00::1", true}, {"::FFFF:10.0.0.1", true},
-        {"100.64.1.1", false}, {"172.32.0.1", false}, {"169.253.1.1", false},
-        {"192.169.0.1", false}, {"fec0::1", false}, {"2001:db8::1", false}, {"", false},
-        {"phone.local", false}, {"8.8.8.8", false}, {"::ffff:8.8.8.8", false}, {"::", false}};
+    const std::pair<const char*, bool> cases[] = {{"::ffff:192.168.1.20", true},
+                                                  {"[fe80::1%en0]", true},
+                                                  {"10.1.2.3", true},
+                                                  {"127.0.0.1", true},
+                                                  {"172.31.255.255", true},
+                                                  {"::1", true},
+                                                  {"fd00::1234", true},
+                                                  {"169.254.3.4", true},
+                                                  {"fc00::1", true},
+                                                  {"::FFFF:10.0.0.1", true},
+                                                  {"100.64.1.1", false},
+                                                  {"172.32.0.1", false},
+                                                  {"169.253.1.1", false},
+                                                  {"192.169.0.1", false},
+                                                  {"fec0::1", false},
+                                                  {"2001:db8::1", false},
+                                                  {"", false},
+                                                  {"phone.local", false},
+                                                  {"8.8.8.8", false},
+                                                  {"::ffff:8.8.8.8", false},
+                                                  {"::", false}};
     for (auto [host, local] : cases) EXPECT_EQ(server::isLocalHost(host), local) << host;
 }
 

@@ -52,7 +52,8 @@ TEST(HeadReader, BareLineFeedsNeverEndAHead) {
 TEST(ParseRequest, TargetHeadersAndQuery) {
     auto request = parseRequest(
         "GET /a%20b/c?x=1&x=2&y&n%C3%A1me=v%C3%A0+l HTTP/1.1\r\nUser-Agent:  phone \t\r\n"
-        "X-Pin:\xE2\x80\x83" "123456\xC2\xA0\r\nHost : spaced\r\nno colon line\r\nEmpty:\r\n"
+        "X-Pin:\xE2\x80\x83"
+        "123456\xC2\xA0\r\nHost : spaced\r\nno colon line\r\nEmpty:\r\n"
         "Dup: 1\r\ndup: 2");
     ASSERT_TRUE(request);
     EXPECT_EQ(request->method, "GET");
@@ -108,7 +109,9 @@ TEST(ParseRequest, RequestLineShapes) {
 TEST(ParseTarget, PercentEscapesDecodeToValidText) {
     auto target = parseTarget("/%FF%41?name=%E1%BB%87&bad=%C3");
     ASSERT_TRUE(target);
-    EXPECT_EQ(target->path, "/\xEF\xBF\xBD" "A");
+    EXPECT_EQ(target->path,
+              "/\xEF\xBF\xBD"
+              "A");
     EXPECT_EQ(target->query.at("name"), "\xE1\xBB\x87");
     EXPECT_EQ(target->query.at("bad"), "\xEF\xBF\xBD");
     EXPECT_EQ(parseTarget("/?a=1&&b")->query.size(), 2u);

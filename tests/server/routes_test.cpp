@@ -82,7 +82,8 @@ TEST(Routes, FilesWithNothingShared) {
 void makeVideo(const std::filesystem::path& path) {
     std::string command =
         "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=duration=1.5:size=64x48:rate=10 "
-        "-pix_fmt yuv420p '" + path.string() + "'";
+        "-pix_fmt yuv420p '" +
+        path.string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
@@ -104,13 +105,17 @@ TEST(Routes, FilesListsKindsThumbsOwnProgressAndLaterDurations) {
         t.dls["c3"]["192.168.1.9"] = {"c3", "192.168.1.9", "iPhone", "iphone", 2, 2, true};
     });
 
-    auto list = [&] { return nlohmann::json::parse(get(server.port(), "/api/files?t=123456").body); };
+    auto list = [&] {
+        return nlohmann::json::parse(get(server.port(), "/api/files?t=123456").body);
+    };
     auto body = list();
     ASSERT_EQ(body["files"].size(), 5u);
     auto& files = body["files"];
-    const std::tuple<const char*, const char*, bool> expected[] = {
-        {"a1", "video", true}, {"b2", "file", false}, {"c3", "file", true},
-        {"d4", "image", true}, {"e5", "file", false}};
+    const std::tuple<const char*, const char*, bool> expected[] = {{"a1", "video", true},
+                                                                   {"b2", "file", false},
+                                                                   {"c3", "file", true},
+                                                                   {"d4", "image", true},
+                                                                   {"e5", "file", false}};
     for (std::size_t i = 0; i < 5; ++i) {
         auto [id, kind, thumb] = expected[i];
         EXPECT_EQ(files[i]["id"], id);

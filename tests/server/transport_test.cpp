@@ -5,9 +5,9 @@
 
 #include "server/io_pool.hpp"
 #include "server/response.hpp"
-#include "web/phone_page.hpp"
 #include "support/raw_client.hpp"
 #include "support/server_fixture.hpp"
+#include "web/phone_page.hpp"
 
 namespace skiff::test {
 namespace {
@@ -75,7 +75,7 @@ TEST(Transport, HeadLimitAndMalformedHeads) {
 TEST(Transport, HeadOfExactlyTheLimitIsStillWaitedOn) {
     TestServer server(shortTimeouts());
     RawClient client(server.port());
-    std::string head = "GET /?x=" ;
+    std::string head = "GET /?x=";
     head += std::string(32768 - head.size(), 'a');
     client.send(head);
     EXPECT_FALSE(client.waitClosed(300ms));  // still waiting for the blank line
@@ -117,22 +117,34 @@ TEST(Transport, EarlyAnswerToALargeBodyIsDelivered) {
 }
 
 TEST(Transport, ReasonTable) {
-    const std::pair<int, const char*> reasons[] = {
-        {200, "OK"}, {400, "Bad Request"}, {403, "Forbidden"}, {404, "Not Found"},
-        {409, "Conflict"}, {410, "Gone"}, {411, "Length Required"}, {413, "Payload Too Large"},
-        {416, "Range Not Satisfiable"}, {422, "Unprocessable"}, {428, "Precondition Required"},
-        {429, "Too Many Requests"}, {431, "Header Too Large"}, {500, "Internal Error"},
-        {507, "Insufficient Storage"}, {206, "OK"}, {302, "OK"}};
+    const std::pair<int, const char*> reasons[] = {{200, "OK"},
+                                                   {400, "Bad Request"},
+                                                   {403, "Forbidden"},
+                                                   {404, "Not Found"},
+                                                   {409, "Conflict"},
+                                                   {410, "Gone"},
+                                                   {411, "Length Required"},
+                                                   {413, "Payload Too Large"},
+                                                   {416, "Range Not Satisfiable"},
+                                                   {422, "Unprocessable"},
+                                                   {428, "Precondition Required"},
+                                                   {429, "Too Many Requests"},
+                                                   {431, "Header Too Large"},
+                                                   {500, "Internal Error"},
+                                                   {507, "Insufficient Storage"},
+                                                   {206, "OK"},
+                                                   {302, "OK"}};
     for (auto [status, reason] : reasons) EXPECT_EQ(server::reasonPhrase(status), reason) << status;
 }
 
 TEST(Transport, OwnCacheControlReplacesNoStore) {
-    std::string framed = server::frameResponse(200, "image/jpeg", "jp",
-                                               "Cache-Control: private, max-age=3600\r\n");
-    EXPECT_EQ(framed,
-              "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: 2\r\n"
-              "Cache-Control: private, max-age=3600\r\nX-Content-Type-Options: nosniff\r\n"
-              "X-Frame-Options: DENY\r\nReferrer-Policy: no-referrer\r\nConnection: close\r\n\r\njp");
+    std::string framed =
+        server::frameResponse(200, "image/jpeg", "jp", "Cache-Control: private, max-age=3600\r\n");
+    EXPECT_EQ(
+        framed,
+        "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: 2\r\n"
+        "Cache-Control: private, max-age=3600\r\nX-Content-Type-Options: nosniff\r\n"
+        "X-Frame-Options: DENY\r\nReferrer-Policy: no-referrer\r\nConnection: close\r\n\r\njp");
 }
 
 TEST(Transport, StopClosesTheListenerAndStartPicksANewPort) {
@@ -149,8 +161,9 @@ TEST(Transport, StopClosesTheListenerAndStartPicksANewPort) {
 TEST(Transport, StartFailsWhenTheFolderCannotBeMade) {
     server::MainLoop loop;
     server::IoPool pool(1);
-    auto fileServer = server::FileServer::create(pool.context(), "/proc/skiff-cannot-exist", "123456",
-                                                 [&](std::function<void()> t) { loop.post(t); });
+    auto fileServer =
+        server::FileServer::create(pool.context(), "/proc/skiff-cannot-exist", "123456",
+                                   [&](std::function<void()> t) { loop.post(t); });
     std::error_code reported;
     fileServer->start(0, {}, [&](std::error_code error) { reported = error; });
     EXPECT_TRUE(reported);  // on the calling thread, at once

@@ -54,7 +54,9 @@ bool RawClient::send(std::string_view bytes) {
     return true;
 }
 
-void RawClient::shutdownWrite() { ::shutdown(m_fd, SHUT_WR); }
+void RawClient::shutdownWrite() {
+    ::shutdown(m_fd, SHUT_WR);
+}
 
 std::string RawClient::readAll(std::chrono::milliseconds timeout) {
     std::string out;
@@ -106,13 +108,15 @@ Reply parseReply(const std::string& raw) {
     reply.body = raw.substr(end + 4);
     std::size_t lineEnd = reply.head.find("\r\n");
     reply.statusLine = reply.head.substr(0, lineEnd);
-    if (reply.statusLine.rfind("HTTP/1.1 ", 0) == 0) reply.status = std::stoi(reply.statusLine.substr(9, 3));
+    if (reply.statusLine.rfind("HTTP/1.1 ", 0) == 0)
+        reply.status = std::stoi(reply.statusLine.substr(9, 3));
     std::size_t start = lineEnd == std::string::npos ? reply.head.size() : lineEnd + 2;
     while (start < reply.head.size()) {
         std::size_t next = reply.head.find("\r\n", start);
         std::string line = reply.head.substr(start, next - start);
         std::size_t colon = line.find(": ");
-        if (colon != std::string::npos) reply.headers[line.substr(0, colon)] = line.substr(colon + 2);
+        if (colon != std::string::npos)
+            reply.headers[line.substr(0, colon)] = line.substr(colon + 2);
         if (next == std::string::npos) break;
         start = next + 2;
     }

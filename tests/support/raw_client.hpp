@@ -11,7 +11,7 @@ namespace skiff::test {
 
 // A plain blocking TCP client for talking to the server byte for byte.
 class RawClient {
-public:
+  public:
     // Connects to 127.0.0.1 (or ::1 when `ipv6`).
     RawClient(std::uint16_t port, bool ipv6 = false);
     ~RawClient();
@@ -29,7 +29,7 @@ public:
     // True when the last read ended with a reset instead of an orderly close.
     bool wasReset() const { return m_reset; }
 
-private:
+  private:
     int m_fd = -1;
     bool m_reset = false;
 };
@@ -37,7 +37,7 @@ private:
 struct Reply {
     int status = 0;
     std::string statusLine;
-    std::string head;  // everything before the blank line
+    std::string head;                            // everything before the blank line
     std::map<std::string, std::string> headers;  // names as sent
     std::string body;
 

@@ -11,7 +11,9 @@ TestServer::TestServer(Options options) : m_pool(options.threads) {
     server::ServerCallbacks callbacks;
     callbacks.onEvent = [this](const std::string& line) { events.push_back(line); };
     callbacks.onDevice = [this](const std::string& host, const std::string& name,
-                                const std::string& kind) { devices.push_back({host, name, kind}); };
+                                const std::string& kind) {
+        devices.push_back({host, name, kind});
+    };
     if (options.askApproval) {
         callbacks.askApproval = [this](const std::string& host, const std::string& label,
                                        std::function<void(bool)> decide) {
@@ -36,6 +38,8 @@ bool TestServer::waitFor(const std::function<bool()>& done, std::chrono::millise
     return m_loop.runUntil(done, timeout);
 }
 
-void TestServer::settle() { m_loop.drain(); }
+void TestServer::settle() {
+    m_loop.drain();
+}
 
 }  // namespace skiff::test

@@ -14,7 +14,7 @@ namespace skiff::test {
 
 // A real server on a loopback port with its callbacks recorded on a test main loop.
 class TestServer {
-public:
+  public:
     struct Options {
         std::string token = "123456";
         bool askApproval = false;
@@ -51,7 +51,7 @@ public:
     std::vector<ApprovalRequest> approvals;
     std::vector<Device> devices;
 
-private:
+  private:
     TempDir m_dir;
     server::MainLoop m_loop;
     server::IoPool m_pool;

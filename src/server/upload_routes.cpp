@@ -1,0 +1,353 @@
+// Receiving a file from a phone: init announces it, chunks append verified slices at the
+// exact offset held, finish checks the whole file's SHA-256 and moves it into the receive
+// folder under a free name, cancel gives it up.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "server/byte_count.hpp"
+#include "server/connection.hpp"
+#include "server/decimal.hpp"
+#include "server/device_identity.hpp"
+#include "server/file_names.hpp"
+#include "server/file_server.hpp"
+#include "server/upload.hpp"
+
+namespace skiff::server {
+
+namespace {
+
+constexpr std::int64_t chunkSize = 4194304;
+constexpr std::int64_t uploadSizeCap = 214748364800;
+constexpr std::int64_t freeSpaceMargin = 209715200;
+constexpr double millisecondThreshold = 1e11;
+constexpr int moveAttempts = 5;
+
+bool validUid(const std::string* uid) {
+    if (!uid || uid->size() < 6 || uid->size() > 64) return false;
+    for (unsigned char c : *uid)
+        if (!std::isalnum(c) && c != '-' && c != '_') return false;
+    return true;
+}
+
+std::string lowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+std::optional<double> parseMtime(const std::string* text) {
+    if (!text || text->empty()) return std::nullopt;
+    char* end = nullptr;
+    double value = std::strtod(text->c_str(), &end);
+    if (end != text->c_str() + text->size() || !std::isfinite(value)) return std::nullopt;
+    // Browsers give milliseconds; anything this large cannot be seconds.
+    return value > millisecondThreshold ? value / 1000 : value;
+}
+
+bool appleMobile(const std::string& ua) {
+    return ua.find("iPhone") != std::string::npos || ua.find("iPad") != std::string::npos ||
+           (ua.find("Macintosh") != std::string::npos && ua.find("Mobile") != std::string::npos);
+}
+
+// The format an iPhone or iPad likely converted the file to on its way out.
+std::optional<std::string> conversionHint(const std::string& ua,
+                                          const std::filesystem::path& file) {
+    if (!appleMobile(ua)) return std::nullopt;
+    std::string extension = lowerAscii(file.extension().string());
+    if (extension == ".jpg" || extension == ".jpeg") return "jpg";
+    if (extension == ".mp4") return "mp4";
+    return std::nullopt;
+}
+
+std::string crc32Hex(std::string_view bytes) {
+    uLong crc = crc32(0L, Z_NULL, 0);
+    // zlib takes 32-bit lengths; a chunk is at most 16 MiB but stay general.
+    while (!bytes.empty()) {
+        auto piece = static_cast<uInt>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(bytes.data()), piece);
+        bytes.remove_prefix(piece);
+    }
+    char text[9];
+    std::snprintf(text, sizeof text, "%08lx", static_cast<unsigned long>(crc));
+    return text;
+}
+
+// Writes `body` at `offset` after cutting the file there, so bytes of an earlier failed
+// attempt never stay behind the valid data.
+bool writeAt(const std::filesystem::path& part, std::int64_t offset, std::string_view body) {
+    int fd = ::open(part.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = ::ftruncate(fd, offset) == 0;
+    std::size_t written = 0;
+    while (ok && written < body.size()) {
+        ssize_t n = ::pwrite(fd, body.data() + written, body.size() - written,
+                             static_cast<off_t>(offset + static_cast<std::int64_t>(written)));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0)
+            ok = false;
+        else
+            written += static_cast<std::size_t>(n);
+    }
+    return ::close(fd) == 0 && ok;
+}
+
+bool syncPath(const std::filesystem::path& path, int flags) {
+    int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok;
+}
+
+void setFileTime(const std::filesystem::path& file, double seconds) {
+    timespec times[2];
+    double whole = std::floor(seconds);
+    times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(whole);
+    times[0].tv_nsec = times[1].tv_nsec = static_cast<long>((seconds - whole) * 1e9);
+    ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+}
+
+std::optional<std::int64_t> availableBytes(const std::filesystem::path& folder) {
+    struct statvfs info {};
+    if (::statvfs(folder.c_str(), &info) != 0) return std::nullopt;
+    return static_cast<std::int64_t>(info.f_bavail) * static_cast<std::int64_t>(info.f_frsize);
+}
+
+}  // namespace
+
+void FileServer::uploadInit(const ConnectionPtr& connection, const Request& request,
+                            const std::string& host) {
+    const std::string* uid = request.param("uid");
+    if (!validUid(uid)) return respondJSON(connection, 400, {{"error", "bad params"}});
+    std::optional<std::int64_t> size;
+    if (const std::string* sizeText = request.param("size")) size = parseDecimal(*sizeText);
+    if (!size || *size < 0) return respondJSON(connection, 400, {{"error", "bad params"}});
+    const std::string* nameParam = request.param("name");
+    std::string name = cleanFileName(nameParam ? *nameParam : "file");
+    if (*size > uploadSizeCap)
+        return respondJSON(connection, 413, {{"error", "too large"}, {"max", uploadSizeCap}});
+    std::optional<double> mtime = parseMtime(request.param("mtime"));
+
+    auto resumed = withTables([&](const ServerTables& tables) -> std::optional<std::int64_t> {
+        auto found = tables.uploads.find(*uid);
+        if (found == tables.uploads.end()) return std::nullopt;
+        const Upload& upload = *found->second;
+        if (upload.size != *size || upload.name != name || upload.host != host) return std::nullopt;
+        return upload.received;
+    });
+    if (resumed) {
+        if (*resumed > 0) report("Nối tiếp \"" + name + "\" từ " + formatByteCount(*resumed));
+        return respondJSON(connection, 200,
+                           {{"uid", *uid}, {"received", *resumed}, {"chunk", chunkSize}});
+    }
+
+    std::filesystem::path folder = saveDir();
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) return respondJSON(connection, 507, {{"error", "cannot create folder"}});
+
+    if (auto available = availableBytes(folder);
+        available && *available > 0 && *available < *size + freeSpaceMargin) {
+        report("Mac không đủ chỗ trống để nhận \"" + name + "\" (" + formatByteCount(*size) + ")");
+        return respondJSON(connection, 507, {{"error", "disk full"}, {"free", *available}});
+    }
+
+    std::filesystem::path part = folder / ("." + *uid + ".porter-part");
+    int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return respondJSON(connection, 507, {{"error", "cannot write"}});
+    ::close(fd);
+
+    auto upload = std::make_shared<Upload>();
+    upload->uid = *uid;
+    upload->name = name;
+    upload->host = host;
+    const std::string* ua = request.header("user-agent");
+    upload->ua = ua ? *ua : std::string();
+    upload->size = *size;
+    upload->mtime = mtime;
+    upload->part = part;
+    mutateTables([&](ServerTables& tables) {
+        auto& slot = tables.uploads[*uid];
+        // The receive folder changed since the older record began: its part file is orphaned.
+        if (slot && slot->part != part) {
+            std::error_code ignored;
+            std::filesystem::remove(slot->part, ignored);
+        }
+        slot = upload;
+    });
+    respondJSON(connection, 200, {{"uid", *uid}, {"received", 0}, {"chunk", chunkSize}});
+}
+
+void FileServer::uploadChunk(const ConnectionPtr& connection, const Request& request,
+                             const std::string& host, std::string body) {
+    (void)host;
+    const std::string* uid = request.param("uid");
+    if (!validUid(uid)) return respondJSON(connection, 400, {{"error", "bad params"}});
+    std::optional<std::int64_t> offset;
+    if (const std::string* offsetText = request.param("offset")) offset = parseDecimal(*offsetText);
+    if (!offset) return respondJSON(connection, 400, {{"error", "bad params"}});
+
+    enum class Claim { unknown, busy, offset, claimed };
+    std::shared_ptr<Upload> upload;
+    std::int64_t received = 0;
+    Claim claim = mutateTables([&](ServerTables& tables) {
+        auto found = tables.uploads.find(*uid);
+        if (found == tables.uploads.end()) return Claim::unknown;
+        upload = found->second;
+        received = upload->received;
+        if (upload->busy) return Claim::busy;
+        if (*offset != upload->received) return Claim::offset;
+        upload->busy = true;
+        return Claim::claimed;
+    });
+    switch (claim) {
+        case Claim::unknown:
+            return respondJSON(connection, 404, {{"error", "unknown upload"}});
+        case Claim::busy:
+            return respondJSON(connection, 409, {{"error", "busy"}, {"received", received}});
+        case Claim::offset:
+            return respondJSON(connection, 409, {{"error", "offset"}, {"received", received}});
+        case Claim::claimed:
+            break;
+    }
+    auto release = [&] { mutateTables([&](ServerTables&) { upload->busy = false; }); };
+    const auto length = static_cast<std::int64_t>(body.size());
+
+    if (received + length > upload->size) {
+        respondJSON(connection, 400, {{"error", "beyond size"}});
+        return release();
+    }
+    const std::string* offered = request.header("x-crc32");
+    if (!offered || lowerAscii(*offered) != crc32Hex(body)) {
+        report("Khúc hỏng ở \"" + upload->name + "\" (vị trí " + formatByteCount(received) +
+               ") — đã yêu cầu gửi lại");
+        respondJSON(connection, 422, {{"error", "chunk hash mismatch"}, {"received", received}});
+        return release();
+    }
+    if (!writeAt(upload->part, received, body)) {
+        respondJSON(connection, 507, {{"error", "write failed"}});
+        return release();
+    }
+    std::int64_t total = mutateTables([&](ServerTables&) {
+        upload->hasher.update(body);
+        upload->received += length;
+        return upload->received;
+    });
+
+    std::string label = deviceLabel(upload->ua);
+    notify(
+        &ServerCallbacks::onProgress,
+        std::optional<Incoming>(Incoming{upload->uid, upload->name, label, total, upload->size}));
+    notify(&ServerCallbacks::onFlow,
+           Flow{upload->host, deviceKind(upload->ua), deviceName(upload->ua), upload->uid,
+                upload->name, total, upload->size, Flow::State::progress});
+    respondJSON(connection, 200, {{"received", total}});
+    release();
+}
+
+void FileServer::uploadFinish(const ConnectionPtr& connection, const Request& request,
+                              const std::string& host) {
+    (void)host;
+    const std::string* uid = request.param("uid");
+    if (!validUid(uid)) return respondJSON(connection, 400, {{"error", "bad params"}});
+    std::shared_ptr<Upload> upload;
+    std::int64_t received = 0;
+    std::optional<Sha256> hasher;
+    withTables([&](const ServerTables& tables) {
+        auto found = tables.uploads.find(*uid);
+        if (found == tables.uploads.end()) return;
+        upload = found->second;
+        received = upload->received;
+        hasher = upload->hasher;
+    });
+    if (!upload) return respondJSON(connection, 404, {{"error", "unknown upload"}});
+    if (received != upload->size)
+        return respondJSON(connection, 409, {{"error", "incomplete"}, {"received", received}});
+
+    std::string digest = hasher->hexDigest();
+    const std::string* offered = request.param("sha256");
+    if (!offered || lowerAscii(*offered) != digest) {
+        mutateTables([&](ServerTables& tables) {
+            auto found = tables.uploads.find(*uid);
+            if (found != tables.uploads.end() && found->second == upload)
+                tables.uploads.erase(found);
+        });
+        std::error_code ignored;
+        std::filesystem::remove(upload->part, ignored);
+        report("SHA-256 không khớp ở \"" + upload->name + "\" — đã huỷ, điện thoại sẽ gửi lại");
+        return respondJSON(connection, 422, {{"error", "sha256 mismatch"}, {"sha256", digest}});
+    }
+
+    std::filesystem::path folder = upload->part.parent_path().lexically_normal();
+    std::filesystem::path destination = uniqueDestination(folder / upload->name);
+    if (destination.parent_path().lexically_normal() != folder)
+        return respondJSON(connection, 400, {{"error", "bad name"}});
+
+    // The phone takes "ok" as "the file is safe": make the bytes durable before saying so.
+    syncPath(upload->part, O_RDONLY);
+    bool moved = false;
+    for (int attempt = 0; attempt < moveAttempts && !moved; ++attempt) {
+        if (attempt > 0) destination = uniqueDestination(destination);
+        moved = !moveWithoutReplacing(upload->part, destination);
+    }
+    if (!moved) return respondJSON(connection, 500, {{"error", "save failed"}});
+    syncPath(folder, O_RDONLY | O_DIRECTORY);
+    if (upload->mtime && *upload->mtime > 0) setFileTime(destination, *upload->mtime);
+
+    mutateTables([&](ServerTables& tables) {
+        auto found = tables.uploads.find(*uid);
+        if (found != tables.uploads.end() && found->second == upload) tables.uploads.erase(found);
+    });
+    std::optional<std::string> hint = conversionHint(upload->ua, destination);
+    std::string finalName = destination.filename().string();
+    std::string label = deviceLabel(upload->ua);
+    report("Đã nhận \"" + finalName + "\" (" + formatByteCount(upload->size) + ") từ " + label +
+           " · SHA-256 khớp");
+    notify(&ServerCallbacks::onReceived,
+           ReceivedFile{destination, upload->size, digest, upload->host, label, hint});
+    notify(&ServerCallbacks::onProgress, std::optional<Incoming>());
+    notify(&ServerCallbacks::onFlow,
+           Flow{upload->host, deviceKind(upload->ua), deviceName(upload->ua), upload->uid,
+                finalName, upload->size, upload->size, Flow::State::done});
+
+    nlohmann::json answer = {{"ok", true},
+                             {"name", finalName},
+                             {"size", upload->size},
+                             {"sha256", digest},
+                             {"renamed", finalName != upload->name}};
+    if (hint) answer["converted"] = *hint;
+    respondJSON(connection, 200, answer);
+}
+
+void FileServer::uploadCancel(const ConnectionPtr& connection, const Request& request,
+                              const std::string& host) {
+    const std::string* uid = request.param("uid");
+    if (!validUid(uid)) return respondJSON(connection, 400, {{"error", "bad params"}});
+    std::shared_ptr<Upload> removed = mutateTables([&](ServerTables& tables) {
+        std::shared_ptr<Upload> found;
+        auto it = tables.uploads.find(*uid);
+        if (it != tables.uploads.end() && it->second->host == host) {
+            found = it->second;
+            tables.uploads.erase(it);
+        }
+        return found;
+    });
+    if (removed) {
+        std::error_code ignored;
+        std::filesystem::remove(removed->part, ignored);
+    }
+    notify(&ServerCallbacks::onProgress, std::optional<Incoming>());
+    if (removed) {
+        notify(&ServerCallbacks::onFlow,
+               Flow{removed->host, deviceKind(removed->ua), deviceName(removed->ua), removed->uid,
+                    removed->name, removed->received, removed->size, Flow::State::cancel});
+    }
+    respondJSON(connection, 200, {{"ok", true}});
+}
+
+}  // namespace skiff::server

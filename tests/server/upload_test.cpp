@@ -1,0 +1,331 @@
+// The upload protocol end to end over loopback, checked against the files it leaves behind.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "server/file_names.hpp"
+#include "support/server_fixture.hpp"
+#include "support/upload_client.hpp"
+
+namespace skiff::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string randomBytes(std::size_t size, unsigned seed = 7) {
+    std::mt19937 generator(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(generator());
+    return bytes;
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> namesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class Upload : public ::testing::Test {
+  protected:
+    TestServer server;
+    UploadClient phone{server.port()};
+    fs::path inbox() { return server.folder() / "inbox"; }
+};
+
+TEST_F(Upload, BodyLimits) {
+    const std::string body(16777216, 'z');
+    ASSERT_EQ(phone.init("limit1", "big.bin", 16777216).status, 200);
+    Reply exact = phone.chunk("limit1", 0, body);
+    EXPECT_EQ(exact.status, 200);
+    EXPECT_EQ(exact.body, R"({"received":16777216})");
+
+    struct Case {
+        std::string name, contentLength;
+        int status;
+        std::string body;
+    };
+    const Case cases[] = {
+        {"one byte over", "16777217", 413, R"({"error":"chunk too large"})"},
+        {"not a number", "12a", 411, R"({"error":"length required"})"},
+        {"negative", "-1", 411, R"({"error":"length required"})"},
+        {"spaces inside", "1 2", 411, R"({"error":"length required"})"},
+        {"overflowing", "99999999999999999999", 411, R"({"error":"length required"})"},
+        {"missing", "", 411, R"({"error":"length required"})"},
+    };
+    for (const Case& c : cases) {
+        std::string head = "POST /api/up/chunk?t=123456&uid=limit1&offset=0 HTTP/1.1\r\n";
+        if (!c.contentLength.empty()) head += "Content-Length: " + c.contentLength + "\r\n";
+        Reply reply = request(server.port(), head + "\r\n");
+        EXPECT_EQ(reply.status, c.status) << c.name;
+        EXPECT_EQ(reply.body, c.body) << c.name;
+    }
+}
+
+TEST_F(Upload, BytesAfterTheBodyAreIgnored) {
+    ASSERT_EQ(phone.init("extra1", "a.txt", 5).status, 200);
+    std::string head =
+        "POST /api/up/chunk?t=123456&uid=extra1&offset=0 HTTP/1.1\r\nContent-Length: 5\r\n"
+        "X-CRC32: " +
+        UploadClient::crc32Of("hello") + "\r\n\r\n";
+    Reply reply = request(server.port(), head + "helloEXTRA BYTES");
+    EXPECT_EQ(reply.body, R"({"received":5})");
+    EXPECT_EQ(phone.finish("extra1", UploadClient::sha256Of("hello")).status, 200);
+    EXPECT_EQ(readFile(inbox() / "a.txt"), "hello");
+}
+
+TEST_F(Upload, ZeroByteFile) {
+    ASSERT_EQ(phone.init("empty1", "empty.txt", 0).body,
+              R"({"chunk":4194304,"received":0,"uid":"empty1"})");
+    EXPECT_TRUE(fs::exists(inbox() / ".empty1.porter-part"));
+    EXPECT_EQ(phone.chunk("empty1", 0, "").body, R"({"received":0})");
+    Reply done = phone.finish("empty1", UploadClient::sha256Of(""));
+    EXPECT_EQ(done.status, 200);
+    EXPECT_EQ(fs::file_size(inbox() / "empty.txt"), 0u);
+    EXPECT_FALSE(fs::exists(inbox() / ".empty1.porter-part"));
+}
+
+TEST_F(Upload, MultiChunkFileArrivesWholeWithItsDateAndReports) {
+    std::string content = randomBytes(10 * 1024 * 1024 + 17);
+    Reply done = phone.sendFile("multi1", "video.bin", content, 4194304, "&mtime=1700000000123");
+    ASSERT_EQ(done.status, 200) << done.body;
+    auto answer = json(done);
+    EXPECT_EQ(answer["name"], "video.bin");
+    EXPECT_EQ(answer["renamed"], false);
+    EXPECT_EQ(answer["sha256"], UploadClient::sha256Of(content));
+    EXPECT_FALSE(answer.contains("converted"));
+    EXPECT_EQ(readFile(inbox() / "video.bin"), content);
+    struct stat info {};
+    ASSERT_EQ(stat((inbox() / "video.bin").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mtim.tv_sec, 1700000000);  // milliseconds became seconds
+    EXPECT_NEAR(info.st_mtim.tv_nsec / 1e6, 123, 1);
+
+    ASSERT_TRUE(server.waitFor(
+        [&] { return !server.events.empty() && server.events.back().rfind("Đã nhận", 0) == 0; }));
+    EXPECT_EQ(server.events.back(), "Đã nhận \"video.bin\" (10,5 MB) từ Thiết bị · SHA-256 khớp");
+}
+
+TEST_F(Upload, ResumeKeepsStoredChunksOnlyForTheSameFileAndHost) {
+    std::string content = randomBytes(3 * 1000 + 1);
+    ASSERT_EQ(phone.init("resume1", "r.bin", 3001).status, 200);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(phone.chunk("resume1", i * 1000, content.substr(i * 1000, 1000)).status, 200);
+    EXPECT_EQ(json(phone.init("resume1", "r.bin", 3001))["received"], 3000);
+    EXPECT_EQ(fs::file_size(inbox() / ".resume1.porter-part"), 3000u);
+    ASSERT_TRUE(server.waitFor([&] {
+        return std::find(server.events.begin(), server.events.end(),
+                         "Nối tiếp \"r.bin\" từ 3 KB") != server.events.end();
+    }));
+
+    // The same uid from another host (::1 instead of 127.0.0.1) starts over.
+    Reply other = request(
+        server.port(),
+        "POST /api/up/init?t=123456&uid=resume1&name=r.bin&size=3001 HTTP/1.1\r\n\r\n", true);
+    EXPECT_EQ(json(other)["received"], 0);
+    EXPECT_EQ(fs::file_size(inbox() / ".resume1.porter-part"), 0u);
+    EXPECT_EQ(json(phone.init("resume1", "r.bin", 3002))["received"], 0);  // another size
+}
+
+TEST_F(Upload, ChunkRulesLeaveThePartFileAlone) {
+    ASSERT_EQ(phone.init("rules1", "x.bin", 10).status, 200);
+    ASSERT_EQ(phone.chunk("rules1", 0, "abcd").status, 200);
+    std::string upper = UploadClient::crc32Of("efgh");
+    for (char& c : upper) c = static_cast<char>(std::toupper(c));
+    const std::string wrong = "00000000", none = "";
+    struct Case {
+        std::string name;
+        std::int64_t offset;
+        std::string body;
+        const std::string* crc;
+        int status;
+        std::string answer;
+    };
+    const Case cases[] = {
+        {"behind", 0, "efgh", nullptr, 409, R"({"error":"offset","received":4})"},
+        {"ahead", 8, "ij", nullptr, 409, R"({"error":"offset","received":4})"},
+        {"wrong crc", 4, "efgh", &wrong, 422, R"({"error":"chunk hash mismatch","received":4})"},
+        {"no crc", 4, "efgh", &none, 422, R"({"error":"chunk hash mismatch","received":4})"},
+        {"past the size", 4, "efghijk", nullptr, 400, R"({"error":"beyond size"})"},
+        {"unknown upload", 0, "a", nullptr, 404, R"({"error":"unknown upload"})"},
+        {"upper-case crc", 4, "efgh", &upper, 200, R"({"received":8})"},
+    };
+    for (const Case& c : cases) {
+        std::string uid = c.name == "unknown upload" ? "nobody" : "rules1";
+        Reply reply = phone.chunk(uid, c.offset, c.body, c.crc);
+        EXPECT_EQ(reply.status, c.status) << c.name;
+        EXPECT_EQ(reply.body, c.answer) << c.name;
+    }
+    EXPECT_EQ(readFile(inbox() / ".rules1.porter-part"), "abcdefgh");
+    EXPECT_EQ(request(server.port(),
+                      "POST /api/up/chunk?t=123456&uid=rules1 HTTP/1.1\r\n"
+                      "Content-Length: 0\r\n\r\n")
+                  .status,
+              400);
+    EXPECT_EQ(request(server.port(),
+                      "POST /api/up/chunk?t=123456&uid=abc&offset=0 HTTP/1.1\r\n"
+                      "Content-Length: 0\r\n\r\n")
+                  .body,
+              R"({"error":"bad params"})");
+}
+
+TEST_F(Upload, FinishRules) {
+    ASSERT_EQ(phone.init("finish1", "f.txt", 4).status, 200);
+    ASSERT_EQ(phone.chunk("finish1", 0, "ab").status, 200);
+    EXPECT_EQ(phone.finish("finish1", UploadClient::sha256Of("abcd")).body,
+              R"({"error":"incomplete","received":2})");
+    ASSERT_EQ(phone.chunk("finish1", 2, "cd").status, 200);
+    Reply mismatch = phone.finish("finish1", UploadClient::sha256Of("abcx"));
+    EXPECT_EQ(mismatch.status, 422);
+    EXPECT_EQ(json(mismatch)["sha256"], UploadClient::sha256Of("abcd"));
+    EXPECT_FALSE(fs::exists(inbox() / ".fin1.porter-part"));
+    EXPECT_EQ(phone.finish("finish1", UploadClient::sha256Of("abcd")).status, 404);
+
+    // Upper-case digests match; a second finish after success finds nothing.
+    std::string digest = UploadClient::sha256Of("abcd");
+    for (char& c : digest) c = static_cast<char>(std::toupper(c));
+    ASSERT_EQ(phone.init("finish2", "f.txt", 4).status, 200);
+    ASSERT_EQ(phone.chunk("finish2", 0, "abcd").status, 200);
+    EXPECT_EQ(phone.finish("finish2", digest).status, 200);
+    EXPECT_EQ(phone.finish("finish2", digest).status, 404);
+    EXPECT_EQ(phone.cancel("never-was").body, R"({"ok":true})");
+}
+
+TEST_F(Upload, ClashingNamesGetTheNextFreeNumber) {
+    fs::create_directories(inbox());
+    std::ofstream(inbox() / "a.jpg") << "old";
+    std::ofstream(inbox() / "a (2).jpg") << "old2";
+    auto first = json(phone.sendFile("clash1", "a.jpg", "new"));
+    EXPECT_EQ(first["name"], "a (3).jpg");
+    EXPECT_EQ(first["renamed"], true);
+    auto second = json(phone.sendFile("clash2", "a (2).jpg", "newer"));
+    EXPECT_EQ(second["name"], "a (4).jpg");
+    EXPECT_EQ(readFile(inbox() / "a.jpg"), "old");
+    EXPECT_EQ(readFile(inbox() / "a (2).jpg"), "old2");
+}
+
+TEST_F(Upload, TwoPhonesFinishingTheSameNameAtOnceKeepBothFiles) {
+    const int phones = 6;
+    std::vector<std::thread> senders;
+    std::vector<Reply> replies(phones);
+    for (int i = 0; i < phones; ++i) {
+        ASSERT_EQ(phone.init("same" + std::to_string(i) + "xx", "same.txt", 1).status, 200);
+        ASSERT_EQ(phone.chunk("same" + std::to_string(i) + "xx", 0, std::string(1, 'a' + i)).status,
+                  200);
+    }
+    for (int i = 0; i < phones; ++i)
+        senders.emplace_back([&, i] {
+            replies[i] = phone.finish("same" + std::to_string(i) + "xx",
+                                      UploadClient::sha256Of(std::string(1, 'a' + i)));
+        });
+    for (auto& s : senders) s.join();
+    std::set<std::string> contents;
+    for (int i = 0; i < phones; ++i) {
+        ASSERT_EQ(replies[i].status, 200) << replies[i].body;
+        contents.insert(readFile(inbox() / json(replies[i])["name"].get<std::string>()));
+    }
+    EXPECT_EQ(contents.size(), static_cast<std::size_t>(phones));  // nothing overwritten
+}
+
+TEST_F(Upload, LongNamesAreCutToFitTheFileSystem) {
+    std::string vietnamese;
+    for (int i = 0; i < 140; ++i) vietnamese += "ệ";  // 3 bytes each, under 150 letters
+    std::string cjk;
+    for (int i = 0; i < 120; ++i) cjk += "漢";
+    for (const std::string& base : {vietnamese, cjk}) {
+        auto answer =
+            json(phone.sendFile("long" + std::to_string(base.size()), base + ".jpg", "x"));
+        ASSERT_EQ(answer["ok"], true) << answer.dump();
+        std::string saved = answer["name"];
+        EXPECT_LE(saved.size() + 7, 255u);
+        EXPECT_EQ(saved.substr(saved.size() - 4), ".jpg");
+        // A clash still has room for its counter.
+        auto again = json(phone.sendFile("lon2" + std::to_string(base.size()), base + ".jpg", "y"));
+        ASSERT_EQ(again["ok"], true) << again.dump();
+    }
+}
+
+TEST_F(Upload, ConcurrentChunksForOneUploadNeverBothWrite) {
+    std::string content = randomBytes(4 << 20);
+    ASSERT_EQ(phone.init("race01", "race.bin", static_cast<std::int64_t>(content.size())).status,
+              200);
+    std::vector<std::thread> racers;
+    std::vector<int> statuses(4);
+    for (int i = 0; i < 4; ++i)
+        racers.emplace_back([&, i] { statuses[i] = phone.chunk("race01", 0, content).status; });
+    for (auto& r : racers) r.join();
+    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), 200), 1);
+    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), 409), 3);
+    EXPECT_EQ(phone.finish("race01", UploadClient::sha256Of(content)).status, 200);
+    EXPECT_EQ(readFile(inbox() / "race.bin"), content);
+}
+
+TEST_F(Upload, StopDeletesPartFilesAndForgetsUploads) {
+    ASSERT_EQ(phone.init("stop01", "s.bin", 10).status, 200);
+    ASSERT_EQ(phone.chunk("stop01", 0, "12345").status, 200);
+    server.server().stop();
+    EXPECT_FALSE(fs::exists(inbox() / ".stop01.porter-part"));
+    std::uint16_t port = 0;
+    server.server().start(0, [&](std::uint16_t p) { port = p; }, {});
+    ASSERT_TRUE(server.waitFor([&] { return port != 0; }));
+    EXPECT_EQ(UploadClient(port).chunk("stop01", 5, "67890").status, 404);
+}
+
+TEST_F(Upload, ConversionHintAndCancelReports) {
+    UploadClient iphone(server.port(), "123456", "Mozilla/5.0 (iPhone; CPU iPhone OS 17_0)");
+    EXPECT_EQ(json(iphone.sendFile("conv01", "IMG_1.JPEG", "jpeg"))["converted"], "jpg");
+    UploadClient android(server.port(), "123456",
+                         "Mozilla/5.0 (Linux; Android 13; SM-S918B) Mobile");
+    EXPECT_FALSE(json(android.sendFile("conv02", "IMG_2.JPEG", "jpeg")).contains("converted"));
+
+    ASSERT_EQ(android.init("cancel1", "c.bin", 10).status, 200);
+    EXPECT_EQ(android.cancel("cancel1").body, R"({"ok":true})");
+    EXPECT_FALSE(fs::exists(inbox() / ".cancel1.porter-part"));
+    EXPECT_EQ(android.chunk("cancel1", 0, "x").status, 404);
+}
+
+TEST(FileNames, Cleaning) {
+    std::string longName(300, 'n');
+    const std::pair<std::string, std::string> cases[] = {
+        {"..\\..\\x.txt", "x.txt"},
+        {"C:evil", "Cevil"},
+        {".hidden", "hidden"},
+        {" .. ", "file"},
+        {"", "file"},
+        {"a/b/c.png", "c.png"},
+        {"tab\there\x01.txt", "tabhere.txt"},
+        {"\t name.txt  ", "name.txt"},
+        {"x\x7F.txt", "x.txt"},
+        {"e\xCC\x81.txt", "\xC3\xA9.txt"},  // decomposed é becomes one composed letter
+        {"dir/", "file"},
+        {longName, std::string(150, 'n')},
+    };
+    for (const auto& [raw, cleaned] : cases) EXPECT_EQ(server::cleanFileName(raw), cleaned) << raw;
+}
+
+TEST(FileNames, SplittingAndNumbering) {
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"README", "README", ""},
+        {".profile", ".profile", ""},
+        {"a.tar.gz", "a.tar", "gz"},
+        {"photo.JPG", "photo", "JPG"},
+        {"end.", "end.", ""}};
+    for (const auto& [name, base, extension] : cases) {
+        auto parts = server::splitExtension(name);
+        EXPECT_EQ(parts.base, base) << name;
+        EXPECT_EQ(parts.extension, extension) << name;
+    }
+    EXPECT_EQ(server::numberedName({"a.tar", "gz"}, 2), "a.tar (2).gz");
+    EXPECT_EQ(server::numberedName({"README", ""}, 3), "README (3)");
+}
+
+}  // namespace
+}  // namespace skiff::test
