@@ -4,14 +4,14 @@
 # how phones talk to Skiff. Runs alternate (Skiff, nginx, Skiff, nginx, ...) so drift in the
 # machine's speed falls on both alike.
 #
-# Settings (environment): DURATION (10s), WARMUP (2s), ROUNDS (2), CONNECTIONS (64), THREADS (2),
+# Settings (environment): DURATION (10s), WARMUP (2s), ROUNDS (3), CONNECTIONS (64), THREADS (2),
 # NO_BUILD=1 to use build/release/skiff as it is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 duration=${DURATION:-10s}
 warmup=${WARMUP:-2s}
-rounds=${ROUNDS:-2}
+rounds=${ROUNDS:-3}
 connections=${CONNECTIONS:-64}
 threads=${THREADS:-2}
 
@@ -89,7 +89,7 @@ nginx -p "$tmp/nginx" -c "$tmp/nginx/nginx.conf" -g 'daemon off;' 2>"$tmp/nginx/
 pids+=("$!")
 
 for _ in $(seq 100); do
-    curl -s --max-time 1 -o /dev/null "http://127.0.0.1:$nginx_port/" && break || true
+    if curl -s --max-time 1 -o /dev/null "http://127.0.0.1:$nginx_port/"; then break; fi
     sleep 0.1
 done
 curl -sS --max-time 5 -o "$tmp/nginx.body" "http://127.0.0.1:$nginx_port$path"
@@ -122,7 +122,7 @@ for round in $(seq "$rounds"); do
         read -r rate p50 p99 errors < <(summary "$tmp/$name.$round")
         printf '%-5s run %d: %10.1f req/s  latency p50 %-8s p99 %-8s errors: %s\n' \
             "$name" "$round" "$rate" "$p50" "$p99" "$errors"
-        total[$name]=$(awk -v a="${total[$name]}" -v b="$rate" 'BEGIN { print a + b }')
+        total[$name]=$(awk -v a="${total[$name]}" -v b="$rate" 'BEGIN { printf "%.1f", a + b }')
     done
 done
 

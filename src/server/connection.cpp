@@ -3,6 +3,8 @@
 #include <asio/dispatch.hpp>
 #include <asio/write.hpp>
 
+#include <vector>
+
 #include "server/local_network.hpp"
 #include "server/utf8.hpp"
 
@@ -29,7 +31,6 @@ void Connection::cancel() {
         if (self->m_closed) return;
         self->m_closed = true;
         std::error_code ignored;
-        self->m_socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
         self->m_socket.close(ignored);
         self->m_deadline.cancel();
         // Handlers may hold this connection; dropping them breaks the cycle.
@@ -70,13 +71,15 @@ void Connection::waitHead() {
 void Connection::onHeadReadable(const std::error_code& error) {
     if (m_closed) return;
     if (error) return cancel();
-    std::string chunk(m_limits.receiveSize, '\0');
+    // One receive buffer per thread: a connection only holds the bytes it has received.
+    thread_local std::vector<char> chunk;
+    chunk.resize(m_limits.receiveSize);
     std::error_code readError;
     std::size_t count = m_socket.read_some(asio::buffer(chunk), readError);
     if (readError == asio::error::would_block || readError == asio::error::try_again)
         return waitHead();
-    chunk.resize(count);
-    HeadReader::Result result = count > 0 ? m_head.feed(chunk) : HeadReader::Result::needMore;
+    HeadReader::Result result = count > 0 ? m_head.feed(std::string_view(chunk.data(), count))
+                                          : HeadReader::Result::needMore;
     if (result == HeadReader::Result::complete) {
         m_deadline.cancel();
         auto handler = std::move(m_onHead);

@@ -115,6 +115,11 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
 
     const ServerLimits& limits() const { return m_limits; }
 
+    // Records how far `host` got with `file` in the download table and tells the owner.
+    void reportDownload(const SharedFile& file, const std::string& host,
+                        const std::string& userAgent, std::int64_t sent, std::int64_t size,
+                        bool final, bool ok);
+
   private:
     FileServer(asio::io_context& context, std::filesystem::path saveDir, std::string token,
                PostToMain postToMain, ServerLimits limits);
@@ -131,6 +136,13 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
     void serveFiles(const ConnectionPtr& connection, const Request& request,
                     const std::string& host);
     nlohmann::json describeYou(const Request& request) const;
+
+    // Sharing files: one file whole or as a range, a thumbnail, or everything as one ZIP.
+    void serveDownload(const ConnectionPtr& connection, const Request& request,
+                       const SharedFile& file, const std::string& host);
+    void serveThumbnail(const ConnectionPtr& connection, const SharedFile& file);
+    void serveZip(const ConnectionPtr& connection, const std::string& host,
+                  const std::string& userAgent);
 
     // The upload protocol: announce, append verified chunks, verify and store, give up.
     void uploadInit(const ConnectionPtr& connection, const Request& request,

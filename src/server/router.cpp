@@ -1,5 +1,7 @@
 // Which handler answers a request: the page and icons without any check, everything else
 // after access control.
+#include <algorithm>
+
 #include "server/connection.hpp"
 #include "server/file_server.hpp"
 #include "server/request_parser.hpp"
@@ -26,6 +28,20 @@ void FileServer::handle(const ConnectionPtr& connection, const std::string& host
 
     if (get && path == "/api/pin") return servePin(connection, request);
     if (get && path == "/api/files") return serveFiles(connection, request, host);
+    if (get && path == "/api/zip") {
+        const std::string* ua = request.header("user-agent");
+        return serveZip(connection, host, ua ? *ua : std::string());
+    }
+    if (get && (path.rfind("/api/dl/", 0) == 0 || path.rfind("/api/thumb/", 0) == 0)) {
+        bool download = path.rfind("/api/dl/", 0) == 0;
+        std::string id = path.substr(download ? 8 : 11);
+        auto shared = withTables([](const ServerTables& tables) { return tables.shared; });
+        auto file = std::find_if(shared.begin(), shared.end(),
+                                 [&](const SharedFile& s) { return s.id == id; });
+        if (file == shared.end()) return respondJSON(connection, 404, {{"error", "not found"}});
+        if (download) return serveDownload(connection, request, *file, host);
+        return serveThumbnail(connection, *file);
+    }
     if (request.method == "POST") {
         if (path == "/api/up/init") return uploadInit(connection, request, host);
         if (path == "/api/up/chunk") {

@@ -20,4 +20,19 @@ inline bool makeSampleVideo(const std::filesystem::path& file, const std::string
     return std::system(command.c_str()) == 0 && std::filesystem::exists(file);
 }
 
+// Writes a 64x48 video that is black for its first half second and then, for two seconds,
+// red on the left and blue on the right, so a still taken from the very start would be
+// black. The container follows the file's extension; extraArgs go before the output name.
+inline bool makeBlackThenColourVideo(const std::filesystem::path& file,
+                                     const std::string& extraArgs = "") {
+    std::string command =
+        "ffmpeg -nostdin -v error -y "
+        "-f lavfi -i color=c=black:s=64x48:r=25:d=0.5 "
+        "-f lavfi -i color=c=0xDC1E1E:s=32x48:r=25:d=2 "
+        "-f lavfi -i color=c=0x1E1EDC:s=32x48:r=25:d=2 "
+        "-filter_complex '[1][2]hstack[lit];[0][lit]concat=n=2:v=1:a=0,format=yuv420p' " +
+        extraArgs + " '" + file.string() + "' </dev/null >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0 && std::filesystem::exists(file);
+}
+
 }  // namespace skiff::test

@@ -59,6 +59,10 @@ void RawClient::shutdownWrite() {
 }
 
 std::string RawClient::readAll(std::chrono::milliseconds timeout) {
+    return readAtLeast(std::string::npos, timeout);
+}
+
+std::string RawClient::readAtLeast(std::size_t count, std::chrono::milliseconds timeout) {
     std::string out;
     auto deadline = std::chrono::steady_clock::now() + timeout;
     char buffer[65536];
@@ -76,6 +80,7 @@ std::string RawClient::readAll(std::chrono::milliseconds timeout) {
         }
         if (got == 0) break;
         out.append(buffer, static_cast<std::size_t>(got));
+        if (out.size() >= count) break;
     }
     return out;
 }

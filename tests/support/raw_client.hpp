@@ -24,6 +24,9 @@ class RawClient {
     void shutdownWrite();
     // Reads until the server closes or the timeout passes.
     std::string readAll(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Reads until at least `count` bytes came (or the peer closed, or the timeout passed).
+    std::string readAtLeast(std::size_t count,
+                            std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // Waits for the server to close the connection; false on timeout.
     bool waitClosed(std::chrono::milliseconds timeout);
     // True when the last read ended with a reset instead of an orderly close.

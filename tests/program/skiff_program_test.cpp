@@ -1,0 +1,188 @@
+// The `skiff` program as a terminal user and a script see it.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <regex>
+#include <thread>
+#include <vector>
+
+#include "support/raw_client.hpp"
+#include "support/temp_dir.hpp"
+
+namespace skiff::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Runs the program with its output on a pipe, as a script would.
+class Program {
+  public:
+    explicit Program(const std::filesystem::path& home, std::vector<std::string> prefix = {},
+                     std::vector<std::pair<std::string, std::string>> environment = {},
+                     const std::filesystem::path& errorLog = {}) {
+        int out[2];
+        if (pipe(out) != 0) throw std::runtime_error("pipe");
+        m_pid = fork();
+        if (m_pid == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            if (!errorLog.empty()) {
+                int log = open(errorLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                dup2(log, STDERR_FILENO);
+            }
+            close(out[0]);
+            close(out[1]);
+            setenv("HOME", home.c_str(), 1);
+            unsetenv("XDG_CONFIG_HOME");
+            for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
+            std::vector<std::string> words = prefix;
+            words.push_back(SKIFF_BINARY);
+            std::vector<char*> argv;
+            for (auto& w : words) argv.push_back(w.data());
+            argv.push_back(nullptr);
+            execvp(argv[0], argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        m_out = out[0];
+    }
+    ~Program() {
+        if (m_pid > 0) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+        close(m_out);
+    }
+
+    // The next whole line of output, or "" after the timeout.
+    std::string line(std::chrono::milliseconds timeout = 10s) {
+        auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (m_buffer.find('\n') == std::string::npos) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd waiting{m_out, POLLIN, 0};
+            if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0)
+                return "";
+            char chunk[4096];
+            ssize_t n = read(m_out, chunk, sizeof chunk);
+            if (n <= 0) return "";
+            m_buffer.append(chunk, static_cast<std::size_t>(n));
+        }
+        std::size_t end = m_buffer.find('\n');
+        std::string text = m_buffer.substr(0, end);
+        m_buffer.erase(0, end + 1);
+        return text;
+    }
+
+    std::size_t openDescriptors() const {
+        std::error_code error;
+        std::size_t count = 0;
+        for (auto it = std::filesystem::directory_iterator("/proc/" + std::to_string(m_pid) + "/fd",
+                                                           error);
+             !error && it != std::filesystem::directory_iterator(); it.increment(error))
+            ++count;
+        return count;
+    }
+
+    int interrupt() {
+        kill(m_pid, SIGINT);
+        int status = 0;
+        waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+  private:
+    pid_t m_pid = -1;
+    int m_out = -1;
+    std::string m_buffer;
+};
+
+struct Started {
+    std::string code;
+    std::uint16_t port = 0;
+};
+
+Started readStart(Program& program) {
+    Started started;
+    std::smatch match;
+    std::string first = program.line();
+    EXPECT_TRUE(std::regex_match(first, match, std::regex("Mã phiên (\\d{3}) (\\d{3})"))) << first;
+    if (match.size() == 3) started.code = match[1].str() + match[2].str();
+    std::string address = program.line();
+    EXPECT_TRUE(std::regex_match(address, match,
+                                 std::regex("http://([0-9.]+|localhost):(\\d+)/\\?t=(\\d{6})")))
+        << address;
+    if (match.size() == 4) {
+        started.port = static_cast<std::uint16_t>(std::stoi(match[2].str()));
+        EXPECT_EQ(match[3].str(), started.code);
+    }
+    return started;
+}
+
+TEST(Program, PrintsCodeAndAddressesLogsEventsAndStopsOnCtrlC) {
+    TempDir home;
+    Program program(home.path());
+    Started started = readStart(program);
+    ASSERT_NE(started.port, 0);
+    EXPECT_EQ(get(started.port, "/").status, 200);
+    EXPECT_TRUE(std::filesystem::is_directory(home.path() / "Downloads" / "Skiff"));
+
+    // Events arrive through the pipe as they happen.
+    for (int i = 0; i < 10; ++i) get(started.port, "/api/pin?t=x");
+    EXPECT_EQ(get(started.port, "/api/pin?t=" + started.code).status, 429);
+    std::string event;
+    for (int i = 0; i < 10 && event.empty(); ++i) {
+        std::string line = program.line();
+        if (line.rfind("Khoá tạm", 0) == 0) event = line;
+        if (line.empty()) break;
+    }
+    EXPECT_FALSE(event.empty());
+    EXPECT_EQ(program.interrupt(), 0);
+}
+
+TEST(Program, KeepsAcceptingAfterRunningOutOfDescriptors) {
+    TempDir home;
+    // Without descriptors the sanitizer cannot probe memory and misreports type checks as
+    // "invalid vptr"; those are let through and every other report still counts.
+    std::filesystem::path errors = home.path() / "stderr.txt";
+    // Soft and hard limit alike, so the program cannot raise it.
+    Program program(home.path(), {"prlimit", "--nofile=48:48", "--"},
+                    {{"UBSAN_OPTIONS", "halt_on_error=0:print_stacktrace=0"}}, errors);
+    Started started = readStart(program);
+    ASSERT_NE(started.port, 0);
+    {
+        std::vector<RawClient> hogs;
+        for (int i = 0; i < 80; ++i) hogs.emplace_back(started.port);
+        // Hold them until the program has run out of descriptors; the kernel queues the rest.
+        auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (program.openDescriptors() < 48 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(10ms);
+        EXPECT_GE(program.openDescriptors(), 48u);
+        std::this_thread::sleep_for(100ms);  // let it meet the limit in accept
+    }
+    // Once the hogs are gone (closed or timed out), new phones get answers again.
+    bool answered = false;
+    for (int attempt = 0; attempt < 20 && !answered; ++attempt) {
+        RawClient phone(started.port);
+        phone.send("GET / HTTP/1.1\r\n\r\n");
+        answered = parseReply(phone.readAll(500ms)).status == 200;
+    }
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(program.interrupt(), 0);
+    std::ifstream log(errors);
+    for (std::string line; std::getline(log, line);) {
+        EXPECT_EQ(line.find("AddressSanitizer"), std::string::npos) << line;
+        if (line.find("runtime error:") != std::string::npos) {
+            EXPECT_NE(line.find("which does not point to an object of type"), std::string::npos)
+                << line;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace skiff::test

@@ -1,0 +1,222 @@
+// The streamed archive, checked by real archive readers.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "server/zip_plan.hpp"
+#include "support/server_fixture.hpp"
+#include "support/upload_client.hpp"
+
+namespace skiff::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs a shell command and returns its standard output.
+std::string run(const std::string& command, int* status = nullptr) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+    int code = pclose(pipe);
+    if (status) *status = code;
+    return output;
+}
+
+class Zip : public ::testing::Test {
+  protected:
+    fs::path write(const std::string& name, const std::string& content) {
+        fs::path folder = server.folder() / "files" / std::to_string(counter++);
+        fs::create_directories(folder);
+        std::ofstream(folder / name, std::ios::binary) << content;
+        return folder / name;
+    }
+    void share(const std::vector<std::pair<std::string, std::string>>& files) {
+        std::vector<server::SharedFile> shared;
+        for (const auto& [name, content] : files)
+            shared.push_back({"id" + std::to_string(shared.size()), write(name, content), name,
+                              static_cast<std::int64_t>(content.size())});
+        server.server().mutateTables([&](server::ServerTables& t) { t.shared = shared; });
+    }
+    // Downloads the archive into a file and returns its path.
+    fs::path download(Reply* reply = nullptr, const std::string& headers = "") {
+        Reply got = get(server.port(), "/api/zip?t=123456", headers);
+        fs::path archive = server.folder() / "got.zip";
+        std::ofstream(archive, std::ios::binary) << got.body;
+        if (reply) *reply = got;
+        return archive;
+    }
+    // Asks Python's zipfile about the archive: names, flag bits, CRC check, dates.
+    std::string inspect(const fs::path& archive) {
+        return run(
+            "python3 -c \"import zipfile,sys\nz=zipfile.ZipFile(sys.argv[1])\n"
+            "assert z.testzip() is None\nfor i in z.infolist(): "
+            "print(i.filename, hex(i.flag_bits), i.file_size, i.date_time)\" '" +
+            archive.string() + "'");
+    }
+
+    TestServer server;
+    int counter = 0;
+};
+
+TEST_F(Zip, NamesAreUniqueWithoutRegardToCase) {
+    share({{"Photo.JPG", "1"},
+           {"photo.jpg", "22"},
+           {"photo (2).jpg", "333"},
+           {"README", "r"},
+           {"README", "rr"},
+           {".profile", "p"},
+           {".profile", "pp"},
+           {"a.tar.gz", "t"},
+           {"a.tar.gz", "tt"},
+           {"Ảnh đẹp.png", "viet"},
+           {"ẢNH ĐẸP.png", "VIET"}});
+    Reply reply;
+    fs::path archive = download(&reply);
+    ASSERT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.header("Content-Length"), std::to_string(reply.body.size()));
+    EXPECT_EQ(reply.header("Content-Disposition"), "attachment; filename=\"Skiff.zip\"");
+    std::string listing = "\n" + inspect(archive);
+    for (std::string name : {"Photo.JPG ", "photo (2).jpg ", "photo (2) (2).jpg ", "README ",
+                             "README (2) ", ".profile ", ".profile (2) ", "a.tar.gz ",
+                             "a.tar (2).gz ", "Ảnh đẹp.png ", "ẢNH ĐẸP (2).png "})
+        EXPECT_NE(listing.find("\n" + name), std::string::npos) << name << "\n" << listing;
+    std::size_t flagged = 0;  // every entry flags UTF-8 names
+    for (std::size_t at = 0; (at = listing.find(" 0x808 ", at)) != std::string::npos; ++at)
+        ++flagged;
+    EXPECT_EQ(flagged, 11u) << listing;
+    int status = 0;
+    run("unzip -tq '" + archive.string() + "' 2>&1", &status);
+    EXPECT_EQ(status, 0);
+    run("bsdtar -tvf '" + archive.string() + "' >/dev/null 2>&1", &status);
+    EXPECT_EQ(status, 0);
+}
+
+TEST_F(Zip, OneEmptyFileIsA124ByteArchive) {
+    share({{"a.txt", ""}});
+    Reply reply;
+    download(&reply);
+    ASSERT_EQ(reply.body.size(), 124u);
+    // Descriptor and central record carry CRC 0 and size 0.
+    EXPECT_EQ(reply.body.substr(35, 16), std::string("PK\x07\x08", 4) + std::string(12, '\0'));
+    EXPECT_EQ(reply.body.substr(51 + 16, 12), std::string(12, '\0'));
+}
+
+TEST_F(Zip, DatesBefore1980AndRangesIgnored) {
+    share({{"old.txt", "old"}});
+    fs::path file = server.folder() / "files" / "0" / "old.txt";
+    setenv("TZ", "UTC", 1);
+    tzset();
+    struct timespec times[2] = {{171331200, 0}, {171331200 + 3661, 0}};  // 1975-06-07 01:01:01
+    ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    Reply reply;
+    fs::path archive = download(&reply, "Range: bytes=100-\r\n");
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_NE(inspect(archive).find("(1980, 6, 7, 1, 1, 0)"), std::string::npos)
+        << inspect(archive);
+    unsetenv("TZ");
+    tzset();
+
+    server::DosTimestamp far = server::dosTimestamp(5000000000);  // 2128
+    EXPECT_EQ(far.date >> 9, 127);
+}
+
+TEST_F(Zip, ProgressForEveryFileAndTheEvents) {
+    share({{"one.bin", std::string(700000, 'x')}, {"two.bin", "2"}});
+    Reply reply;
+    download(&reply, "User-Agent: Mozilla/5.0 (Linux; Android 13; SM-S918B) Mobile\r\n");
+    ASSERT_EQ(reply.status, 200);
+    auto done = [&] {
+        return server.server().withTables([](auto& t) {
+            return t.dls.count("id0") && t.dls.count("id1") &&
+                   t.dls.at("id0").at("127.0.0.1").done && t.dls.at("id1").at("127.0.0.1").done;
+        });
+    };
+    ASSERT_TRUE(server.waitFor(done));
+    EXPECT_EQ(
+        server.server().withTables([](auto& t) { return t.dls.at("id0").at("127.0.0.1").device; }),
+        "Điện thoại Android · SM-S918B");
+    ASSERT_TRUE(server.waitFor([&] {
+        return std::find(server.events.begin(), server.events.end(), "Đã gửi xong file .zip") !=
+               server.events.end();
+    }));
+    EXPECT_NE(std::find(server.events.begin(), server.events.end(),
+                        "Đang gửi 2 file dạng .zip tới 127.0.0.1"),
+              server.events.end());
+}
+
+TEST_F(Zip, Refusals) {
+    Reply none = get(server.port(), "/api/zip?t=123456");
+    EXPECT_EQ(none.status, 404);
+    EXPECT_EQ(none.body, R"({"error":"no files"})");
+    // Larger than the upload cap: left out, so nothing is left.
+    server.server().mutateTables([&](server::ServerTables& t) {
+        t.shared = {{"huge", server.folder() / "missing", "huge.bin", 214748364801}};
+    });
+    EXPECT_EQ(get(server.port(), "/api/zip?t=123456").status, 404);
+
+    // The 4 GB boundary, planned from sparse files without sending them.
+    fs::path sparse = server.folder() / "sparse.bin";
+    std::ofstream(sparse).close();
+    const std::int64_t overhead = 22 + 30 + 46 + 16 + 2 * 10;  // name "sparse.bin"
+    for (std::int64_t total : {server::zipLimit - 1, server::zipLimit}) {
+        fs::resize_file(sparse, static_cast<std::uintmax_t>(total - overhead));
+        auto plan = server::planArchive({{"s", sparse, "sparse.bin", 0}});
+        if (total < server::zipLimit) {
+            ASSERT_TRUE(std::holds_alternative<server::ZipPlan>(plan)) << total;
+            EXPECT_EQ(std::get<server::ZipPlan>(plan).total, total);
+        } else {
+            ASSERT_TRUE(std::holds_alternative<server::ZipRefusal>(plan)) << total;
+        }
+    }
+    server.server().mutateTables([&](server::ServerTables& t) {
+        t.shared = {{"s", sparse, "sparse.bin", 0}};
+    });
+    Reply tooLarge = get(server.port(), "/api/zip?t=123456");
+    EXPECT_EQ(tooLarge.status, 413);
+    EXPECT_EQ(
+        tooLarge.body,
+        R"({"error":"zip too large","message":"Tổng dung lượng quá 4 GB — hãy tải từng file."})");
+
+    std::vector<server::SharedFile> many(65536, {"m", server.folder() / "nothing", "m", 0});
+    EXPECT_EQ(std::get<server::ZipRefusal>(server::planArchive(many)),
+              server::ZipRefusal::tooManyEntries);
+}
+
+TEST_F(Zip, AFileThatGrowsIsCutAtItsPlannedSize) {
+    share({{"big.bin", std::string(40 << 20, 'g')}, {"grow.bin", "abc"}});
+    RawClient client(server.port());
+    client.send("GET /api/zip?t=123456 HTTP/1.1\r\n\r\n");
+    std::string raw = client.readAtLeast(1000);  // planned: the head has come
+    std::ofstream(server.folder() / "files" / "1" / "grow.bin", std::ios::app) << "more";
+    raw += client.readAll();
+    Reply reply = parseReply(raw);
+    ASSERT_EQ(reply.body.size(), std::stoull(reply.header("Content-Length").value()));
+    fs::path archive = server.folder() / "grown.zip";
+    std::ofstream(archive, std::ios::binary) << reply.body;
+    EXPECT_NE(inspect(archive).find("grow.bin 0x808 3 "), std::string::npos) << inspect(archive);
+}
+
+TEST_F(Zip, AFileThatShrinksEndsTheBodyEarly) {
+    share({{"shrink.bin", std::string(40 << 20, 's')}, {"after.txt", "a"}});
+    RawClient client(server.port());
+    client.send("GET /api/zip?t=123456 HTTP/1.1\r\n\r\n");
+    std::string raw = client.readAtLeast(1000);
+    fs::resize_file(server.folder() / "files" / "0" / "shrink.bin", 10);
+    raw += client.readAll();
+    Reply reply = parseReply(raw);
+    EXPECT_LT(reply.body.size(), std::stoull(reply.header("Content-Length").value()));
+    // No "sent" event for an archive the phone could not use.
+    server.waitFor([&] {
+        return server.server().withTables(
+            [](auto& t) { return t.dls.count("id0") && t.dls.at("id0").count("127.0.0.1"); });
+    });
+    server.settle();
+    EXPECT_EQ(std::find(server.events.begin(), server.events.end(), "Đã gửi xong file .zip"),
+              server.events.end());
+}
+
+}  // namespace
+}  // namespace skiff::test
