@@ -10,14 +10,15 @@ namespace skiff::server {
 
 std::string contentDisposition(const std::string& rawName, bool inlineView) {
     std::string name = toValidUtf8(rawName);
-    // The plain form is for old clients: one "_" for every character it cannot carry.
+    // The plain form is for old clients: one "_" for every character it cannot carry (DEL
+    // included, which no header may hold).
     std::string ascii;
     const auto* bytes = reinterpret_cast<const uint8_t*>(name.data());
     auto length = static_cast<int32_t>(name.size());
     for (int32_t i = 0; i < length;) {
         UChar32 c;
         U8_NEXT(bytes, i, length, c);
-        if (c > 127 || c < 32 || c == '"' || c == '\\')
+        if (c >= 127 || c < 32 || c == '"' || c == '\\')
             ascii += '_';
         else
             ascii += static_cast<char>(c);

@@ -86,12 +86,12 @@ std::string cleanFileName(std::string_view name) {
         if (c < 0x20 || c == ':' || c == 0x7F) continue;
         kept.append(c);
     }
-    int32_t dots = 0;
-    while (dots < kept.length() && kept.charAt(dots) == u'.') ++dots;
-    kept.remove(0, dots);
-
+    // Dropping controls can join a letter to a combining mark that followed them.
+    if (U_SUCCESS(status)) kept = nfc->normalize(kept, status);
+    // Leading dots and surrounding blanks, until neither is left: ". .bashrc" must not come
+    // out as a hidden ".bashrc".
     int32_t start = 0, end = kept.length();
-    while (start < end && isSpaceOrTab(kept.charAt(start))) ++start;
+    while (start < end && (kept.charAt(start) == u'.' || isSpaceOrTab(kept.charAt(start)))) ++start;
     while (end > start && isSpaceOrTab(kept.charAt(end - 1))) --end;
     std::string cleaned = toUtf8(kept.tempSubString(start, end - start));
 
@@ -102,7 +102,11 @@ std::string cleanFileName(std::string_view name) {
         if (boundaries.size() > static_cast<std::size_t>(cutNameGraphemes))
             cleaned = toUtf8(unicode.tempSubString(0, boundaries[cutNameGraphemes]));
     }
-    return fitNameLength(cleaned);
+    cleaned = fitNameLength(cleaned);
+    // A cut may end on a blank, which a name must not.
+    while (!cleaned.empty() && (cleaned.back() == ' ' || cleaned.back() == '\t'))
+        cleaned.pop_back();
+    return cleaned.empty() ? "file" : cleaned;
 }
 
 std::string fitNameLength(const std::string& name) {

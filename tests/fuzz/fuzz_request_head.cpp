@@ -7,6 +7,7 @@
 
 #include <unicode/unistr.h>
 
+#include "server/byte_range.hpp"
 #include "server/decimal.hpp"
 #include "server/request_parser.hpp"
 #include "server/utf8.hpp"
@@ -53,5 +54,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (auto target = parseTarget(bytes)) check(isValidUtf8(target->path));
     if (auto number = parseDecimal(bytes))
         check(bytes.find_first_not_of("+-0123456789") == std::string_view::npos);
+
+    // Range headers against a file size taken from the input.
+    std::string range(bytes);
+    std::int64_t total = size >= 2 ? (std::int64_t{data[size - 1]} << 8 | data[size - 2]) : 0;
+    if (auto resolved = resolveRange(&range, total)) {
+        check(resolved->start >= 0 && resolved->start <= resolved->end);
+        check(resolved->end < total || (total == 0 && !resolved->partial));
+    }
     return 0;
 }

@@ -109,6 +109,10 @@ TEST_F(Download, VietnameseNameWithAQuoteInBothForms) {
               "attachment; filename=\"_nh ___p_ 1.jpg\"; "
               "filename*=UTF-8''%E1%BA%A2nh%20%22%C4%91%E1%BA%B9p%22%201%2Ejpg");
     // The plain form carries one "_" per character, not per byte.
+    EXPECT_EQ(server::contentDisposition("a\x7F"
+                                         "b",
+                                         false),
+              "attachment; filename=\"a_b\"; filename*=UTF-8''a%7Fb");
     EXPECT_EQ(server::contentDisposition("ệ\\x", true),
               "inline; filename=\"__x\"; filename*=UTF-8''%E1%BB%87%5Cx");
 }

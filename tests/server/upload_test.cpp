@@ -27,14 +27,6 @@ std::string readFile(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::vector<std::string> namesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class Upload : public ::testing::Test {
   protected:
     TestServer server;
@@ -294,6 +286,11 @@ TEST_F(Upload, ConversionHintAndCancelReports) {
 
 TEST(FileNames, Cleaning) {
     std::string longName(300, 'n');
+    auto repeat = [](const std::string& text, int times) {
+        std::string out;
+        for (int i = 0; i < times; ++i) out += text;
+        return out;
+    };
     const std::pair<std::string, std::string> cases[] = {
         {"..\\..\\x.txt", "x.txt"},
         {"C:evil", "Cevil"},
@@ -307,6 +304,9 @@ TEST(FileNames, Cleaning) {
         {"e\xCC\x81.txt", "\xC3\xA9.txt"},  // decomposed é becomes one composed letter
         {"dir/", "file"},
         {longName, std::string(150, 'n')},
+        {". .bashrc", "bashrc"},  // never a hidden file
+        {std::string("e\0\xCC\x81.txt", 8), "\xC3\xA9.txt"},
+        {repeat("ệ", 82) + "  x", repeat("ệ", 82)},  // a cut never ends on a blank
     };
     for (const auto& [raw, cleaned] : cases) EXPECT_EQ(server::cleanFileName(raw), cleaned) << raw;
 }
