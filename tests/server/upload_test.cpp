@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "server/file_names.hpp"
+#include "server/upload.hpp"
 #include "support/server_fixture.hpp"
 #include "support/upload_client.hpp"
 
@@ -125,6 +126,39 @@ TEST_F(Upload, ResumeKeepsStoredChunksOnlyForTheSameFileAndHost) {
     EXPECT_EQ(json(other)["received"], 0);
     EXPECT_EQ(fs::file_size(inbox() / ".resume1.porter-part"), 0u);
     EXPECT_EQ(json(phone.init("resume1", "r.bin", 3002))["received"], 0);  // another size
+}
+
+TEST_F(Upload, DroppedConnectionsAtAnyPointLoseNothing) {
+    std::string content = randomBytes(3 << 20, 11);
+    const std::string first = content.substr(0, 1 << 20), second = content.substr(1 << 20);
+    ASSERT_EQ(phone.init("drop01", "drop.bin", static_cast<std::int64_t>(content.size())).status, 200);
+    auto chunkHead = [&](std::int64_t offset, const std::string& body) {
+        return "POST /api/up/chunk?t=123456&uid=drop01&offset=" + std::to_string(offset) +
+               " HTTP/1.1\r\nContent-Length: " + std::to_string(body.size()) +
+               "\r\nX-CRC32: " + UploadClient::crc32Of(body) + "\r\n\r\n";
+    };
+    {  // mid-body: the phone leaves the Wi-Fi halfway through the chunk
+        RawClient client(server.port());
+        client.send(chunkHead(0, first) + first.substr(0, first.size() / 2));
+        client.shutdownWrite();
+        EXPECT_EQ(client.readAll(), "");  // dropped without an answer
+    }
+    EXPECT_EQ(json(phone.init("drop01", "drop.bin", static_cast<std::int64_t>(content.size())))["received"], 0);
+    {  // after the write, before the answer reached the phone
+        RawClient client(server.port());
+        client.send(chunkHead(0, first) + first);
+    }
+    // The phone retries the same chunk, learns what is held, and goes on from there.
+    ASSERT_TRUE(server.waitFor([&] {
+        return server.server().withTables([](auto& t) { return t.uploads.at("drop01")->received; }) ==
+               1 << 20;
+    }));
+    Reply retry = phone.chunk("drop01", 0, first);
+    EXPECT_EQ(retry.body, R"({"error":"offset","received":1048576})");
+    EXPECT_EQ(json(phone.init("drop01", "drop.bin", static_cast<std::int64_t>(content.size())))["received"], 1 << 20);
+    ASSERT_EQ(phone.chunk("drop01", 1 << 20, second).status, 200);
+    EXPECT_EQ(phone.finish("drop01", UploadClient::sha256Of(content)).status, 200);
+    EXPECT_EQ(readFile(inbox() / "drop.bin"), content);
 }
 
 TEST_F(Upload, ChunkRulesLeaveThePartFileAlone) {
