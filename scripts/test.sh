@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything under AddressSanitizer and UndefinedBehaviorSanitizer, runs every test,
-# then gives each fuzz target a short bounded run.
+# Builds everything under AddressSanitizer and UndefinedBehaviorSanitizer, gives each fuzz
+# target a short bounded run, then runs every test (CTest's summary closes the output).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -10,6 +10,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 cmake --preset asan >/dev/null
 cmake --build --preset asan
-ctest --preset asan --parallel 2
 
 scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
+
+ctest --preset asan --parallel 2
