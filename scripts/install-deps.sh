@@ -14,7 +14,7 @@ packages=(
     clang lld libclang-rt-14-dev ffmpeg curl unzip libarchive-tools python3 zbar-tools
     iproute2 procps
     # benchmarks: the peer server and load generator
-    nginx-light wrk
+    nginx-light wrk libvips-tools
 )
 
 missing=()

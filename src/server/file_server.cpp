@@ -61,6 +61,11 @@ void FileServer::setCallbacks(ServerCallbacks callbacks) {
     m_callbacks = std::move(callbacks);
 }
 
+ServerCallbacks FileServer::callbacks() const {
+    std::lock_guard guard(m_lock);
+    return m_callbacks;
+}
+
 void FileServer::start(std::uint16_t port, std::function<void(std::uint16_t)> onReady,
                        std::function<void(std::error_code)> onError) {
     std::error_code error;

@@ -73,6 +73,7 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
     FileServer& operator=(const FileServer&) = delete;
 
     void setCallbacks(ServerCallbacks callbacks);
+    ServerCallbacks callbacks() const;
 
     // Creates the receive folder and listens on `port` (0: the system picks) on every
     // interface. onReady runs on the main thread; a failure to start calls onError at once.

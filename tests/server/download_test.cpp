@@ -164,6 +164,25 @@ TEST_F(Download, MissingAndUnknownFiles) {
     EXPECT_EQ(thumb.body, R"({"error":"not found"})");
 }
 
+TEST_F(Download, ThumbnailsOfSharedPictures) {
+    fs::path photo = server.folder() / "photo.jpg";
+    std::string command = "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=640x480 "
+                          "-frames:v 1 '" + photo.string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::ofstream(server.folder() / "broken.png") << "not a picture";
+    share({{"p1", photo, "photo.jpg", static_cast<std::int64_t>(fs::file_size(photo))},
+           {"x1", server.folder() / "broken.png", "broken.png", 13}});
+    Reply thumb = get(server.port(), "/api/thumb/p1?t=123456");
+    ASSERT_EQ(thumb.status, 200);
+    EXPECT_EQ(thumb.header("Content-Type"), "image/jpeg");
+    EXPECT_EQ(thumb.header("Cache-Control"), "private, max-age=3600");
+    EXPECT_EQ(thumb.body.substr(0, 3), "\xFF\xD8\xFF");
+    EXPECT_EQ(get(server.port(), "/api/thumb/p1?t=123456").body, thumb.body);  // from memory
+    Reply none = get(server.port(), "/api/thumb/x1?t=123456");
+    EXPECT_EQ(none.status, 404);
+    EXPECT_EQ(none.body, R"({"error":"no thumbnail"})");
+}
+
 TEST_F(Download, FileShorterThanAnnouncedIsNeverMarkedDone) {
     std::string big = pattern(64 << 20);
     std::ofstream(server.folder() / "big.bin", std::ios::binary) << big;
