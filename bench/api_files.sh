@@ -35,13 +35,16 @@ trap 'exit 143' TERM
 
 # --- Skiff, with its receive folder in the temporary home ---
 mkdir -p "$tmp/home"
-env -u XDG_CONFIG_HOME HOME="$tmp/home" build/release/skiff >"$tmp/skiff.out" 2>"$tmp/skiff.err" &
+# Its standard input is a pipe we keep open, to answer its approval prompt.
+mkfifo "$tmp/skiff.in"
+exec 3<>"$tmp/skiff.in"
+env -u XDG_CONFIG_HOME HOME="$tmp/home" build/release/skiff <"$tmp/skiff.in" >"$tmp/skiff.out" 2>"$tmp/skiff.err" &
 skiff_pid=$!
 pids+=("$skiff_pid")
 
 url=""
 for _ in $(seq 100); do
-    url=$(grep -m1 -oE '^http://[^ ]+:[0-9]+/\?t=[0-9]+$' "$tmp/skiff.out" || true)
+    url=$(grep -m1 -oE 'http://[^ ]+:[0-9]+/\?t=[0-9]+' "$tmp/skiff.out" || true)
     [[ -n "$url" ]] && break
     kill -0 "$skiff_pid" 2>/dev/null || { cat "$tmp/skiff.err" >&2; echo "skiff exited" >&2; exit 1; }
     sleep 0.1
@@ -49,6 +52,13 @@ done
 [[ -n "$url" ]] || { echo "skiff printed no address within 10 s" >&2; exit 1; }
 skiff_port=$(sed -E 's|.*:([0-9]+)/\?t=.*|\1|' <<<"$url")
 code=${url##*t=}
+# Allow this computer as a device: the first request asks, "c" answers.
+curl -s -o /dev/null "http://127.0.0.1:$skiff_port/api/files?t=$code" || true
+echo c >&3
+for _ in $(seq 50); do
+    [[ $(curl -s -o /dev/null -w '%{http_code}' "http://127.0.0.1:$skiff_port/api/files?t=$code") == 200 ]] && break
+    sleep 0.1
+done
 path="/api/files?t=$code"
 
 # wrk sends no User-Agent, so neither does this fetch: the body then matches what wrk gets.

@@ -8,13 +8,13 @@ packages=(
     cmake ninja-build g++ pkg-config
     libasio-dev libssl-dev zlib1g-dev nlohmann-json3-dev libicu-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
-    libvips-dev libqrencode-dev qt6-base-dev
+    libvips-dev libqrencode-dev libpng-dev qt6-base-dev
     libgtest-dev libgmock-dev
     # tests: fuzzing, sample media, real archive readers and QR decoders
     clang lld libclang-rt-14-dev ffmpeg curl unzip libarchive-tools python3 zbar-tools
     iproute2 procps
     # benchmarks: the peer server and load generator
-    nginx-light wrk libvips-tools
+    nginx-light libnginx-mod-http-echo wrk libvips-tools
 )
 
 missing=()

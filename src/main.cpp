@@ -1,5 +1,6 @@
-#include "terminal_front.hpp"
+#include "terminal/terminal_front.hpp"
 
-int main() {
-    return skiff::runTerminalFront();
+// The window comes when a display is there; until it exists the terminal serves everywhere.
+int main(int argc, char** argv) {
+    return skiff::terminal::runTerminalFront(argc, argv);
 }

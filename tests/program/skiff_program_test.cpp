@@ -13,11 +13,13 @@
 
 #include "support/raw_client.hpp"
 #include "support/temp_dir.hpp"
+#include "support/upload_client.hpp"
 
 namespace skiff::test {
 namespace {
 
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 
 // Runs the program with its output on a pipe, as a script would.
 class Program {
@@ -25,11 +27,14 @@ class Program {
     explicit Program(const std::filesystem::path& home, std::vector<std::string> prefix = {},
                      std::vector<std::pair<std::string, std::string>> environment = {},
                      const std::filesystem::path& errorLog = {}) {
-        int out[2];
-        if (pipe(out) != 0) throw std::runtime_error("pipe");
+        int out[2], in[2];
+        if (pipe(out) != 0 || pipe(in) != 0) throw std::runtime_error("pipe");
         m_pid = fork();
         if (m_pid == 0) {
             dup2(out[1], STDOUT_FILENO);
+            dup2(in[0], STDIN_FILENO);
+            close(in[0]);
+            close(in[1]);
             if (!errorLog.empty()) {
                 int log = open(errorLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
                 dup2(log, STDERR_FILENO);
@@ -48,7 +53,9 @@ class Program {
             _exit(127);
         }
         close(out[1]);
+        close(in[0]);
         m_out = out[0];
+        m_in = in[1];
     }
     ~Program() {
         if (m_pid > 0) {
@@ -56,6 +63,14 @@ class Program {
             waitpid(m_pid, nullptr, 0);
         }
         close(m_out);
+        if (m_in >= 0) close(m_in);
+    }
+
+    // Types a line on the program's standard input.
+    void type(const std::string& line) {
+        std::string text = line + "\n";
+        ssize_t ignored = write(m_in, text.data(), text.size());
+        (void)ignored;
     }
 
     // The next whole line of output, or "" after the timeout.
@@ -99,6 +114,7 @@ class Program {
   private:
     pid_t m_pid = -1;
     int m_out = -1;
+    int m_in = -1;
     std::string m_buffer;
 };
 
@@ -107,21 +123,32 @@ struct Started {
     std::uint16_t port = 0;
 };
 
+// Reads the start-up screen: a QR code, the address, then the session code.
 Started readStart(Program& program) {
     Started started;
     std::smatch match;
-    std::string first = program.line();
-    EXPECT_TRUE(std::regex_match(first, match, std::regex("Mã phiên (\\d{3}) (\\d{3})"))) << first;
-    if (match.size() == 3) started.code = match[1].str() + match[2].str();
-    std::string address = program.line();
-    EXPECT_TRUE(std::regex_match(address, match,
-                                 std::regex("http://([0-9.]+|localhost):(\\d+)/\\?t=(\\d{6})")))
-        << address;
-    if (match.size() == 4) {
-        started.port = static_cast<std::uint16_t>(std::stoi(match[2].str()));
-        EXPECT_EQ(match[3].str(), started.code);
+    for (int i = 0; i < 60; ++i) {
+        std::string line = program.line();
+        if (line.empty() && i > 0) break;
+        if (std::regex_search(line, match,
+                              std::regex("http://([0-9.]+|localhost):(\\d+)/\\?t=(\\d{6})")))
+            started.port = static_cast<std::uint16_t>(std::stoi(match[2].str()));
+        if (std::regex_match(line, match, std::regex("Mã phiên (\\d{3}) (\\d{3})"))) {
+            started.code = match[1].str() + match[2].str();
+            break;
+        }
     }
+    EXPECT_NE(started.port, 0);
+    EXPECT_EQ(started.code.size(), 6u);
     return started;
+}
+
+// Reads lines until one matches; returns it, or "" when the output ends first.
+std::string waitForLine(Program& program, const std::string& pattern) {
+    std::regex wanted(pattern);
+    for (std::string line = program.line(); !line.empty(); line = program.line())
+        if (std::regex_search(line, wanted)) return line;
+    return "";
 }
 
 TEST(Program, PrintsCodeAndAddressesLogsEventsAndStopsOnCtrlC) {
@@ -143,6 +170,60 @@ TEST(Program, PrintsCodeAndAddressesLogsEventsAndStopsOnCtrlC) {
     }
     EXPECT_FALSE(event.empty());
     EXPECT_EQ(program.interrupt(), 0);
+}
+
+TEST(Program, ApproveUploadAndStopMidUpload) {
+    TempDir home;
+    Program program(home.path());
+    Started started = readStart(program);
+    ASSERT_NE(started.port, 0);
+    const std::string phone = "Mozilla/5.0 (iPhone; CPU iPhone OS 17_0 like Mac OS X)";
+    UploadClient client(started.port, started.code, phone);
+
+    Reply asking =
+        get(started.port, "/api/files?t=" + started.code, "User-Agent: " + phone + "\r\n");
+    ASSERT_EQ(asking.status, 428);
+    std::string pairCode = json(asking)["code"];
+    EXPECT_NE(waitForLine(program, "“iPhone” muốn kết nối"), "");
+    EXPECT_NE(waitForLine(program, "Kiểm tra số này giống số trên điện thoại: " + pairCode), "");
+    program.type("c");
+    EXPECT_NE(waitForLine(program, "Đã cho phép iPhone \\(127.0.0.1\\)"), "");
+
+    Reply done = client.sendFile("prog01", "ảnh.jpg", "picture bytes");
+    ASSERT_EQ(done.status, 200) << done.body;
+    EXPECT_NE(waitForLine(program, "Đã nhận \"ảnh.jpg\" \\(13 byte\\) từ iPhone · SHA-256 khớp"),
+              "");
+    fs::path inbox = home.path() / "Downloads" / "Skiff";
+    EXPECT_TRUE(fs::exists(inbox / "ảnh.jpg"));
+
+    ASSERT_EQ(client.init("prog02", "half.bin", 1000).status, 200);
+    ASSERT_EQ(client.chunk("prog02", 0, std::string(500, 'h')).status, 200);
+    EXPECT_TRUE(fs::exists(inbox / ".prog02.porter-part"));
+    EXPECT_EQ(program.interrupt(), 0);
+    EXPECT_FALSE(fs::exists(inbox / ".prog02.porter-part"));
+}
+
+TEST(Program, HelpVersionAndBadArguments) {
+    TempDir home;
+    std::string binary = SKIFF_BINARY;
+    auto run = [&](const std::string& arguments, int* status) {
+        std::string output;
+        FILE* pipe = popen((binary + " " + arguments + " 2>&1").c_str(), "r");
+        char buffer[4096];
+        while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+        *status = WEXITSTATUS(pclose(pipe));
+        return output;
+    };
+    int status = 0;
+    EXPECT_NE(run("--help", &status).find("Cách dùng: skiff"), std::string::npos);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(run("--version", &status).rfind("Skiff ", 0), 0u);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(run("--port 80", &status).find("tuỳ chọn không hợp lệ: --port"), std::string::npos);
+    EXPECT_EQ(status, 2);
+    EXPECT_NE(run("/no/such/file", &status).find("không tìm thấy: /no/such/file"),
+              std::string::npos);
+    EXPECT_EQ(status, 2);
 }
 
 TEST(Program, KeepsAcceptingAfterRunningOutOfDescriptors) {

@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# Upload speed: one 2 GiB file sent to Skiff in 4 MiB chunks, each on a connection of its own
+# as the phone page sends them, against nginx taking the same chunk requests and writing
+# every body to a file of its own. The same client (bench/upload_client.py) drives both, and
+# runs alternate (Skiff, nginx, Skiff, ...) so drift in the machine's speed falls on both
+# alike. Skiff's time includes its finish, which flushes the file and the folder to the disk;
+# nginx flushes nothing. Target: Skiff at least 0.6 of nginx's speed.
+#
+# Settings (environment): SIZE (2G, as head -c takes it), ROUNDS (3),
+# NO_BUILD=1 to use build/release/skiff as it is.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+size=${SIZE:-2G}
+rounds=${ROUNDS:-3}
+echo_module=/usr/lib/nginx/modules/ngx_http_echo_module.so
+
+if [[ -z "${NO_BUILD:-}" ]]; then
+    scripts/install-deps.sh
+    cmake --preset release >/dev/null
+    cmake --build --preset release --target skiff >/dev/null
+fi
+[[ -f "$echo_module" ]] || { echo "$echo_module is missing (libnginx-mod-http-echo)" >&2; exit 1; }
+
+tmp=$(mktemp -d)
+pids=()
+cleanup() {
+    local pid
+    for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# The source file and one received copy at a time, with room to spare.
+bytes=$(numfmt --from=iec "$size")
+free=$(df --output=avail -B1 "$tmp" | tail -1)
+((free > 2 * bytes + (1 << 30))) ||
+    { echo "$tmp has $(numfmt --to=iec "$free") free; needs 2 x $size and 1 GiB more" >&2; exit 1; }
+
+echo "Making a $size file of random bytes..." >&2
+head -c "$size" /dev/urandom >"$tmp/upload.bin"
+
+# --- Skiff, with its receive folder in the temporary home ---
+mkdir -p "$tmp/home"
+# Its standard input is a pipe we keep open, to answer its approval prompt.
+mkfifo "$tmp/skiff.in"
+exec 3<>"$tmp/skiff.in"
+env -u XDG_CONFIG_HOME HOME="$tmp/home" build/release/skiff <"$tmp/skiff.in" >"$tmp/skiff.out" 2>"$tmp/skiff.err" &
+skiff_pid=$!
+pids+=("$skiff_pid")
+url=""
+for _ in $(seq 100); do
+    url=$(grep -m1 -oE 'http://[^ ]+:[0-9]+/\?t=[0-9]+' "$tmp/skiff.out" || true)
+    [[ -n "$url" ]] && break
+    kill -0 "$skiff_pid" 2>/dev/null || { cat "$tmp/skiff.err" >&2; echo "skiff exited" >&2; exit 1; }
+    sleep 0.1
+done
+[[ -n "$url" ]] || { echo "skiff printed no address within 10 s" >&2; exit 1; }
+skiff_port=$(sed -E 's|.*:([0-9]+)/\?t=.*|\1|' <<<"$url")
+code=${url##*t=}
+# Allow this computer as a device: the first request asks, "c" answers.
+curl -s -o /dev/null "http://127.0.0.1:$skiff_port/api/files?t=$code" || true
+echo c >&3
+for _ in $(seq 50); do
+    [[ $(curl -s -o /dev/null -w '%{http_code}' "http://127.0.0.1:$skiff_port/api/files?t=$code") == 200 ]] && break
+    sleep 0.1
+done
+received="$tmp/home/Downloads/Skiff"
+
+# --- nginx: every chunk body read in full and kept in a file of its own ---
+# client_body_in_file_only keeps each body in a file under body/; echo_read_request_body
+# makes nginx read the body before it answers (a bare "return" would discard it unread).
+nginx_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+mkdir -p "$tmp/nginx/body"
+{
+    echo "load_module $echo_module;"
+    # Workers of a root master would otherwise switch to "nobody", who cannot write to $tmp.
+    [[ $(id -u) -eq 0 ]] && echo "user $(id -un) $(id -gn);"
+    cat <<EOF
+worker_processes $(nproc);
+error_log $tmp/nginx/error.log warn;
+pid $tmp/nginx/nginx.pid;
+events { worker_connections 1024; }
+http {
+    access_log off;
+    keepalive_timeout 0;
+    default_type application/json;
+    client_body_temp_path $tmp/nginx/body;
+    proxy_temp_path $tmp/nginx/proxy;
+    fastcgi_temp_path $tmp/nginx/fastcgi;
+    uwsgi_temp_path $tmp/nginx/uwsgi;
+    scgi_temp_path $tmp/nginx/scgi;
+    server {
+        listen 127.0.0.1:$nginx_port;
+        location = /api/up/init { return 200 '{"uid":"\$arg_uid","received":0,"chunk":4194304}'; }
+        location = /api/up/chunk {
+            client_max_body_size 16m;
+            client_body_in_file_only on;
+            echo_read_request_body;
+            echo '{"received":0}';
+        }
+        location = /api/up/finish { return 200 '{"ok":true}'; }
+    }
+}
+EOF
+} >"$tmp/nginx/nginx.conf"
+nginx -p "$tmp/nginx" -c "$tmp/nginx/nginx.conf" -g 'daemon off;' 2>"$tmp/nginx/stderr" &
+nginx_pid=$!
+pids+=("$nginx_pid")
+for _ in $(seq 100); do
+    if curl -s --max-time 1 -o /dev/null "http://127.0.0.1:$nginx_port/"; then break; fi
+    sleep 0.1
+done
+
+# --- uploads ---
+declare -A port=([skiff]=$skiff_port [nginx]=$nginx_port)
+declare -A server=([skiff]=$skiff_pid [nginx]=$nginx_pid)
+declare -A total=([skiff]=0 [nginx]=0)
+# What each server stored, checked after every run and then deleted.
+stored() {  # name → "files bytes"
+    local folder=$received
+    [[ $1 == nginx ]] && folder=$tmp/nginx/body
+    find "$folder" -type f -printf '%s\n' 2>/dev/null | awk '{ s += $1 } END { printf "%d %.0f\n", NR, s }'
+}
+
+# CPU time of a server and its child processes (nginx's workers), in clock ticks.
+cpu_ticks() {  # pid
+    { echo "$1"; pgrep -P "$1" || true; } | while read -r pid; do
+        awk '{ print $14 + $15 }' "/proc/$pid/stat"
+    done | awk '{ s += $1 } END { print s }'
+}
+
+sha=$(sha256sum "$tmp/upload.bin" | cut -d' ' -f1)
+echo "$size ($bytes bytes) in 4 MiB chunks, one connection per chunk, $rounds rounds"
+for round in $(seq "$rounds"); do
+    for name in skiff nginx; do
+        sync -f "$tmp"  # the previous run's writes reach the disk before this one starts
+        before=$(cpu_ticks "${server[$name]}")
+        result=$(python3 bench/upload_client.py "${port[$name]}" "$code" "$tmp/upload.bin")
+        cpu_server=$(($(cpu_ticks "${server[$name]}") - before))
+        read -r rate seconds finish waits cpu hashing finish_sha < <(python3 -c '
+import json, sys
+r = json.loads(sys.argv[1])
+print(r["mb_per_s"], r["seconds"], r["finish_s"], r["chunk_waits_s"], r["client_cpu_s"], r["hashing_s"],
+      (r["finish"] or {}).get("sha256", "-"))' "$result")
+        read -r files kept < <(stored "$name")
+        [[ $kept == "$bytes" ]] ||
+            { echo "$name stored $kept of $bytes bytes in $files files" >&2; exit 1; }
+        [[ $name == nginx || $finish_sha == "$sha" ]] ||
+            { echo "skiff confirmed SHA-256 $finish_sha, expected $sha" >&2; exit 1; }
+        flushed=$( { TIMEFORMAT=%R; time sync -f "$tmp"; } 2>&1)
+        printf '%-5s run %d: %6.1f MB/s  %6.2f s (chunk answers %5.2f s, finish %5.2f s)' \
+            "$name" "$round" "$rate" "$seconds" "$waits" "$finish"
+        printf '  server CPU %5.2f s, client CPU %.2f s, sync afterwards %s s, %d files\n' \
+            "$(awk -v t="$cpu_server" -v hz="$(getconf CLK_TCK)" 'BEGIN { print t / hz }')" \
+            "$cpu" "$flushed" "$files"
+        find "$received" "$tmp/nginx/body" -type f -delete
+        total[$name]=$(awk -v a="${total[$name]}" -v b="$rate" 'BEGIN { printf "%.1f", a + b }')
+    done
+done
+
+kill -0 "$skiff_pid" 2>/dev/null || { echo "skiff died during the uploads" >&2; exit 1; }
+echo "Client: CRC-32 and SHA-256 of the file took $hashing s before the clock started"
+awk -v s="${total[skiff]}" -v n="${total[nginx]}" -v r="$rounds" 'BEGIN {
+    printf "skiff mean: %.1f MB/s\nnginx mean: %.1f MB/s\nratio skiff/nginx: %.2f (target >= 0.6: %s)\n",
+        s / r, n / r, s / n, (s / n >= 0.6 ? "met" : "NOT met")
+}'

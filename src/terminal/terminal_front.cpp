@@ -1,0 +1,239 @@
+#include "terminal/terminal_front.hpp"
+
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSettings>
+
+#include <cstdio>
+#include <iostream>
+#include <set>
+#include <thread>
+
+#include "app/app_model.hpp"
+#include "app/launch_log.hpp"
+#include "app/qr_code.hpp"
+#include "server/byte_count.hpp"
+#include "server/session_code.hpp"
+
+#ifndef SKIFF_VERSION
+#define SKIFF_VERSION "0.0.0"
+#endif
+
+namespace skiff::terminal {
+
+namespace {
+
+const char* usage =
+    "Cách dùng: skiff [FILE hoặc THƯ MỤC...]\n"
+    "\n"
+    "Mở máy chủ nội bộ để điện thoại trong cùng mạng gửi file sang máy này và tải các file\n"
+    "được chia sẻ. Quét mã QR hoặc mở địa chỉ in ra bằng trình duyệt trên điện thoại.\n"
+    "\n"
+    "Các file và thư mục ghi sau lệnh được chia sẻ cho điện thoại.\n"
+    "Khi có thiết bị mới xin kết nối: gõ c (hoặc y) để cho phép, k (hoặc n) để từ chối.\n"
+    "Ctrl-C để dừng.\n"
+    "\n"
+    "  --help     hiện hướng dẫn này\n"
+    "  --version  hiện phiên bản\n";
+
+// Prints one line and flushes it, so scripts reading a pipe see it at once.
+void say(const QString& line) {
+    std::fputs(line.toStdString().c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+QString bytes(std::int64_t count) {
+    return QString::fromStdString(server::formatByteCount(count));
+}
+
+class TerminalFront : public QObject {
+  public:
+    TerminalFront(app::AppModel& model, bool live) : m_model(model), m_live(live) {
+        connect(&model, &app::AppModel::runningChanged, this, [this] { showAddress(); });
+        connect(&model, &app::AppModel::addressChanged, this, [this] { showAddress(); });
+        connect(&model, &app::AppModel::errorChanged, this, [this] {
+            clearLive();
+            say(m_model.errorText());
+        });
+        connect(&model, &app::AppModel::logChanged, this, [this] { showNewLogLines(); });
+        connect(&model, &app::AppModel::devicesChanged, this, [this] { showDevices(); });
+        connect(&model, &app::AppModel::pendingChanged, this, [this] { showPending(); });
+        connect(&model, &app::AppModel::incomingChanged, this, [this] { showIncoming(); });
+    }
+
+    // A line typed by the user: the answer to the oldest waiting request.
+    void answer(const QString& line) {
+        QString word = line.trimmed().toLower();
+        if (m_model.pending().empty() || word.isEmpty()) return;
+        bool allow = word == "c" || word == "y";
+        bool deny = word == "k" || word == "n";
+        if (!allow && !deny) return say("Gõ c để cho phép hoặc k để từ chối.");
+        m_model.answer(m_model.pending().front().id, allow);
+    }
+
+  private:
+    void clearLive() {
+        if (m_liveShown) std::fputs("\r\033[K", stdout);
+        m_liveShown = false;
+    }
+
+    void showAddress() {
+        if (!m_model.running()) return;
+        QString code = QString::fromStdString(server::groupedCode(m_model.pin().toStdString()));
+        auto address = m_model.address();
+        QString shown = address.value_or("-") + code;
+        if (shown == m_lastAddress) return;
+        m_lastAddress = shown;
+        clearLive();
+        if (address) {
+            std::string code = app::qrTerminal(address->toStdString());
+            if (m_live) {
+                // White blocks on black whatever the terminal's colours, so the code is never
+                // drawn inverted on a light theme.
+                std::string painted;
+                std::size_t start = 0;
+                for (std::size_t end; (end = code.find('\n', start)) != std::string::npos; start = end + 1)
+                    painted += "\033[97;40m" + code.substr(start, end - start) + "\033[0m\n";
+                code = painted;
+            }
+            std::fputs(code.c_str(), stdout);
+            auto iface = m_model.currentIface();
+            say("Đang mở · " + QString::fromStdString(iface->label));
+            say("Quét mã bằng camera điện thoại, hoặc mở " + *address);
+        } else {
+            say("Chưa có mạng — Mac chưa vào mạng Wi-Fi/LAN nào");
+            say("Trên chính máy này: http://localhost:" + QString::number(m_model.server().port()) +
+                "/?t=" + m_model.pin());
+        }
+        say("Mã phiên " + code);
+    }
+
+    // The model announces each line as it puts it at the front of the log.
+    void showNewLogLines() {
+        if (m_model.log().isEmpty()) return;
+        clearLive();
+        say(m_model.log().front());
+    }
+
+    void showDevices() {
+        for (const auto& device : m_model.devices()) {
+            if (m_announced.count(device.host)) continue;
+            m_announced.insert(device.host);
+            clearLive();
+            say(device.label + " đã kết nối (" + device.host + ")");
+        }
+        if (m_model.devices().empty()) m_announced.clear();  // a new code forgets them
+    }
+
+    void showPending() {
+        for (const auto& request : m_model.pending()) {
+            if (m_asked.count(request.id)) continue;
+            m_asked.insert(request.id);
+            clearLive();
+            say("“" + request.label + "” muốn kết nối");
+            say("Kiểm tra số này giống số trên điện thoại: " + request.code);
+            say("Địa chỉ " + request.host + " · đã nhập đúng mã phiên");
+            say("Cho phép? c = Cho phép, k = Từ chối");
+        }
+    }
+
+    void showIncoming() {
+        if (!m_live) return;  // without a terminal the event lines tell the story
+        const auto& incoming = m_model.incoming();
+        if (!incoming) return clearLive();
+        int percent =
+            incoming->size > 0 ? static_cast<int>(100 * incoming->received / incoming->size) : 100;
+        QString speed =
+            m_model.speed() > 0 ? QString::asprintf("%.1f MB/s", m_model.speed() / 1e6) : "…";
+        QString line = "Đang nhận từ " + QString::fromStdString(incoming->device) + ": " +
+                       QString::fromStdString(incoming->name) + " " + QString::number(percent) +
+                       "% · " + bytes(incoming->received) + " / " + bytes(incoming->size) + " · " +
+                       speed;
+        std::fputs(("\r\033[K" + line).toStdString().c_str(), stdout);
+        std::fflush(stdout);
+        m_liveShown = true;
+    }
+
+    app::AppModel& m_model;
+    bool m_live;
+    bool m_liveShown = false;
+    QString m_lastAddress;
+    std::set<QString> m_announced;
+    std::set<QString> m_asked;
+};
+
+}  // namespace
+
+int runTerminalFront(int argc, char** argv) {
+    std::vector<std::filesystem::path> toShare;
+    for (int i = 1; i < argc; ++i) {
+        std::string argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+        if (argument == "--version") {
+            std::printf("Skiff %s\n", SKIFF_VERSION);
+            return 0;
+        }
+        if (argument.size() > 1 && argument[0] == '-') {
+            std::fprintf(stderr, "skiff: tuỳ chọn không hợp lệ: %s\n\n%s", argument.c_str(), usage);
+            return 2;
+        }
+        std::error_code error;
+        if (!std::filesystem::exists(argument, error)) {
+            std::fprintf(stderr, "skiff: không tìm thấy: %s\n", argument.c_str());
+            return 2;
+        }
+        toShare.push_back(std::filesystem::absolute(argument));
+    }
+
+    // Ctrl-C and SIGTERM are taken by one thread with sigwait, so no other thread sees them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    app::appendLaunchLine(SKIFF_VERSION);
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setOrganizationName("Skiff");
+    QCoreApplication::setApplicationName("Skiff");
+    QSettings settings;
+    auto services = app::DesktopServices::system();
+    services.requestAttention = [] { std::fputc('\a', stdout); };
+    app::AppModel model(app::Timing::system(&application), services, &settings);
+    TerminalFront front(model, isatty(STDOUT_FILENO));
+    model.start();
+    if (!model.error()) model.share(toShare);
+    if (!toShare.empty()) say("Đang chia sẻ " + QString::number(model.shared().size()) + " file");
+
+    std::thread signalWaiter([&] {
+        int received = 0;
+        sigwait(&stopSignals, &received);
+        QMetaObject::invokeMethod(
+            &application, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    });
+    // Answers come line by line; the end of input only ends the answering.
+    std::thread reader([&front, &application] {
+        for (std::string line; std::getline(std::cin, line);) {
+            QString text = QString::fromStdString(line);
+            QMetaObject::invokeMethod(
+                &application, [&front, text] { front.answer(text); }, Qt::QueuedConnection);
+        }
+    });
+    reader.detach();  // blocked in read until the process ends
+
+    int code = model.error() ? 1 : application.exec();
+    model.stop();
+    if (code != 0 || model.error()) pthread_kill(signalWaiter.native_handle(), SIGTERM);
+    signalWaiter.join();
+    return model.error() ? 1 : code;
+}
+
+}  // namespace skiff::terminal

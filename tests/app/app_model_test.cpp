@@ -1,0 +1,284 @@
+// The model's reactions to what the server reports, with a fake clock: nothing sleeps.
+#include <gtest/gtest.h>
+
+#include <QSettings>
+
+#include <fstream>
+
+#include "app/app_model.hpp"
+#include "app/share_walk.hpp"
+#include "server/main_loop.hpp"
+#include "support/temp_dir.hpp"
+
+namespace skiff::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A clock that moves only when told, running the tasks that fall due.
+struct FakeTime {
+    QDateTime now = QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC);
+    std::vector<std::pair<QDateTime, std::function<void()>>> tasks;
+
+    Timing timing() {
+        return {[this] { return now; },
+                [this](int ms, std::function<void()> task) {
+                    tasks.emplace_back(now.addMSecs(ms), std::move(task));
+                }};
+    }
+    void advance(int ms) {
+        QDateTime target = now.addMSecs(ms);
+        while (true) {
+            auto due =
+                std::min_element(tasks.begin(), tasks.end(),
+                                 [](const auto& a, const auto& b) { return a.first < b.first; });
+            if (due == tasks.end() || due->first > target) break;
+            now = due->first;
+            auto task = std::move(due->second);
+            tasks.erase(due);
+            task();
+        }
+        now = target;
+    }
+};
+
+class Model : public ::testing::Test {
+  protected:
+    Model() {
+        settings = std::make_unique<QSettings>(
+            QString::fromStdString((dir.path() / "settings.ini").string()), QSettings::IniFormat);
+        fileServer = server::FileServer::create(
+            pool.context(), dir.path() / "inbox", "123456",
+            [this](std::function<void()> t) { loop.post(std::move(t)); });
+        DesktopServices services;
+        services.listInterfaces = [this] { return interfaces; };
+        services.prefetch = [this](const fs::path& p) { prefetched.push_back(p); };
+        model = std::make_unique<AppModel>(time.timing(), services, settings.get(), fileServer);
+        callbacks = fileServer->callbacks();
+    }
+
+    server::Incoming incoming(const std::string& uid, std::int64_t received) {
+        return {uid, "a.jpg", "iPhone", received, 100 << 20};
+    }
+    server::Flow flow(server::Flow::State state, const std::string& uid, std::int64_t received,
+                      std::int64_t size = 1000, const std::string& host = "192.168.1.5") {
+        return {host, "iphone", "iPhone", uid, "f.bin", received, size, state};
+    }
+
+    test::TempDir dir;
+    server::MainLoop loop;
+    server::IoPool pool{2};
+    FakeTime time;
+    std::unique_ptr<QSettings> settings;
+    std::shared_ptr<server::FileServer> fileServer;
+    std::vector<NetIface> interfaces;
+    std::vector<fs::path> prefetched;
+    std::unique_ptr<AppModel> model;
+    server::ServerCallbacks callbacks;
+};
+
+TEST_F(Model, LogKeepsTheNewest80) {
+    for (int i = 1; i <= 81; ++i) callbacks.onEvent("line " + std::to_string(i));
+    ASSERT_EQ(model->log().size(), 80);
+    EXPECT_EQ(model->log().front(), "line 81");
+    EXPECT_EQ(model->log().back(), "line 2");
+}
+
+TEST_F(Model, TwoSightingsOfOneHostLeaveOneDeviceAtTheFront) {
+    callbacks.onDevice("192.168.1.5", "iPhone", "iphone");
+    callbacks.onDevice("192.168.1.6", "Máy Windows", "windows");
+    time.advance(1000);
+    callbacks.onDevice("192.168.1.5", "iPad", "ipad");
+    ASSERT_EQ(model->devices().size(), 2u);
+    EXPECT_EQ(model->devices()[0].host, "192.168.1.5");
+    EXPECT_EQ(model->devices()[0].label, "iPad");
+    EXPECT_EQ(model->devices()[0].at, time.now);
+}
+
+TEST_F(Model, UploadSpeedIsSampledAndSmoothed) {
+    callbacks.onProgress(incoming("u1", 0));
+    time.advance(300);
+    callbacks.onProgress(incoming("u1", 4 << 20));  // under 0.4 s: not sampled
+    EXPECT_EQ(model->speed(), 0);
+    time.advance(200);
+    callbacks.onProgress(incoming("u1", 8 << 20));
+    EXPECT_NEAR(model->speed(), (8 << 20) / 0.5, 1);
+    time.advance(1000);
+    callbacks.onProgress(incoming("u1", 9 << 20));
+    EXPECT_NEAR(model->speed(), 0.4 * (1 << 20) + 0.6 * ((8 << 20) / 0.5), 1);
+    ASSERT_TRUE(model->incoming());
+    EXPECT_EQ(model->incoming()->received, 9 << 20);
+}
+
+TEST_F(Model, ABatchOfThreeFilesGivesOneBannerThatANewUploadHides) {
+    for (int file = 0; file < 3; ++file) {
+        if (file > 0) time.advance(200);  // the next file starts within a quarter second
+        callbacks.onProgress(incoming("u" + std::to_string(file), 1));
+        time.advance(1000);
+        callbacks.onReceived({dir.path() / "a.jpg", 1, "x", "192.168.1.5", "iPhone", std::nullopt});
+        callbacks.onProgress(std::nullopt);
+    }
+    EXPECT_FALSE(model->justDone());
+    time.advance(250);
+    ASSERT_TRUE(model->justDone());
+    EXPECT_EQ(model->justDone()->count, 3);
+    EXPECT_EQ(model->justDone()->device, "iPhone");
+    EXPECT_EQ(model->speed(), 0);
+    time.advance(2399);
+    EXPECT_TRUE(model->justDone());
+    time.advance(1);
+    EXPECT_FALSE(model->justDone());
+
+    callbacks.onProgress(incoming("u9", 1));
+    callbacks.onReceived({dir.path() / "b.jpg", 1, "x", "192.168.1.5", "iPhone", std::nullopt});
+    callbacks.onProgress(std::nullopt);
+    time.advance(300);
+    ASSERT_TRUE(model->justDone());
+    EXPECT_EQ(model->justDone()->count, 1);
+    callbacks.onProgress(incoming("u10", 1));  // a new upload hides the banner at once
+    EXPECT_FALSE(model->justDone());
+}
+
+TEST_F(Model, TransferCardsFinishAreRemovedAndRestartForANewBatch) {
+    using State = server::Flow::State;
+    callbacks.onFlow(flow(State::progress, "u1", 500));
+    callbacks.onFlow(flow(State::done, "u1", 1000));
+    ASSERT_EQ(model->flows().size(), 1u);
+    EXPECT_EQ(model->flows()[0].count, 1);
+    time.advance(499);
+    EXPECT_FALSE(model->flows()[0].done);
+    time.advance(1);
+    EXPECT_TRUE(model->flows()[0].done);
+
+    // A further file before the removal keeps the card and starts its count again.
+    time.advance(1000);
+    callbacks.onFlow(flow(State::progress, "u2", 10));
+    EXPECT_FALSE(model->flows()[0].done);
+    EXPECT_EQ(model->flows()[0].count, 0);
+    time.advance(5000);
+    ASSERT_EQ(model->flows().size(), 1u);  // the old removal was for the older completion
+
+    callbacks.onFlow(flow(State::done, "u2", 1000));
+    time.advance(500 + 3499);
+    EXPECT_EQ(model->flows().size(), 1u);
+    time.advance(1);
+    EXPECT_TRUE(model->flows().empty());
+
+    callbacks.onFlow(flow(State::progress, "u3", 10));
+    callbacks.onFlow(flow(State::cancel, "u3", 10));
+    EXPECT_TRUE(model->flows().empty());
+}
+
+TEST_F(Model, DownloadSpeedFallsToZeroAfterReportsStop) {
+    std::ofstream(dir.path() / "s.bin") << std::string(1000, 's');
+    model->share({dir.path() / "s.bin"});
+    ASSERT_EQ(model->shared().size(), 1u);
+    std::string id = model->shared()[0].id;
+    callbacks.onDownload({id, "192.168.1.5", "iPhone", "iphone", 0, 1000, false});
+    time.advance(500);
+    callbacks.onDownload({id, "192.168.1.5", "iPhone", "iphone", 500, 1000, false});
+    EXPECT_NEAR(model->sendSpeed(), 1000, 1);
+    EXPECT_EQ(model->sendDevice(), "iPhone");
+    time.advance(1599);
+    EXPECT_GT(model->sendSpeed(), 0);
+    time.advance(1);
+    EXPECT_EQ(model->sendSpeed(), 0);
+    // Reports for files no longer shared are ignored.
+    callbacks.onDownload({"gone", "192.168.1.5", "iPhone", "iphone", 5, 10, false});
+    EXPECT_EQ(model->downloads().count("gone"), 0u);
+}
+
+TEST_F(Model, ShareProgressAndSummaryWithTwoPhones) {
+    std::ofstream(dir.path() / "a.bin") << std::string(300, 'a');
+    std::ofstream(dir.path() / "b.bin") << std::string(100, 'b');
+    model->share({dir.path() / "a.bin", dir.path() / "b.bin"});
+    std::string a = model->shared()[0].id, b = model->shared()[1].id;
+    EXPECT_FALSE(model->shareProgress(a));
+    callbacks.onDownload({a, "192.168.1.5", "iPhone", "iphone", 60, 300, false});
+    callbacks.onDownload({a, "192.168.1.6", "Máy Windows", "windows", 150, 300, false});
+    EXPECT_NEAR(model->shareProgress(a)->fraction, 0.5, 1e-9);
+    SendSummary summary = model->sendSummary();
+    EXPECT_NEAR(summary.fraction, 150.0 / 400, 1e-9);
+    EXPECT_FALSE(summary.done);
+    EXPECT_TRUE(summary.active);
+    callbacks.onDownload({a, "192.168.1.5", "iPhone", "iphone", 300, 300, true});
+    callbacks.onDownload({b, "192.168.1.6", "Máy Windows", "windows", 100, 100, true});
+    summary = model->sendSummary();
+    EXPECT_TRUE(summary.done);
+    EXPECT_FALSE(summary.active);
+    EXPECT_NEAR(summary.fraction, 1.0, 1e-9);
+    model->unshareAll();
+    EXPECT_TRUE(model->shared().empty());
+    EXPECT_TRUE(model->downloads().empty());
+}
+
+TEST_F(Model, NewCodeDeniesWaitingPhonesUnderTheOldCodeOnly) {
+    callbacks.onDevice("192.168.1.5", "iPhone", "iphone");
+    fileServer->mutateTables(
+        [](server::ServerTables& t) { t.approvals["192.168.1.9"] = server::Approval::pending; });
+    std::vector<bool> answers;
+    callbacks.askApproval("192.168.1.9", "iPhone", [&](bool allow) {
+        answers.push_back(allow);
+        fileServer->mutateTables([&](server::ServerTables& t) {
+            t.approvals["192.168.1.9"] =
+                allow ? server::Approval::allowed : server::Approval::denied;
+        });
+    });
+    ASSERT_EQ(model->pending().size(), 1u);
+    EXPECT_EQ(model->pending()[0].code.toStdString(), fileServer->pairCode("192.168.1.9"));
+    QString oldPin = model->pin();
+    model->newCode();
+    EXPECT_NE(model->pin(), oldPin);
+    EXPECT_EQ(model->pin().size(), 6);
+    EXPECT_EQ(answers, std::vector<bool>{false});
+    EXPECT_TRUE(model->pending().empty());
+    EXPECT_TRUE(model->devices().empty());
+    EXPECT_EQ(model->log().front(), "Đã đổi mã mới — thiết bị cũ phải quét lại");
+    // The phone that was waiting can ask again under the new code.
+    EXPECT_TRUE(fileServer->withTables([](auto& t) { return t.approvals.empty(); }));
+}
+
+TEST_F(Model, SharingAFolderSortedHiddenSkippedLoopsNotFollowed) {
+    fs::path root = dir.path() / "share";
+    fs::create_directories(root / "sub");
+    for (auto name : {"b.txt", "a.txt", ".hidden", "sub/c.txt", "B.txt"})
+        std::ofstream(root / name) << "x";
+    fs::create_directory_symlink(root, root / "sub" / "loop");
+    fs::create_symlink(root / "a.txt", root / "link.txt");
+    model->share({root, root / "a.txt"});  // the same file twice is listed once
+    std::vector<std::string> names;
+    for (const auto& file : model->shared()) names.push_back(file.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"B.txt", "a.txt", "b.txt", "link.txt", "c.txt"}));
+    EXPECT_EQ(model->shared()[0].id.size(), 32u);
+    EXPECT_EQ(prefetched.size(), 6u);  // prefetched even when already shared
+}
+
+TEST_F(Model, AddressFollowsTheChosenInterface) {
+    EXPECT_FALSE(model->address());
+    model->refresh();
+    EXPECT_FALSE(model->address());
+    interfaces = {{"wlan0", "192.168.1.20", "Wi-Fi", NetIface::Kind::wifi},
+                  {"eth0", "10.0.0.5", "Mạng dây", NetIface::Kind::ethernet}};
+    model->refresh();
+    EXPECT_EQ(model->address(), "http://192.168.1.20:0/?t=123456");
+    EXPECT_EQ(model->selected(), "wlan0192.168.1.20");
+}
+
+TEST_F(Model, ConvertedNote) {
+    EXPECT_FALSE(model->convertedNote());
+    callbacks.onReceived({dir.path() / "a.jpg", 1, "x", "h", "iPhone", "jpg"});
+    callbacks.onReceived({dir.path() / "b.mp4", 1, "x", "h", "iPhone", "mp4"});
+    EXPECT_EQ(
+        model->convertedNote(),
+        "iPhone có thể đã đổi ảnh HEIC sang JPG. iPhone có thể đã nén/đổi video sang MP4.\n\n"
+        "Muốn giữ bản gốc: trên iPhone chọn file qua “Chọn tệp” (app Tệp), hoặc Cài đặt › Ảnh › "
+        "Chuyển sang Mac hoặc PC › Giữ bản gốc.");
+    auto entries = model->receivedEntries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].name, "b.mp4");
+    EXPECT_EQ(entries[0].warning, "mp4");
+    EXPECT_TRUE(entries[0].id.startsWith("r"));
+}
+
+}  // namespace
+}  // namespace skiff::app
