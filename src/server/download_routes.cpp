@@ -122,16 +122,17 @@ void FileServer::serveThumbnail(const ConnectionPtr& connection, const SharedFil
     if (auto cached = store.cachedJpeg(file.url, thumbnailSide))
         return respond(connection, 200, "image/jpeg", *cached, thumbnailCache);
     std::weak_ptr<FileServer> weak = weak_from_this();
-    store.jpeg(file.url, thumbnailSide, [weak, connection](std::optional<std::string> jpeg) mutable {
-        // Let go of the connection here: the store destroys this callback later on its own
-        // thread, which must not be where the connection ends.
-        ConnectionPtr held = std::move(connection);
-        if (!held) return;
-        auto self = weak.lock();
-        if (!self) return held->cancel();
-        if (!jpeg) return self->respondJSON(held, 404, {{"error", "no thumbnail"}});
-        self->respond(held, 200, "image/jpeg", *jpeg, thumbnailCache);
-    });
+    store.jpeg(file.url, thumbnailSide,
+               [weak, connection](std::optional<std::string> jpeg) mutable {
+                   // Let go of the connection here: the store destroys this callback later on its
+                   // own thread, which must not be where the connection ends.
+                   ConnectionPtr held = std::move(connection);
+                   if (!held) return;
+                   auto self = weak.lock();
+                   if (!self) return held->cancel();
+                   if (!jpeg) return self->respondJSON(held, 404, {{"error", "no thumbnail"}});
+                   self->respond(held, 200, "image/jpeg", *jpeg, thumbnailCache);
+               });
 }
 
 }  // namespace skiff::server

@@ -63,6 +63,7 @@ class TerminalFront : public QObject {
         connect(&model, &app::AppModel::devicesChanged, this, [this] { showDevices(); });
         connect(&model, &app::AppModel::pendingChanged, this, [this] { showPending(); });
         connect(&model, &app::AppModel::incomingChanged, this, [this] { showIncoming(); });
+        connect(&model, &app::AppModel::downloadsChanged, this, [this] { showSending(); });
     }
 
     // A line typed by the user: the answer to the oldest waiting request.
@@ -96,7 +97,8 @@ class TerminalFront : public QObject {
                 // drawn inverted on a light theme.
                 std::string painted;
                 std::size_t start = 0;
-                for (std::size_t end; (end = code.find('\n', start)) != std::string::npos; start = end + 1)
+                for (std::size_t end; (end = code.find('\n', start)) != std::string::npos;
+                     start = end + 1)
                     painted += "\033[97;40m" + code.substr(start, end - start) + "\033[0m\n";
                 code = painted;
             }
@@ -153,6 +155,23 @@ class TerminalFront : public QObject {
                        QString::fromStdString(incoming->name) + " " + QString::number(percent) +
                        "% · " + bytes(incoming->received) + " / " + bytes(incoming->size) + " · " +
                        speed;
+        std::fputs(("\r\033[K" + line).toStdString().c_str(), stdout);
+        std::fflush(stdout);
+        m_liveShown = true;
+    }
+
+    // The phones' progress over the shared files, on the live line while nothing arrives.
+    void showSending() {
+        if (!m_live || m_model.incoming() || m_model.shared().empty()) return;
+        app::SendSummary summary = m_model.sendSummary();
+        if (!summary.active && !summary.done) return;
+        QString device = m_model.sendDevice().value_or("điện thoại");
+        QString line =
+            summary.done
+                ? device + " đã tải xong " + QString::number(m_model.shared().size()) + " file"
+                : device + " đang tải về · " +
+                      QString::number(static_cast<int>(summary.fraction * 100)) + "% · " +
+                      QString::asprintf("%.1f MB/s", m_model.sendSpeed() / 1e6);
         std::fputs(("\r\033[K" + line).toStdString().c_str(), stdout);
         std::fflush(stdout);
         m_liveShown = true;
