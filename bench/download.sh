@@ -12,30 +12,18 @@
 # NO_BUILD=1 to use build/release/bench/transfer_server/bench_transfer_server as it is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=bench/lib.sh
+source bench/lib.sh
 
 size=${SIZE:-2G}
 rounds=${ROUNDS:-3}
 parts=20
 server_bin=build/release/bench/transfer_server/bench_transfer_server
 
-if [[ -z "${NO_BUILD:-}" ]]; then
-    scripts/install-deps.sh
-    cmake --preset release >/dev/null
-    cmake --build --preset release --target bench_transfer_server >/dev/null
-fi
+build_release bench_transfer_server
 [[ -x "$server_bin" ]] || { echo "$server_bin is missing; run without NO_BUILD" >&2; exit 1; }
 
-tmp=$(mktemp -d)
-pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+make_workspace
 
 # The big file, its 20 pieces and nginx's ZIP of them, with room to spare.
 bytes=$(numfmt --from=iec "$size")

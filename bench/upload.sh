@@ -10,29 +10,17 @@
 # NO_BUILD=1 to use build/release/skiff as it is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=bench/lib.sh
+source bench/lib.sh
 
 size=${SIZE:-2G}
 rounds=${ROUNDS:-3}
 echo_module=/usr/lib/nginx/modules/ngx_http_echo_module.so
 
-if [[ -z "${NO_BUILD:-}" ]]; then
-    scripts/install-deps.sh
-    cmake --preset release >/dev/null
-    cmake --build --preset release --target skiff >/dev/null
-fi
+build_release skiff
 [[ -f "$echo_module" ]] || { echo "$echo_module is missing (libnginx-mod-http-echo)" >&2; exit 1; }
 
-tmp=$(mktemp -d)
-pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+make_workspace
 
 # The source file and one received copy at a time, with room to spare.
 bytes=$(numfmt --from=iec "$size")
@@ -44,30 +32,7 @@ echo "Making a $size file of random bytes..." >&2
 head -c "$size" /dev/urandom >"$tmp/upload.bin"
 
 # --- Skiff, with its receive folder in the temporary home ---
-mkdir -p "$tmp/home"
-# Its standard input is a pipe we keep open, to answer its approval prompt.
-mkfifo "$tmp/skiff.in"
-exec 3<>"$tmp/skiff.in"
-env -u XDG_CONFIG_HOME HOME="$tmp/home" build/release/skiff <"$tmp/skiff.in" >"$tmp/skiff.out" 2>"$tmp/skiff.err" &
-skiff_pid=$!
-pids+=("$skiff_pid")
-url=""
-for _ in $(seq 100); do
-    url=$(grep -m1 -oE 'http://[^ ]+:[0-9]+/\?t=[0-9]+' "$tmp/skiff.out" || true)
-    [[ -n "$url" ]] && break
-    kill -0 "$skiff_pid" 2>/dev/null || { cat "$tmp/skiff.err" >&2; echo "skiff exited" >&2; exit 1; }
-    sleep 0.1
-done
-[[ -n "$url" ]] || { echo "skiff printed no address within 10 s" >&2; exit 1; }
-skiff_port=$(sed -E 's|.*:([0-9]+)/\?t=.*|\1|' <<<"$url")
-code=${url##*t=}
-# Allow this computer as a device: the first request asks, "c" answers.
-curl -s -o /dev/null "http://127.0.0.1:$skiff_port/api/files?t=$code" || true
-echo c >&3
-for _ in $(seq 50); do
-    [[ $(curl -s -o /dev/null -w '%{http_code}' "http://127.0.0.1:$skiff_port/api/files?t=$code") == 200 ]] && break
-    sleep 0.1
-done
+start_skiff
 received="$tmp/home/Downloads/Skiff"
 
 # --- nginx: every chunk body read in full and kept in a file of its own ---
