@@ -9,14 +9,8 @@
 namespace skiff::media {
 namespace {
 
-struct ImageUnref {
-    void operator()(VipsImage* image) const { g_object_unref(image); }
-};
-using Image = std::unique_ptr<VipsImage, ImageUnref>;
-
-struct GFree {
-    void operator()(void* memory) const { g_free(memory); }
-};
+using Image = VipsImagePtr;
+using GFree = GlibFree;
 
 std::optional<std::string> encode(const Bitmap& bitmap, int quality) {
     // Wraps the pixels without copying; they outlive every image made from them here.

@@ -13,14 +13,8 @@
 namespace skiff::media {
 namespace {
 
-struct ImageUnref {
-    void operator()(VipsImage* image) const { g_object_unref(image); }
-};
-using Image = std::unique_ptr<VipsImage, ImageUnref>;
-
-struct GFree {
-    void operator()(void* memory) const { g_free(memory); }
-};
+using Image = VipsImagePtr;
+using GFree = GlibFree;
 
 // Only these bytes, checked to be a BMP, ever reach ImageMagick (see vips_runtime.cpp), so
 // the file is read whole first. BMPs are small enough for that.
