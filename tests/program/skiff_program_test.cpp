@@ -26,7 +26,8 @@ class Program {
   public:
     explicit Program(const std::filesystem::path& home, std::vector<std::string> prefix = {},
                      std::vector<std::pair<std::string, std::string>> environment = {},
-                     const std::filesystem::path& errorLog = {}) {
+                     const std::filesystem::path& errorLog = {},
+                     std::vector<std::string> arguments = {}) {
         int out[2], in[2];
         if (pipe(out) != 0 || pipe(in) != 0) throw std::runtime_error("pipe");
         m_pid = fork();
@@ -46,6 +47,7 @@ class Program {
             for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
             std::vector<std::string> words = prefix;
             words.push_back(SKIFF_BINARY);
+            words.insert(words.end(), arguments.begin(), arguments.end());
             std::vector<char*> argv;
             for (auto& w : words) argv.push_back(w.data());
             argv.push_back(nullptr);
@@ -174,7 +176,10 @@ TEST(Program, PrintsCodeAndAddressesLogsEventsAndStopsOnCtrlC) {
 
 TEST(Program, ApproveUploadAndStopMidUpload) {
     TempDir home;
-    Program program(home.path());
+    fs::create_directories(home.path() / "share");
+    std::ofstream(home.path() / "share" / "a.txt") << "first";
+    std::ofstream(home.path() / "share" / "b.txt") << "second";
+    Program program(home.path(), {}, {}, {}, {(home.path() / "share").string()});
     Started started = readStart(program);
     ASSERT_NE(started.port, 0);
     const std::string phone = "Mozilla/5.0 (iPhone; CPU iPhone OS 17_0 like Mac OS X)";
@@ -188,6 +193,17 @@ TEST(Program, ApproveUploadAndStopMidUpload) {
     EXPECT_NE(waitForLine(program, "Kiểm tra số này giống số trên điện thoại: " + pairCode), "");
     program.type("c");
     EXPECT_NE(waitForLine(program, "Đã cho phép iPhone \\(127.0.0.1\\)"), "");
+
+    // The files named on the command line are offered to the phone, singly and as a ZIP.
+    auto files =
+        json(get(started.port, "/api/files?t=" + started.code, "User-Agent: " + phone + "\r\n"));
+    ASSERT_EQ(files["files"].size(), 2u);
+    EXPECT_EQ(files["files"][0]["name"], "a.txt");
+    std::string id = files["files"][1]["id"];
+    EXPECT_EQ(get(started.port, "/api/dl/" + id + "?t=" + started.code).body, "second");
+    Reply zip = get(started.port, "/api/zip?t=" + started.code);
+    EXPECT_EQ(zip.status, 200);
+    EXPECT_EQ(zip.body.size(), 22u + 2 * (30 + 5 + 16 + 46 + 5) + 5 + 6);
 
     Reply done = client.sendFile("prog01", "ảnh.jpg", "picture bytes");
     ASSERT_EQ(done.status, 200) << done.body;
