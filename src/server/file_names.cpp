@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "server/session_code.hpp"
+#include "server/secure_random.hpp"
 
 namespace skiff::server {
 

@@ -18,10 +18,4 @@ bool constantTimeEquals(std::string_view offered, std::string_view expected);
 // The session code as people read it: three digits, a space, three digits.
 std::string groupedCode(std::string_view code);
 
-// A version 4 UUID in its text form, from a secure random source.
-std::string randomUuid();
-
-// `count` random bytes as lower-case hex digits.
-std::string randomHex(std::size_t count);
-
 }  // namespace skiff::server
