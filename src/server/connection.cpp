@@ -46,8 +46,9 @@ void Connection::armDeadline(std::chrono::steady_clock::duration after) {
 void Connection::armDeadlineAt(std::chrono::steady_clock::time_point at) {
     m_deadline.expires_at(at);
     m_deadline.async_wait([self = shared_from_this()](const std::error_code& error) {
-        // A deadline that was moved or cancelled reports operation_aborted.
-        if (!error) self->cancel();
+        // A deadline that was moved or cancelled reports operation_aborted; one that fired
+        // just as it was moved later still finds its new expiry ahead and lets it stand.
+        if (!error && self->m_deadline.expiry() <= std::chrono::steady_clock::now()) self->cancel();
     });
 }
 
