@@ -9,6 +9,7 @@
 
 #include "app/receive_folder.hpp"
 #include "app/share_walk.hpp"
+#include "server/secure_random.hpp"
 #include "server/session_code.hpp"
 
 namespace skiff::app {
