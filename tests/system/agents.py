@@ -1,0 +1,441 @@
+#!/usr/bin/env python3
+"""What runs inside each namespace of the test network: a role, a JSON job, a JSON report.
+
+    agents.py ROLE JOB.json REPORT.json
+
+Roles: uploader, downloader, outsider, guesser, slow, junk, names. Each role checks what it
+can see from its own side and writes counts and failures; suite.py checks the computer's side.
+Every loop is bounded by a count and by the job's deadline.
+"""
+import hashlib
+import json
+import os
+import random
+import socket
+import sys
+import threading
+import time
+import urllib.parse
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from phone import Phone, Refused, zip_members  # noqa: E402
+
+OUTSIDER_TEXT = "Chỉ chấp nhận thiết bị trong cùng mạng nội bộ."
+
+
+def payload(seed, size):
+    return random.Random(seed).randbytes(size)
+
+
+class Report:
+    def __init__(self, role, name):
+        self.data = {"role": role, "name": name, "failures": [], "counts": {}}
+
+    def fail(self, text):
+        if len(self.data["failures"]) < 50:
+            self.data["failures"].append(text)
+
+    def count(self, key, n=1):
+        self.data["counts"][key] = self.data["counts"].get(key, 0) + n
+
+
+def raw_exchange(host, port, data, timeout=10.0, read_limit=1 << 20):
+    """Sends raw bytes, returns what came back before the server closed (or b"" on error)."""
+    try:
+        with socket.create_connection((host, port), timeout=timeout) as s:
+            s.sendall(data)
+            try:
+                s.shutdown(socket.SHUT_WR)
+            except OSError:
+                pass
+            chunks, total = [], 0
+            while total < read_limit:
+                try:
+                    piece = s.recv(65536)
+                except OSError:  # a reset after the answer keeps what arrived before it
+                    break
+                if not piece:
+                    break
+                chunks.append(piece)
+                total += len(piece)
+            return b"".join(chunks)
+    except OSError:
+        return b""
+
+
+def status_of(reply):
+    try:
+        line = reply.split(b"\r\n", 1)[0].decode("latin-1")
+        proto, code = line.split(" ")[:2]
+        return int(code) if proto == "HTTP/1.1" else -1
+    except (ValueError, IndexError):
+        return -1
+
+
+def body_of(reply):
+    return reply.split(b"\r\n\r\n", 1)[1] if b"\r\n\r\n" in reply else b""
+
+
+# ---- phones ------------------------------------------------------------------------------
+
+def uploader(job, report):
+    phone = Phone(job["base"], job["code"], job["name"], log=lambda t: print(t, file=sys.stderr))
+    phone.connect()
+    sent = report.data["sent"] = []
+    deadline = time.monotonic() + job["seconds"]
+    for rnd in range(job["rounds"]):
+        for index, item in enumerate(job["files"]):
+            if time.monotonic() > deadline:
+                break
+            seed = f"{job['name']}|{rnd}|{index}"
+            data = payload(seed, item["size"])
+            name = item["name"].format(phone=job["name"], round=rnd)
+            mtime_ms = 1600000000000 + random.Random(seed).randrange(10 ** 11)
+            glitches = item.get("glitches", []) if rnd == 0 else []
+            try:
+                answer = phone.upload(data, name, mtime_ms, glitches=glitches)
+            except Refused as error:
+                report.fail(str(error))
+                continue
+            if answer.get("ok") is not True or answer.get("size") != len(data):
+                report.fail(f"finish of {name!r} answered {answer}")
+                continue
+            digest = hashlib.sha256(data).hexdigest()
+            if answer.get("sha256") != digest:
+                report.fail(f"finish of {name!r} gave SHA-256 {answer.get('sha256')}")
+            sent.append({"name": name, "final": answer.get("name"), "size": len(data),
+                         "sha256": digest, "mtime_ms": mtime_ms})
+            report.count("files")
+            report.count("bytes", len(data))
+    report.data["phone"] = phone.stats
+
+
+def downloader(job, report):
+    phone = Phone(job["base"], job["code"], job["name"], log=lambda t: print(t, file=sys.stderr))
+    listing = phone.connect()
+    shared = job["shared"]  # name → {"path", "size", "sha256"}
+    deadline = time.monotonic() + job["seconds"]
+    rng = random.Random(job["name"])
+    for rnd in range(job["rounds"]):
+        if time.monotonic() > deadline:
+            break
+        if rnd:
+            listing = phone.files()
+        entries = listing.get("files", [])
+        names = sorted(e.get("name") for e in entries)
+        if names != sorted(shared):
+            report.fail(f"file list shows {names}, shared {sorted(shared)}")
+        report.count("lists")
+        for entry in entries:
+            known = shared.get(entry.get("name"))
+            if not known:
+                continue
+            if entry.get("size") != known["size"]:
+                report.fail(f"{entry['name']}: listed size {entry.get('size')}")
+            with open(known["path"], "rb") as handle:
+                original = handle.read()
+            status, data, _ = phone.get(entry["id"])
+            report.count("downloads")
+            report.count("bytes", len(data))
+            if status != 200 or data != original:
+                report.fail(f"{entry['name']}: download {status}, {len(data)} bytes, wrong bytes")
+            for _ in range(job["ranges"] if original else 0):
+                first = rng.randrange(len(original))
+                last = rng.choice([None, rng.randrange(first, len(original))])
+                status, data, headers = phone.get(entry["id"], first, last)
+                end = len(original) - 1 if last is None else last
+                want = original[first:end + 1]
+                report.count("ranges")
+                report.count("bytes", len(data))
+                expected_range = f"bytes {first}-{end}/{len(original)}"
+                if status != 206 or data != want or headers.get("content-range") != expected_range:
+                    report.fail(f"{entry['name']}: range {first}-{last} gave {status} "
+                                f"{headers.get('content-range')} {len(data)} bytes")
+        if job.get("zip") and time.monotonic() < deadline:
+            status, data = phone.zip()
+            report.count("zips")
+            report.count("bytes", len(data))
+            try:
+                members = zip_members(data) if status == 200 else {}
+            except Exception as error:  # a damaged archive is a finding, not a crash
+                report.fail(f"ZIP unreadable ({status}, {len(data)} bytes): {error!r}")
+                members = {}
+            for name, known in shared.items():
+                got = members.get(name)
+                if got is None or hashlib.sha256(got).hexdigest() != known["sha256"]:
+                    report.fail(f"ZIP member {name!r} missing or damaged (status {status})")
+    report.data["phone"] = phone.stats
+
+
+# ---- hostile hosts -------------------------------------------------------------------------
+
+def outsider(job, report):
+    """Every request, whatever it asks, gets the same 403 and its one sentence."""
+    u = urllib.parse.urlsplit(job["base"])
+    code = job["code"]
+    heads = [
+        f"GET / HTTP/1.1\r\nHost: x\r\n\r\n",
+        f"GET /api/files?t={code} HTTP/1.1\r\nHost: x\r\n\r\n",
+        f"GET /api/zip?t={code} HTTP/1.1\r\nHost: x\r\n\r\n",
+        f"GET /api/dl/0?t={code} HTTP/1.1\r\nHost: x\r\nRange: bytes=0-\r\n\r\n",
+        f"POST /api/up/init?t={code}&uid=outsider1&name=x.txt&size=1&mtime=1 HTTP/1.1\r\n"
+        "Host: x\r\nContent-Length: 0\r\n\r\n",
+        f"POST /api/up/chunk?t={code}&uid=outsider1&offset=0 HTTP/1.1\r\nHost: x\r\n"
+        "X-CRC32: 00000000\r\nContent-Length: 1\r\n\r\nA",
+        "\x00\x01garbage\r\n\r\n",
+        "",
+    ]
+    deadline = time.monotonic() + job["seconds"]
+    for _ in range(job["rounds"]):
+        if time.monotonic() > deadline:
+            break
+        for head in heads:
+            reply = raw_exchange(u.hostname, u.port, head.encode("latin-1", "replace")
+                                 if not head.isascii() else head.encode())
+            report.count("requests")
+            body = body_of(reply).decode("utf-8", "replace")
+            if status_of(reply) != 403 or body != OUTSIDER_TEXT:
+                report.fail(f"outsider {head[:40]!r} got {reply[:120]!r}")
+        time.sleep(0.2)
+
+
+def guesser(job, report):
+    """Wrong codes, first all at once, then one by one: the host must be locked out after at
+    most the allowed number of guesses, and stay locked even with the right code."""
+    base, limit = job["base"], job["allowed_guesses"]
+    rng = random.Random()
+    wrong = lambda: "".join(rng.choice("0123456789") for _ in range(6))  # noqa: E731
+    answers = []
+    lock = threading.Lock()
+
+    def guess():
+        code = wrong()
+        while code == job["code"]:
+            code = wrong()
+        status, data, _ = Phone(base, code, "guesser").request("GET", "/api/files", timeout=15)
+        with lock:
+            answers.append((status, data))
+
+    threads = [threading.Thread(target=guess) for _ in range(job["burst"])]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join(30)
+    for _ in range(job["sequential"]):
+        guess()
+    statuses = [s for s, _ in answers]
+    report.data["statuses"] = {str(s): statuses.count(s) for s in sorted(set(statuses))}
+    report.count("wrong_codes", len(answers))
+    forbidden = statuses.count(403)
+    if forbidden > limit:
+        report.fail(f"{forbidden} wrong codes were judged before the lock (at most {limit})")
+    if statuses.count(429) < len(statuses) - limit:
+        report.fail(f"only {statuses.count(429)} of {len(statuses)} guesses answered 429")
+    if any(s not in (403, 429) for s in statuses):
+        report.fail(f"unexpected answers {report.data['statuses']}")
+    status, _, _ = Phone(base, job["code"], "guesser").request("GET", "/api/files", timeout=15)
+    report.data["right_code_after_lock"] = status
+    if status != 429:
+        report.fail(f"the right code after the lock answered {status}, not 429")
+
+
+def slow(job, report):
+    """Connections that send part of a head and then nothing. Holds them until the job's
+    time is up or the server closes them, and reports when each one was closed."""
+    u = urllib.parse.urlsplit(job["base"])
+    conns = []
+    for i in range(job["connections"]):
+        try:
+            s = socket.create_connection((u.hostname, u.port), timeout=10)
+            s.sendall(f"GET /api/files?t={job['code']}&n={i} HTTP/1.1\r\nHost: x\r\nX-Slow:".encode())
+            s.setblocking(False)
+            conns.append([s, time.monotonic(), None])
+        except OSError as error:
+            report.fail(f"slow connection {i} not opened: {error!r}")
+    report.count("opened", len(conns))
+    report.data["held_from"] = time.time()
+    deadline = time.monotonic() + job["seconds"]
+    while time.monotonic() < deadline and any(c[2] is None for c in conns):
+        for c in conns:
+            if c[2] is not None:
+                continue
+            try:
+                if c[0].recv(4096) == b"":
+                    c[2] = time.monotonic()
+            except BlockingIOError:
+                pass
+            except OSError:
+                c[2] = time.monotonic()
+        time.sleep(0.25)
+    report.data["held_until"] = time.time()
+    closed = [c[2] - c[1] for c in conns if c[2] is not None]
+    report.count("closed_by_server", len(closed))
+    if closed:
+        report.data["closed_after"] = [round(min(closed), 1), round(max(closed), 1)]
+    for c in conns:
+        c[0].close()
+    if job.get("expect_timeout"):
+        lo, hi = job["expect_timeout"]
+        if len(closed) != len(conns):
+            report.fail(f"{len(conns) - len(closed)} of {len(conns)} slow connections still "
+                        f"open after {job['seconds']} s")
+        if closed and (min(closed) < lo or max(closed) > hi):
+            report.fail(f"slow connections closed after {min(closed):.1f}–{max(closed):.1f} s, "
+                        f"not within {lo}–{hi} s")
+    elif closed and min(closed) < job.get("not_before", 0):
+        report.fail(f"a slow connection was closed after {min(closed):.1f} s, before the "
+                    "inactivity timeout")
+
+
+def junk_heads(code):
+    big = "A" * 40000
+    return [
+        b"\r\n\r\n",
+        b"GARBAGE\r\n\r\n",
+        b"GET\r\n\r\n",
+        b"GET / HTTP/9.9\r\n\r\n",
+        b"GET / FOO/1.1\r\n\r\n",
+        b"GET /api/files?t=" + code.encode() + b" HTTP/1.1\r\nNoColonHere\r\n\r\n",
+        b"GET /api/files?t=" + code.encode() + b" HTTP/1.1\r\n: empty\r\n\r\n",
+        b"GET /api/files?t=%zz%00%" + b" HTTP/1.1\r\n\r\n",
+        b"GET " + big.encode() + b" HTTP/1.1\r\n\r\n",
+        b"GET / HTTP/1.1\r\nX-Big: " + big.encode() + b"\r\n\r\n",
+        b"GET / HTTP/1.1\r\n" + b"X: y\r\n" * 5000 + b"\r\n",
+        b"\x00\xff\xfe\x80GET / HTTP/1.1\r\n\r\n",
+        b"GET /\x00/ HTTP/1.1\r\n\r\n",
+        b"GET / HTTP/1.1\nHost: bare-lf\n\n",
+        b"GET /api/dl/../../etc/passwd?t=" + code.encode() + b" HTTP/1.1\r\n\r\n",
+        b"GET /api/dl/%2e%2e%2f%2e%2e%2fetc%2fpasswd?t=" + code.encode() + b" HTTP/1.1\r\n\r\n",
+        b"GET /api/dl/?t=" + code.encode() + b" HTTP/1.1\r\nRange: bytes=5-1\r\n\r\n",
+        b"GET /api/files?t=" + code.encode() + b"&t=" + code.encode() + b" HTTP/1.1\r\n\r\n",
+        b"POST /api/up/chunk?t=" + code.encode() + b"&uid=junk001&offset=0 HTTP/1.1\r\n"
+        b"Content-Length: -5\r\n\r\n",
+        b"POST /api/up/chunk?t=" + code.encode() + b"&uid=junk001&offset=0 HTTP/1.1\r\n"
+        b"Content-Length: 99999999999999999999999\r\n\r\n",
+        b"POST /api/up/chunk?t=" + code.encode() + b"&uid=junk001&offset=0 HTTP/1.1\r\n"
+        b"Content-Length: 10\r\nContent-Length: 2\r\n\r\nab",
+        b"POST /api/up/chunk?t=" + code.encode() + b"&uid=junk001&offset=0 HTTP/1.1\r\n"
+        b"Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n",
+        b"POST /api/up/chunk?t=" + code.encode() + b"&uid=junk001&offset=-1 HTTP/1.1\r\n"
+        b"Content-Length: 3\r\nX-CRC32: zz\r\n\r\nabc",
+        b"POST /api/up/init?t=" + code.encode() + b"&uid=junk001&name=a&size=-1&mtime=nan "
+        b"HTTP/1.1\r\n\r\n",
+        b"POST /api/up/init?t=" + code.encode() + b"&uid=junk001&name=a&size=1e9&mtime=inf "
+        b"HTTP/1.1\r\n\r\n",
+        b"POST /api/up/init?t=" + code.encode() + b"&uid=junk001&name=%ff%fe%80&size=3&mtime="
+        b"-99999999999999999999 HTTP/1.1\r\n\r\n",
+        b"POST /api/up/finish?t=" + code.encode() + b"&uid=junk001&sha256=" + b"0" * 64 +
+        b" HTTP/1.1\r\n\r\n",
+        b"POST /api/up/cancel?t=" + code.encode() + b"&uid=../../x HTTP/1.1\r\n\r\n",
+        b"GET /api/files?t=" + code.encode() + b" HTTP/1.1\r\nUser-Agent: " +
+        b"\xc3\x28\xa0\xa1" * 1000 + b"\r\n\r\n",
+        b"GET /api/thumb/%00?t=" + code.encode() + b" HTTP/1.1\r\n\r\n",
+        b"GET /api/dl/0?t=" + code.encode() + b" HTTP/1.1\r\nRange: bytes=-0\r\n\r\n",
+        b"GET /api/dl/0?t=" + code.encode() + b" HTTP/1.1\r\nRange: bytes=0-1,2-3,4-5\r\n\r\n",
+        b"GET /api/dl/0?t=" + code.encode() + b" HTTP/1.1\r\n"
+        b"Range: bytes=18446744073709551615-\r\n\r\n",
+    ]
+
+
+def junk(job, report):
+    """Malformed heads, each on its own connection; answers must be well-formed and the
+    server must keep serving this host and the phones."""
+    u = urllib.parse.urlsplit(job["base"])
+    phone = Phone(job["base"], job["code"], job["name"])
+    phone.connect()
+    heads = junk_heads(job["code"])
+    deadline = time.monotonic() + job["seconds"]
+    statuses = {}
+    for rnd in range(job["rounds"]):
+        if time.monotonic() > deadline:
+            break
+        for head in heads:
+            reply = raw_exchange(u.hostname, u.port, head, timeout=15)
+            status = status_of(reply)
+            report.count("heads")
+            report.count("bytes", len(head))
+            statuses[str(status)] = statuses.get(str(status), 0) + 1
+            if status == -1 and reply:
+                report.fail(f"{head[:40]!r}: not an HTTP answer: {reply[:60]!r}")
+            if status >= 500 and status != 507:
+                report.fail(f"{head[:40]!r}: answered {status}")
+        # The server still answers this very host.
+        status, _, _ = phone.request("GET", "/api/files", timeout=15)
+        if status not in (200, 429):
+            report.fail(f"after round {rnd} of malformed heads /api/files answered {status}")
+    report.data["statuses"] = statuses
+
+
+# Names built to leave the receive folder, or to hurt whatever shows them.
+def hostile_names(tag):
+    return [
+        f"../../{tag}-up.txt",
+        f"../../../../../../tmp/{tag}-deep.txt",
+        f"/tmp/{tag}-absolute.txt",
+        f"..\\..\\{tag}-backslash.txt",
+        f"C:\\Windows\\{tag}-drive.txt",
+        "..",
+        ".",
+        "",
+        "/",
+        ".hidden-start.txt",
+        ". .bashrc",
+        "a\x00b.txt",
+        "line\nbreak\r.txt",
+        "tab\tand\x1bescape\x7f.txt",
+        "colon:name.txt",
+        "ü" * 200 + ".txt",
+        "x" * 300 + ".jpg",
+        "🙂" * 80 + ".png",
+        "e\u0301" * 150,
+        "  spaced  ",
+        "same.txt",
+        "same.txt",
+        "same.txt",
+        "SAME.txt",
+        "same (2).txt",
+        "dir/sub/same.txt",
+    ]
+
+
+def names(job, report):
+    phone = Phone(job["base"], job["code"], job["name"], log=lambda t: print(t, file=sys.stderr))
+    phone.connect()
+    sent = report.data["sent"] = []
+    for index, name in enumerate(hostile_names(job["tag"])):
+        data = payload(f"name|{index}", 100 + index)
+        mtime_ms = 1500000000000 + index * 1000
+        uid = f"hostile-name-{index:03d}"
+        try:
+            answer = phone.upload(data, name, mtime_ms, uid=uid)
+        except Refused as error:
+            report.fail(f"{name[:40]!r}: {error}")
+            continue
+        report.count("names")
+        final = answer.get("name", "")
+        sent.append({"name": name, "final": final, "size": len(data),
+                     "sha256": hashlib.sha256(data).hexdigest(), "mtime_ms": mtime_ms})
+    report.data["phone"] = phone.stats
+
+
+ROLES = {f.__name__: f for f in (uploader, downloader, outsider, guesser, slow, junk, names)}
+
+
+def main():
+    role, job_path, report_path = sys.argv[1:4]
+    with open(job_path) as handle:
+        job = json.load(handle)
+    report = Report(role, job.get("name", role))
+    started = time.monotonic()
+    try:
+        ROLES[role](job, report)
+    except Exception as error:  # the report must still be written
+        report.fail(f"{role} stopped: {error!r}")
+    report.data["seconds"] = round(time.monotonic() - started, 1)
+    report.data["finished_at"] = time.time()
+    with open(report_path, "w") as handle:
+        json.dump(report.data, handle, ensure_ascii=False)
+
+
+if __name__ == "__main__":
+    main()

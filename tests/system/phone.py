@@ -1,0 +1,276 @@
+#!/usr/bin/env python3
+"""A phone on the network, as the phone page behaves: waits for approval, uploads with
+init/chunk/finish and the page's retry rules, downloads single files, ranges and the ZIP.
+
+Used as a library by suite.py and as a command of its own:
+    phone.py list   http://HOST:PORT CODE
+    phone.py upload http://HOST:PORT CODE FILE...
+    phone.py get    http://HOST:PORT CODE ID [FIRST-LAST]
+    phone.py zip    http://HOST:PORT CODE OUT.zip
+Only the standard library; every wait and every retry loop is bounded.
+"""
+import hashlib
+import http.client
+import io
+import json
+import os
+import random
+import socket
+import sys
+import time
+import urllib.parse
+import zipfile
+import zlib
+
+USER_AGENT = ("Mozilla/5.0 (Linux; Android 14; Pixel 8) AppleWebKit/537.36 "
+              "(KHTML, like Gecko) Chrome/126.0 Mobile Safari/537.36")
+APPROVAL_POLL = 1.2          # seconds between /api/files while the answer is 428
+CHUNK_RESENDS = 5            # 422 on a chunk: the same chunk again, at most this often
+NETWORK_GIVE_UP = 120.0      # seconds of network errors before a transfer is given up
+REQUEST_TIMEOUT = 90.0       # the page's XMLHttpRequest timeout
+
+
+class Refused(Exception):
+    """The server gave an answer the page would show as a failure."""
+
+
+class Phone:
+    def __init__(self, base, code, name="phone", log=None):
+        parsed = urllib.parse.urlsplit(base)
+        self.host, self.port = parsed.hostname, parsed.port
+        self.code = code
+        self.name = name
+        self.log = log or (lambda text: None)
+        self.stats = {"requests": 0, "network_errors": 0, "status": {}, "bytes_up": 0,
+                      "bytes_down": 0, "resumes": 0, "chunk_resends": 0, "whole_resends": 0}
+
+    # One request on a fresh connection (the server closes each one). Network errors come
+    # back as status 0, like the page's post().
+    def request(self, method, path, body=None, headers=None, timeout=REQUEST_TIMEOUT):
+        sep = "&" if "?" in path else "?"
+        url = path + sep + "t=" + urllib.parse.quote(self.code, safe="")
+        hdrs = {"User-Agent": USER_AGENT}
+        hdrs.update(headers or {})
+        self.stats["requests"] += 1
+        conn = http.client.HTTPConnection(self.host, self.port, timeout=timeout)
+        try:
+            conn.request(method, url, body=body, headers=hdrs)
+            response = conn.getresponse()
+            data = response.read()
+            status = response.status
+            rheaders = {k.lower(): v for k, v in response.getheaders()}
+        except (OSError, http.client.HTTPException) as error:
+            self.stats["network_errors"] += 1
+            self.log(f"{self.name}: {method} {path.split('?')[0]}: {error!r}")
+            return 0, b"", {}
+        finally:
+            conn.close()
+        key = str(status)
+        self.stats["status"][key] = self.stats["status"].get(key, 0) + 1
+        if method == "POST" and body:
+            self.stats["bytes_up"] += len(body)
+        return status, data, rheaders
+
+    @staticmethod
+    def as_json(data):
+        try:
+            value = json.loads(data)
+            return value if isinstance(value, dict) else {}
+        except ValueError:
+            return {}
+
+    # Polls /api/files every 1.2 s while the server answers 428, as the page does.
+    def connect(self, limit=90.0):
+        start = time.monotonic()
+        while time.monotonic() - start < limit:
+            status, data, _ = self.request("GET", "/api/files", timeout=7)
+            if status == 200:
+                return self.as_json(data)
+            if status not in (0, 428):
+                raise Refused(f"{self.name}: /api/files answered {status} {data[:80]!r}")
+            time.sleep(APPROVAL_POLL)
+        raise Refused(f"{self.name}: not approved within {limit:.0f} s")
+
+    def files(self):
+        status, data, _ = self.request("GET", "/api/files", timeout=15)
+        if status != 200:
+            raise Refused(f"{self.name}: file list answered {status}")
+        return self.as_json(data)
+
+    # ---- upload -------------------------------------------------------------------------
+
+    def _retry_wait(self, tries, since):
+        if time.monotonic() - since > NETWORK_GIVE_UP:
+            raise Refused(f"{self.name}: network lost for too long")
+        time.sleep(min(8.0, 0.7 * tries))
+
+    def upload(self, data, name, mtime_ms, uid=None, glitches=(), again=False):
+        """Sends `data` as file `name`; returns the server's finish answer.
+
+        glitches: a set of deliberate faults to exercise the recovery paths, each used once:
+        "bad-crc" (a chunk with a wrong X-CRC32), "cut" (a chunk connection dropped midway),
+        "reload" (init again after the first chunk, as a reloaded page would),
+        "bad-sha" (a wrong SHA-256 at finish).
+        """
+        glitches = set(glitches)
+        uid = uid or "u" + hashlib.sha1(f"{name}|{len(data)}|{mtime_ms}".encode()).hexdigest()[:20]
+        quoted = urllib.parse.quote(name, safe="")
+        since, tries = time.monotonic(), 0
+        while True:
+            status, body, _ = self.request(
+                "POST", f"/api/up/init?uid={uid}&name={quoted}&size={len(data)}&mtime={mtime_ms}")
+            if status != 0:
+                break
+            tries += 1
+            self._retry_wait(tries, since)
+        if status != 200:
+            raise Refused(f"{self.name}: init of {name!r} answered {status} {body[:80]!r}")
+        answer = self.as_json(body)
+        chunk = int(answer.get("chunk") or 4194304)
+        offset = int(answer.get("received") or 0)
+        if offset:
+            self.stats["resumes"] += 1
+        sha = hashlib.sha256(data[:offset])
+
+        while offset < len(data):
+            piece = data[offset:offset + chunk]
+            crc = format(zlib.crc32(piece) & 0xFFFFFFFF, "08x")
+            lost, resends, tries = time.monotonic(), 0, 0
+            while True:
+                sent_crc = crc
+                if "bad-crc" in glitches:
+                    glitches.discard("bad-crc")
+                    sent_crc = format((zlib.crc32(piece) ^ 1) & 0xFFFFFFFF, "08x")
+                path = f"/api/up/chunk?uid={uid}&offset={offset}"
+                if "cut" in glitches and len(piece) > 65536:
+                    glitches.discard("cut")
+                    status = self._cut_chunk(path, piece, sent_crc)
+                    body = b""
+                else:
+                    status, body, _ = self.request("POST", path, body=piece,
+                                                   headers={"X-CRC32": sent_crc})
+                if status == 200:
+                    break
+                reply = self.as_json(body)
+                if (status == 409 and isinstance(reply.get("received"), int)) or status == 404:
+                    self.log(f"{self.name}: chunk of {name!r} answered {status}; init again")
+                    return self.upload(data, name, mtime_ms, uid, glitches, again)
+                if status == 422:
+                    resends += 1
+                    self.stats["chunk_resends"] += 1
+                    if resends > CHUNK_RESENDS:
+                        raise Refused(f"{self.name}: chunk of {name!r} damaged too often")
+                    continue
+                if status != 0:
+                    raise Refused(f"{self.name}: chunk of {name!r} answered {status} {body[:80]!r}")
+                tries += 1
+                self._retry_wait(tries, lost)
+            sha.update(piece)
+            offset += len(piece)
+            if "reload" in glitches and offset < len(data):
+                glitches.discard("reload")
+                return self.upload(data, name, mtime_ms, uid, glitches, again)
+
+        digest = sha.hexdigest()
+        if "bad-sha" in glitches:
+            glitches.discard("bad-sha")
+            digest = hashlib.sha256(b"not this file").hexdigest()
+        since, tries = time.monotonic(), 0
+        while True:
+            status, body, _ = self.request("POST", f"/api/up/finish?uid={uid}&sha256={digest}")
+            if status != 0:
+                break
+            tries += 1
+            self._retry_wait(tries, since)
+        if status == 200:
+            return self.as_json(body)
+        if status == 422 and not again:
+            self.stats["whole_resends"] += 1
+            return self.upload(data, name, mtime_ms, uid, glitches, True)
+        raise Refused(f"{self.name}: finish of {name!r} answered {status} {body[:80]!r}")
+
+    # Sends half a chunk and drops the connection, as a phone walking out of range would.
+    def _cut_chunk(self, path, piece, crc):
+        self.stats["requests"] += 1
+        self.stats["network_errors"] += 1
+        url = path + "&t=" + urllib.parse.quote(self.code, safe="")
+        head = (f"POST {url} HTTP/1.1\r\nHost: {self.host}:{self.port}\r\n"
+                f"User-Agent: {USER_AGENT}\r\nX-CRC32: {crc}\r\n"
+                f"Content-Length: {len(piece)}\r\nConnection: close\r\n\r\n").encode()
+        try:
+            with socket.create_connection((self.host, self.port), timeout=30) as s:
+                s.sendall(head + piece[: len(piece) // 2])
+        except OSError:
+            pass
+        return 0
+
+    # ---- download -----------------------------------------------------------------------
+
+    def get(self, file_id, first=None, last=None):
+        headers = {}
+        if first is not None:
+            headers["Range"] = f"bytes={first}-{'' if last is None else last}"
+        path = "/api/dl/" + urllib.parse.quote(file_id, safe="")
+        for tries in range(1, 6):
+            status, data, rheaders = self.request("GET", path, headers=headers, timeout=120)
+            if status != 0:
+                self.stats["bytes_down"] += len(data)
+                return status, data, rheaders
+            time.sleep(min(8.0, 0.7 * tries))
+        raise Refused(f"{self.name}: download of {file_id} lost five times")
+
+    def zip(self):
+        for tries in range(1, 6):
+            status, data, _ = self.request("GET", "/api/zip", timeout=180)
+            if status != 0:
+                self.stats["bytes_down"] += len(data)
+                return status, data
+            time.sleep(min(8.0, 0.7 * tries))
+        raise Refused(f"{self.name}: ZIP lost five times")
+
+
+def zip_members(data):
+    """Name → bytes of every member; zipfile checks each member's CRC-32 as it reads."""
+    with zipfile.ZipFile(io.BytesIO(data)) as archive:
+        return {info.filename: archive.read(info) for info in archive.infolist()
+                if not info.is_dir()}
+
+
+def main(argv):
+    if len(argv) < 4:
+        print(__doc__)
+        return 2
+    verb, base, code = argv[1], argv[2], argv[3]
+    phone = Phone(base, code, log=lambda text: print(text, file=sys.stderr))
+    listing = phone.connect()
+    if verb == "list":
+        print(json.dumps(listing, ensure_ascii=False, indent=1))
+    elif verb == "upload":
+        for path in argv[4:]:
+            with open(path, "rb") as handle:
+                data = handle.read()
+            mtime_ms = int(os.stat(path).st_mtime * 1000)
+            print(json.dumps(phone.upload(data, os.path.basename(path), mtime_ms),
+                             ensure_ascii=False))
+    elif verb == "get":
+        first = last = None
+        if len(argv) > 5:
+            a, _, b = argv[5].partition("-")
+            first, last = int(a), (int(b) if b else None)
+        status, data, _ = phone.get(argv[4], first, last)
+        sys.stdout.buffer.write(data)
+        return 0 if status in (200, 206) else 1
+    elif verb == "zip":
+        status, data = phone.zip()
+        with open(argv[4], "wb") as handle:
+            handle.write(data)
+        print(f"{status} {len(data)} bytes, {len(zip_members(data))} files")
+    else:
+        print(__doc__)
+        return 2
+    return 0
+
+
+if __name__ == "__main__":
+    random.seed()
+    sys.exit(main(sys.argv))
