@@ -13,9 +13,14 @@ packages=(
     # tests: fuzzing, sample media, real archive readers and QR decoders
     clang lld libclang-rt-14-dev ffmpeg curl unzip libarchive-tools python3 zbar-tools
     iproute2 procps
+    # tests: the phone page in a real browser
+    chromium
     # benchmarks: the peer server and load generator
     nginx-light libnginx-mod-http-echo wrk libvips-tools
 )
+
+# Node.js may come from elsewhere on the machine; Debian's is taken only when there is none.
+command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
 
 missing=()
 for package in "${packages[@]}"; do

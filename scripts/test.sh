@@ -13,4 +13,7 @@ cmake --build --preset asan
 
 scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
 
+# The browser tests' driver (playwright-core, exact version from package-lock.json).
+npm ci --no-audit --no-fund --loglevel=error
+
 ctest --preset asan --parallel 2

@@ -1,0 +1,117 @@
+import { after, before, describe, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { Skiff, connectApproved, eventually, launchBrowser, openPage } from './harness.mjs';
+
+let browser;
+before(async () => { browser = await launchBrowser(); });
+after(async () => { await browser?.close(); });
+
+describe('pairing a new phone', () => {
+  test('the waiting screen shows the program\'s pairing code, approval opens the main screen, a reload reconnects', async () => {
+    const skiff = await Skiff.start();
+    try {
+      const page = await openPage(browser);
+      await page.goto(`${skiff.base}/?t=${skiff.code}`);
+      await page.getByRole('heading', { name: 'Chờ Mac cho phép' }).waitFor();
+      const code = await skiff.pairingCode();
+      await eventually(async () => assert.equal(await page.getByLabel('Số ghép nối').innerText().then(t => t.replace(/\s/g, '')), code));
+      assert.equal(new URL(page.url()).pathname + new URL(page.url()).search, '/', 'the code must leave the address bar');
+      assert.equal(await page.evaluate(() => sessionStorage.getItem('pin')), skiff.code);
+
+      skiff.answer('c');
+      await page.getByRole('tab', { name: /Gửi lên Mac/ }).waitFor({ timeout: 5000 });
+      await page.getByText('Đã kết nối', { exact: true }).waitFor();
+      assert.equal(await page.getByRole('heading', { name: 'Chờ Mac cho phép' }).isVisible(), false);
+
+      await page.reload();
+      await page.getByRole('tab', { name: /Gửi lên Mac/ }).waitFor();
+      await page.getByText('Đã kết nối', { exact: true }).waitFor();
+      assert.equal(await page.getByRole('heading', { name: 'Nhập mã trên Mac' }).isVisible(), false);
+
+      // The tab choice survives a reload as well.
+      await page.getByRole('tab', { name: /Nhận từ Mac/ }).click();
+      await page.reload();
+      await page.getByText('Mac chưa chia sẻ file nào').waitFor();
+      assert.equal(await page.getByRole('tab', { name: /Nhận từ Mac/ }).getAttribute('aria-selected'), 'true');
+    } finally {
+      await skiff.stop();
+    }
+  });
+
+  test('a denied phone is told so and keeps its code', async () => {
+    const skiff = await Skiff.start();
+    try {
+      const page = await openPage(browser);
+      await page.goto(`${skiff.base}/?t=${skiff.code}`);
+      await skiff.pairingCode();
+      skiff.answer('k');
+      await page.getByText('Mac đã từ chối thiết bị này.', { exact: false }).waitFor();
+      await page.reload();
+      await page.getByText('Mac đã từ chối thiết bị này.', { exact: false }).waitFor();
+      assert.equal(await page.evaluate(() => sessionStorage.getItem('pin')), skiff.code);
+    } finally {
+      await skiff.stop();
+    }
+  });
+});
+
+describe('entering the session code', () => {
+  test('a wrong code is reported and forgotten; a typed code is checked and trimmed', async () => {
+    const skiff = await Skiff.start();
+    try {
+      const page = await openPage(browser);
+      const wrong = skiff.code === '000000' ? '111111' : '000000';
+      await page.goto(`${skiff.base}/?t=${wrong}`);
+      await page.getByText('Mã không đúng hoặc Mac đã đổi mã. Xem lại mã trên Mac.').waitFor();
+      assert.equal(await page.evaluate(() => sessionStorage.getItem('pin')), null);
+
+      await page.reload();
+      const input = page.getByPlaceholder('••••••');
+      await input.waitFor();
+      assert.equal(await page.getByRole('alert').isVisible(), false, 'no message without a reason');
+      await page.getByText('Cần mã xác nhận').waitFor();
+
+      await input.fill(skiff.code.slice(0, 3) + ' ' + skiff.code.slice(3, 5));
+      await page.getByRole('button', { name: 'Kết nối' }).click();
+      await page.getByText('Mã gồm đúng 6 chữ số.').waitFor();
+
+      // Autofill of a one-time code can bring blanks the six-character limit does not stop.
+      await input.evaluate((el, v) => { el.value = v; }, ' ' + skiff.code + ' ');
+      await input.press('Enter');
+      await page.getByRole('heading', { name: 'Chờ Mac cho phép' }).waitFor();
+      assert.equal(await page.evaluate(() => sessionStorage.getItem('pin')), skiff.code);
+    } finally {
+      await skiff.stop();
+    }
+  });
+
+  test('a five-digit code in the address asks for the code without an error', async () => {
+    const skiff = await Skiff.start();
+    try {
+      const page = await openPage(browser);
+      await page.goto(`${skiff.base}/?t=12345`);
+      await page.getByRole('heading', { name: 'Nhập mã trên Mac' }).waitFor();
+      assert.equal(await page.getByRole('alert').isVisible(), false);
+      assert.ok(!page.requests.some(u => u.includes('/api/')), 'no request should carry an invalid code');
+    } finally {
+      await skiff.stop();
+    }
+  });
+});
+
+describe('losing the program', () => {
+  test('the network screen appears once the program is gone and "Thử lại" keeps it there', async () => {
+    const skiff = await Skiff.start();
+    const page = await openPage(browser);
+    try {
+      await connectApproved(skiff, page);
+    } finally {
+      await skiff.stop();
+    }
+    await page.getByRole('heading', { name: 'Chưa tới được Mac' }).waitFor({ timeout: 12000 });
+    await page.getByText('Mất kết nối với Mac').waitFor();
+    await page.getByRole('button', { name: 'Thử lại' }).click();
+    await page.getByText('Mất kết nối với Mac').waitFor();
+    assert.ok(await page.getByRole('heading', { name: 'Chưa tới được Mac' }).isVisible());
+  });
+});

@@ -1,0 +1,116 @@
+// Runs the real skiff program and a real headless Chromium against it, over loopback only.
+import { spawn } from 'node:child_process';
+import { mkdtempSync, mkdirSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { chromium } from 'playwright-core';
+
+export const SKIFF = process.env.SKIFF_BINARY || path.resolve(import.meta.dirname, '../../build/asan/skiff');
+const CHROMIUM = process.env.CHROMIUM_BINARY || '/usr/bin/chromium';
+
+export function tempDir(prefix = 'skiff-web-') {
+  return mkdtempSync(path.join(tmpdir(), prefix));
+}
+
+export class Skiff {
+  static async start(sharedPaths = []) {
+    const s = new Skiff();
+    s.root = tempDir();
+    s.home = path.join(s.root, 'home');
+    mkdirSync(s.home);
+    s.output = '';
+    s.proc = spawn(SKIFF, sharedPaths, {
+      env: { ...process.env, HOME: s.home, LANG: 'C.UTF-8' },
+      stdio: ['pipe', 'pipe', 'pipe'],
+    });
+    s.exited = new Promise(resolve => s.proc.on('exit', (code, signal) => resolve({ code, signal })));
+    s.listeners = new Set();
+    const feed = chunk => {
+      s.output += chunk.toString('utf8');
+      for (const l of s.listeners) l();
+    };
+    s.proc.stdout.on('data', feed);
+    s.proc.stderr.on('data', feed);
+    const m = await s.waitFor(/http:\/\/[^\s:]+:(\d+)\/\?t=(\d{6})/);
+    s.port = Number(m[1]);
+    s.code = m[2];
+    s.base = `http://127.0.0.1:${s.port}`;
+    return s;
+  }
+
+  get receiveDir() {
+    return path.join(this.home, 'Downloads', 'Skiff');
+  }
+
+  // Resolves with the first match of `re` in everything the program has printed from `from` on.
+  waitFor(re, { from = 0, timeout = 20000 } = {}) {
+    return new Promise((resolve, reject) => {
+      const check = () => {
+        const m = re.exec(this.output.slice(from));
+        if (!m) return false;
+        clearTimeout(timer);
+        this.listeners.delete(check);
+        resolve(m);
+        return true;
+      };
+      const timer = setTimeout(() => {
+        this.listeners.delete(check);
+        reject(new Error(`skiff never printed ${re}; output so far:\n${this.output}`));
+      }, timeout);
+      if (!check()) this.listeners.add(check);
+    });
+  }
+
+  async pairingCode() {
+    return (await this.waitFor(/giống số trên điện thoại: (\d{4})/))[1];
+  }
+
+  answer(word) {
+    this.proc.stdin.write(word + '\n');
+  }
+
+  async stop() {
+    if (this.proc.exitCode === null && this.proc.signalCode === null) this.proc.kill('SIGINT');
+    await this.exited;
+    rmSync(this.root, { recursive: true, force: true });
+  }
+}
+
+export function launchBrowser() {
+  return chromium.launch({
+    executablePath: CHROMIUM,
+    headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
+      '--no-first-run', '--disable-sync', '--disable-quic'],
+  });
+}
+
+// A fresh browser tab that records every dialog the page opens and every request it makes.
+export async function openPage(browser) {
+  const context = await browser.newContext({ acceptDownloads: true });
+  const page = await context.newPage();
+  page.dialogs = [];
+  page.on('dialog', d => { page.dialogs.push(d.message()); d.dismiss().catch(() => {}); });
+  page.requests = [];
+  page.on('request', r => page.requests.push(r.url()));
+  return page;
+}
+
+// Retries an assertion until it holds; the last failure is reported when time runs out.
+export async function eventually(check, timeout = 10000) {
+  const end = Date.now() + timeout;
+  for (;;) {
+    try { return await check(); } catch (e) {
+      if (Date.now() > end) throw e;
+    }
+    await new Promise(r => setTimeout(r, 50));
+  }
+}
+
+// Opens the page with the session code and approves the device on the program's side.
+export async function connectApproved(skiff, page) {
+  await page.goto(`${skiff.base}/?t=${skiff.code}`);
+  await skiff.pairingCode();
+  skiff.answer('c');
+  await page.getByRole('tab', { name: /Gửi lên Mac/ }).waitFor();
+}

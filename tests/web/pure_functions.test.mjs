@@ -1,0 +1,72 @@
+// The page's own helpers, evaluated inside the page as the browser runs them.
+import { after, before, describe, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { createHash, randomBytes } from 'node:crypto';
+import { Skiff, launchBrowser, openPage } from './harness.mjs';
+
+let browser, skiff, page;
+before(async () => {
+  browser = await launchBrowser();
+  skiff = await Skiff.start();
+  page = await openPage(browser);
+  await page.goto(`${skiff.base}/`);
+  await page.getByRole('heading', { name: 'Nhập mã trên Mac' }).waitFor();
+});
+after(async () => {
+  await browser?.close();
+  await skiff?.stop();
+});
+
+describe('checksums', () => {
+  test('crc32 matches the zlib value', async () => {
+    assert.equal(await page.evaluate(() => crc32(new TextEncoder().encode('abc'))), '352441c2');
+    assert.equal(await page.evaluate(() => crc32(new Uint8Array(0))), '00000000');
+  });
+
+  test('Sha256 equals Node\'s digest around every padding boundary, fed whole or in pieces', async () => {
+    for (const n of [0, 55, 56, 63, 64, 65, 1000, 70000]) {
+      const data = randomBytes(n);
+      const want = createHash('sha256').update(data).digest('hex');
+      const got = await page.evaluate(bytes => {
+        const b = new Uint8Array(bytes);
+        const whole = new Sha256().update(b).hex();
+        const pieces = new Sha256();
+        for (let i = 0; i < b.length; i += 7) pieces.update(b.subarray(i, i + 7));
+        return [whole, pieces.hex()];
+      }, [...data]);
+      assert.deepEqual(got, [want, want], `length ${n}`);
+    }
+  });
+
+  test('uidOf gives the same upload id for the same file', async () => {
+    const ids = await page.evaluate(() => [
+      uidOf({ name: 'IMG_0001.JPG', size: 2048000, lastModified: 1700000000123 }),
+      uidOf({ name: 'ảnh.jpg', size: 1000, lastModified: 1700000000000 }),
+    ]);
+    assert.deepEqual(ids, ['u41feb53b-17w8w-3f', 'u3853c87a-rs-0']);
+  });
+});
+
+describe('text helpers', () => {
+  const cases = [
+    ['fmt(0)', '0 B'], ['fmt(999)', '999 B'], ['fmt(1000)', '1.00 KB'], ['fmt(1500)', '1.50 KB'],
+    ['fmt(15000)', '15.0 KB'], ['fmt(999999)', '1000.0 KB'],
+    ['clock(59.6)', '1:00'], ['clock(75)', '1:15'], ['clock(3725)', '1:02:05'],
+    ['dur(42.3)', '43 giây'], ['dur(58.2)', '59 giây'], ['dur(60)', '1 phút 00'], ['dur(125)', '2 phút 05'],
+    ['dur(3600)', '1 giờ 0 phút'], ['dur(3725)', '1 giờ 2 phút'],
+    ['esc(`<a href="x">\'&`)', '&lt;a href=&quot;x&quot;&gt;&#39;&amp;'],
+    ['ext("clip.MoV")', 'MOV'], ['ext("archive.tar.toolong")', ''], ['ext("noext")', ''],
+    ['icon("A.HEIC")', '🖼️'], ['icon("b.mkv")', '🎬'], ['icon("c.pdf")', '📕'], ['icon("d.7z")', '🗜️'], ['icon("e.m4a")', '🎵'], ['icon("f.doc")', '📄'],
+    ['kindOf("Mozilla/5.0 (iPhone; CPU iPhone OS 17_0)", false)', 'iphone'],
+    ['kindOf("Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15)", true)', 'ipad'],
+    ['kindOf("Mozilla/5.0 (Linux; Android 14) Mobile", false)', 'android'],
+    ['kindOf("Mozilla/5.0 (Linux; Android 14)", false)', 'tablet'],
+    ['kindOf("Mozilla/5.0 (Windows NT 10.0)", false)', 'windows'],
+    ['kindOf("Mozilla/5.0 (X11; Linux x86_64)", false)', 'other'],
+  ];
+  test('each helper answers as the page expects', async () => {
+    for (const [expr, want] of cases) {
+      assert.equal(await page.evaluate(expr), want, expr);
+    }
+  });
+});
