@@ -1,5 +1,7 @@
 // Who may reach a route: the session code, the lockout after wrong guesses, and the approval
 // of each new device by the person at the computer.
+#include <tuple>
+
 #include "server/connection.hpp"
 #include "server/device_identity.hpp"
 #include "server/file_server.hpp"
@@ -16,11 +18,14 @@ constexpr int totalFailureLimit = 50;
 
 bool FileServer::checkAccess(const ConnectionPtr& connection, const Request& request,
                              const std::string& host) {
-    auto [hostFailures, totalFailures] = withTables([&](const ServerTables& tables) {
+    auto [hostFailures, totalFailures, admitted] = withTables([&](const ServerTables& tables) {
         auto found = tables.failures.find(host);
-        return std::pair(found == tables.failures.end() ? 0 : found->second, tables.totalFailures);
+        return std::tuple(found == tables.failures.end() ? 0 : found->second, tables.totalFailures,
+                          tables.seen.count(host) > 0);
     });
-    if (hostFailures >= hostFailureLimit || totalFailures >= totalFailureLimit) {
+    // Guessing from many addresses locks out every newcomer, but not the phones already let
+    // in under this code: otherwise a few guessing hosts could shut everyone out.
+    if (hostFailures >= hostFailureLimit || (totalFailures >= totalFailureLimit && !admitted)) {
         report("Khoá tạm " + host + ": nhập sai mã quá nhiều lần — bấm \"Đổi mã\" để mở lại");
         respondJSON(connection, 429, {{"error", "locked"}});
         return false;

@@ -3,6 +3,7 @@
 #include <asio/dispatch.hpp>
 #include <asio/write.hpp>
 
+#include <algorithm>
 #include <vector>
 
 #include "server/local_network.hpp"
@@ -53,17 +54,21 @@ void Connection::armDeadlineAt(std::chrono::steady_clock::time_point at) {
 }
 
 void Connection::readHead(HeadHandler handler) {
-    asio::dispatch(m_socket.get_executor(),
-                   [self = shared_from_this(), handler = std::move(handler)]() mutable {
-                       self->m_onHead = std::move(handler);
-                       self->waitHead();
-                   });
+    asio::dispatch(m_socket.get_executor(), [self = shared_from_this(),
+                                             handler = std::move(handler)]() mutable {
+        self->m_onHead = std::move(handler);
+        self->m_headDeadline = std::chrono::steady_clock::now() + self->m_limits.headTimeout;
+        self->waitHead();
+    });
 }
 
 // Waits for readability before receiving, so an idle connection holds no receive buffer.
 void Connection::waitHead() {
     if (m_closed) return;
-    armDeadline(m_limits.idleTimeout);
+    // A byte now and then keeps a connection from being idle, so the head as a whole has a
+    // deadline too.
+    armDeadlineAt(
+        std::min(std::chrono::steady_clock::now() + m_limits.idleTimeout, m_headDeadline));
     m_socket.async_wait(
         asio::socket_base::wait_read,
         [self = shared_from_this()](const std::error_code& error) { self->onHeadReadable(error); });

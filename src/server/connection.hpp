@@ -67,6 +67,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
     HeadReader m_head;
     HeadHandler m_onHead;
+    std::chrono::steady_clock::time_point m_headDeadline;
 
     std::string m_body;
     std::size_t m_bodyFilled = 0;

@@ -8,10 +8,11 @@ namespace skiff::server {
 
 // Deadlines and sizes of the transport; tests shorten the deadlines.
 struct ServerLimits {
-    std::size_t headLimit = 32768;                 // head bytes without a blank line
-    std::size_t receiveSize = 65536;               // largest single receive of a head
-    std::int64_t bodyLimit = 16777216;             // largest request body
-    std::chrono::milliseconds idleTimeout{60000};  // a read or send making no progress
+    std::size_t headLimit = 32768;                  // head bytes without a blank line
+    std::size_t receiveSize = 65536;                // largest single receive of a head
+    std::int64_t bodyLimit = 16777216;              // largest request body
+    std::chrono::milliseconds idleTimeout{60000};   // a read or send making no progress
+    std::chrono::milliseconds headTimeout{120000};  // a whole head, however it trickles in
     std::chrono::milliseconds drainTimeout{
         10000};                          // reading what a peer still sends after the answer
     std::size_t drainLimit = 20u << 20;  // bytes discarded after an answer before giving up

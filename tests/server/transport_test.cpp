@@ -99,6 +99,23 @@ TEST(Transport, SilentConnectionsAreClosedAfterTheIdleTimeout) {
     EXPECT_EQ(get(server.port(), "/").status, 200);
 }
 
+TEST(Transport, AHeadTricklingInIsClosedAtItsDeadline) {
+    TestServer::Options options = shortTimeouts();
+    options.limits.headTimeout = 1500ms;
+    TestServer server(options);
+    RawClient trickle(server.port());
+    auto started = std::chrono::steady_clock::now();
+    bool closed = false;
+    // One byte well within the idle timeout each time, never finishing the head.
+    for (int i = 0; i < 40 && !closed; ++i) {
+        closed = !trickle.send("a") || trickle.waitClosed(300ms);
+    }
+    EXPECT_TRUE(closed);
+    auto lasted = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(lasted, 1400ms);
+    EXPECT_LT(lasted, 5s);
+}
+
 // An answer sent before the body was read must reach the phone intact, not be lost in a
 // connection reset.
 TEST(Transport, EarlyAnswerToALargeBodyIsDelivered) {
