@@ -1,5 +1,7 @@
 // Sending shared files to a phone: one file (whole, a range, or for viewing in the page) and
 // thumbnails.
+#include <utility>
+
 #include "media/file_kinds.hpp"
 #include "media/thumb_store.hpp"
 #include "server/block_pump.hpp"
@@ -122,17 +124,17 @@ void FileServer::serveThumbnail(const ConnectionPtr& connection, const SharedFil
     if (auto cached = store.cachedJpeg(file.url, thumbnailSide))
         return respond(connection, 200, "image/jpeg", *cached, thumbnailCache);
     std::weak_ptr<FileServer> weak = weak_from_this();
-    store.jpeg(file.url, thumbnailSide,
-               [weak, connection](std::optional<std::string> jpeg) mutable {
-                   // Let go of the connection here: the store destroys this callback later on its
-                   // own thread, which must not be where the connection ends.
-                   ConnectionPtr held = std::move(connection);
-                   if (!held) return;
-                   auto self = weak.lock();
-                   if (!self) return held->cancel();
-                   if (!jpeg) return self->respondJSON(held, 404, {{"error", "no thumbnail"}});
-                   self->respond(held, 200, "image/jpeg", *jpeg, thumbnailCache);
-               });
+    // The store may copy this callback and destroy the copies later on its own thread, which
+    // must not be where the connection ends: every copy shares one slot, emptied on the answer.
+    auto slot = std::make_shared<ConnectionPtr>(connection);
+    store.jpeg(file.url, thumbnailSide, [weak, slot](std::optional<std::string> jpeg) {
+        ConnectionPtr held = std::exchange(*slot, nullptr);
+        if (!held) return;
+        auto self = weak.lock();
+        if (!self) return held->cancel();
+        if (!jpeg) return self->respondJSON(held, 404, {{"error", "no thumbnail"}});
+        self->respond(held, 200, "image/jpeg", *jpeg, thumbnailCache);
+    });
 }
 
 }  // namespace skiff::server
