@@ -27,6 +27,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
     Connection(asio::ip::tcp::socket socket, const ServerLimits& limits);
     ~Connection();
 
+    // The strand every operation of this connection runs on.
+    asio::any_io_executor executor() { return m_socket.get_executor(); }
+
     // The peer's numeric address (see hostText); empty when the socket has no peer.
     const std::string& host() const { return m_host; }
 

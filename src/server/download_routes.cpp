@@ -1,5 +1,7 @@
 // Sending shared files to a phone: one file (whole, a range, or for viewing in the page) and
 // thumbnails.
+#include <asio/post.hpp>
+
 #include <utility>
 
 #include "media/file_kinds.hpp"
@@ -124,16 +126,20 @@ void FileServer::serveThumbnail(const ConnectionPtr& connection, const SharedFil
     if (auto cached = store.cachedJpeg(file.url, thumbnailSide))
         return respond(connection, 200, "image/jpeg", *cached, thumbnailCache);
     std::weak_ptr<FileServer> weak = weak_from_this();
-    // The store may copy this callback and destroy the copies later on its own thread, which
-    // must not be where the connection ends: every copy shares one slot, emptied on the answer.
+    // The store may copy this callback and destroy the copies later on its own thread: every
+    // copy shares one slot, emptied on the answer, and the answer moves the connection onto
+    // its own strand, so the connection never ends on the store's thread.
     auto slot = std::make_shared<ConnectionPtr>(connection);
     store.jpeg(file.url, thumbnailSide, [weak, slot](std::optional<std::string> jpeg) {
         ConnectionPtr held = std::exchange(*slot, nullptr);
         if (!held) return;
-        auto self = weak.lock();
-        if (!self) return held->cancel();
-        if (!jpeg) return self->respondJSON(held, 404, {{"error", "no thumbnail"}});
-        self->respond(held, 200, "image/jpeg", *jpeg, thumbnailCache);
+        asio::any_io_executor strand = held->executor();
+        asio::post(strand, [weak, held = std::move(held), jpeg = std::move(jpeg)] {
+            auto self = weak.lock();
+            if (!self) return held->cancel();
+            if (!jpeg) return self->respondJSON(held, 404, {{"error", "no thumbnail"}});
+            self->respond(held, 200, "image/jpeg", *jpeg, thumbnailCache);
+        });
     });
 }
 

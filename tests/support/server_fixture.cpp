@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "media/thumb_store.hpp"
+
 namespace skiff::test {
 
 TestServer::TestServer(Options options) : m_pool(options.threads) {
@@ -31,6 +33,8 @@ TestServer::TestServer(Options options) : m_pool(options.threads) {
 
 TestServer::~TestServer() {
     m_server->stop();
+    // A thumbnail answered on the store's thread may still hold this server's executor.
+    media::ThumbStore::shared().waitIdle();
     m_server.reset();
 }
 
