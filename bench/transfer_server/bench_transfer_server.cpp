@@ -1,8 +1,6 @@
 // Serves the files named on the command line as shared files "f0", "f1", ... with the session
 // code 123456, on a port the system picks, until SIGINT or SIGTERM. Prints "port N" once it
 // listens. Usage: bench_transfer_server RECEIVE_FOLDER FILE...
-#include <pthread.h>
-#include <signal.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +11,7 @@
 #include "server/io_pool.hpp"
 #include "server/main_loop.hpp"
 #include "server/records.hpp"
+#include "server/stop_signals.hpp"
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -32,13 +31,7 @@ int main(int argc, char** argv) {
                           static_cast<std::int64_t>(size)});
     }
 
-    // Blocked before any thread starts, so only the waiter below ever takes these.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    signal(SIGPIPE, SIG_IGN);
+    skiff::server::StopSignals stopSignals;  // before any thread starts
 
     skiff::server::MainLoop loop;
     skiff::server::IoPool pool;
@@ -60,14 +53,9 @@ int main(int argc, char** argv) {
             loop.quit();
         });
 
-    std::thread signalWaiter([&] {
-        int received = 0;
-        sigwait(&stopSignals, &received);
-        loop.post([&] { loop.quit(); });
-    });
+    stopSignals.watch([&loop] { loop.post([&loop] { loop.quit(); }); });
     if (exitCode == 0) loop.run();
     server->stop();
-    if (exitCode != 0) pthread_kill(signalWaiter.native_handle(), SIGTERM);
-    signalWaiter.join();
+    stopSignals.close();
     return exitCode;
 }

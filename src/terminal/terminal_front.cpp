@@ -1,7 +1,5 @@
 #include "terminal/terminal_front.hpp"
 
-#include <pthread.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -17,6 +15,7 @@
 #include "app/qr_code.hpp"
 #include "server/byte_count.hpp"
 #include "server/session_code.hpp"
+#include "server/stop_signals.hpp"
 
 #ifndef SKIFF_VERSION
 #define SKIFF_VERSION "0.0.0"
@@ -211,13 +210,7 @@ int runTerminalFront(int argc, char** argv) {
         toShare.push_back(std::filesystem::absolute(argument));
     }
 
-    // Ctrl-C and SIGTERM are taken by one thread with sigwait, so no other thread sees them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    signal(SIGPIPE, SIG_IGN);
+    server::StopSignals stopSignals;  // before any thread starts
 
     app::appendLaunchLine(SKIFF_VERSION);
     QCoreApplication application(argc, argv);
@@ -232,9 +225,7 @@ int runTerminalFront(int argc, char** argv) {
     if (!model.error()) model.share(toShare);
     if (!toShare.empty()) say("Đang chia sẻ " + QString::number(model.shared().size()) + " file");
 
-    std::thread signalWaiter([&] {
-        int received = 0;
-        sigwait(&stopSignals, &received);
+    stopSignals.watch([&application] {
         QMetaObject::invokeMethod(
             &application, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     });
@@ -250,8 +241,7 @@ int runTerminalFront(int argc, char** argv) {
 
     int code = model.error() ? 1 : application.exec();
     model.stop();
-    if (code != 0 || model.error()) pthread_kill(signalWaiter.native_handle(), SIGTERM);
-    signalWaiter.join();
+    stopSignals.close();
     return model.error() ? 1 : code;
 }
 
