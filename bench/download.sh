@@ -26,10 +26,8 @@ build_release bench_transfer_server
 make_workspace
 
 # The big file, its 20 pieces and nginx's ZIP of them, with room to spare.
+require_space 3 "$size"
 bytes=$(numfmt --from=iec "$size")
-free=$(df --output=avail -B1 "$tmp" | tail -1)
-((free > 3 * bytes + (1 << 30))) ||
-    { echo "$tmp has $(numfmt --to=iec "$free") free; needs 3 x $size and 1 GiB more" >&2; exit 1; }
 
 echo "Making a $size file of random bytes, $parts pieces of it and a stored ZIP of those..." >&2
 mkdir -p "$tmp/pieces" "$tmp/www/api/dl" "$tmp/receive"

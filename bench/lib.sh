@@ -59,3 +59,13 @@ start_skiff() {
     echo "skiff did not let this computer in" >&2
     exit 1
 }
+
+# require_space COPIES SIZE: stops unless $tmp holds COPIES x SIZE (as numfmt reads it) and
+# 1 GiB more.
+require_space() {
+    local bytes free
+    bytes=$(numfmt --from=iec "$2")
+    free=$(df --output=avail -B1 "$tmp" | tail -1)
+    ((free > $1 * bytes + (1 << 30))) ||
+        { echo "$tmp has $(numfmt --to=iec "$free") free; needs $1 x $2 and 1 GiB more" >&2; exit 1; }
+}

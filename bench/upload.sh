@@ -23,10 +23,8 @@ build_release skiff
 make_workspace
 
 # The source file and one received copy at a time, with room to spare.
+require_space 2 "$size"
 bytes=$(numfmt --from=iec "$size")
-free=$(df --output=avail -B1 "$tmp" | tail -1)
-((free > 2 * bytes + (1 << 30))) ||
-    { echo "$tmp has $(numfmt --to=iec "$free") free; needs 2 x $size and 1 GiB more" >&2; exit 1; }
 
 echo "Making a $size file of random bytes..." >&2
 head -c "$size" /dev/urandom >"$tmp/upload.bin"
