@@ -15,6 +15,17 @@ packages=(
     iproute2 procps
     # tests: the phone page in a real browser
     chromium
+    # the window: Qt Quick, media and PDF preview, D-Bus notifications, the approval sound
+    qt6-declarative-dev qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-dialogs
+    qml6-module-qtquick-layouts qml6-module-qtquick-window qml6-module-qtquick-templates
+    qml6-module-qtquick-shapes qml6-module-qtqml-workerscript qml6-module-qtqml-models
+    qml6-module-qtcore qml6-module-qttest qml6-module-qt-labs-platform
+    qt6-multimedia-dev qml6-module-qtmultimedia qt6-pdf-dev qml6-module-qtquick-pdf qt6-svg-dev
+    qt6-image-formats-plugins libcanberra-dev sound-theme-freedesktop
+    # window tests: a virtual display, a private session bus and a real notification daemon
+    xvfb xauth dbus dbus-x11 dunst xdotool
+    # the page's hashing core: compiled to WebAssembly by clang and lld
+    wabt
     # benchmarks: the peer server and load generator
     nginx-light libnginx-mod-http-echo wrk libvips-tools
 )
