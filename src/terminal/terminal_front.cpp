@@ -11,32 +11,14 @@
 #include <thread>
 
 #include "app/app_model.hpp"
-#include "app/launch_log.hpp"
 #include "app/qr_code.hpp"
 #include "server/byte_count.hpp"
 #include "server/session_code.hpp"
 #include "server/stop_signals.hpp"
 
-#ifndef SKIFF_VERSION
-#define SKIFF_VERSION "0.0.0"
-#endif
-
 namespace skiff::terminal {
 
 namespace {
-
-const char* usage =
-    "Cách dùng: skiff [FILE hoặc THƯ MỤC...]\n"
-    "\n"
-    "Mở máy chủ nội bộ để điện thoại trong cùng mạng gửi file sang máy này và tải các file\n"
-    "được chia sẻ. Quét mã QR hoặc mở địa chỉ in ra bằng trình duyệt trên điện thoại.\n"
-    "\n"
-    "Các file và thư mục ghi sau lệnh được chia sẻ cho điện thoại.\n"
-    "Khi có thiết bị mới xin kết nối: gõ c (hoặc y) để cho phép, k (hoặc n) để từ chối.\n"
-    "Ctrl-C để dừng.\n"
-    "\n"
-    "  --help     hiện hướng dẫn này\n"
-    "  --version  hiện phiên bản\n";
 
 // Prints one line and flushes it, so scripts reading a pipe see it at once.
 void say(const QString& line) {
@@ -186,33 +168,9 @@ class TerminalFront : public QObject {
 
 }  // namespace
 
-int runTerminalFront(int argc, char** argv) {
-    std::vector<std::filesystem::path> toShare;
-    for (int i = 1; i < argc; ++i) {
-        std::string argument = argv[i];
-        if (argument == "--help" || argument == "-h") {
-            std::fputs(usage, stdout);
-            return 0;
-        }
-        if (argument == "--version") {
-            std::printf("Skiff %s\n", SKIFF_VERSION);
-            return 0;
-        }
-        if (argument.size() > 1 && argument[0] == '-') {
-            std::fprintf(stderr, "skiff: tuỳ chọn không hợp lệ: %s\n\n%s", argument.c_str(), usage);
-            return 2;
-        }
-        std::error_code error;
-        if (!std::filesystem::exists(argument, error)) {
-            std::fprintf(stderr, "skiff: không tìm thấy: %s\n", argument.c_str());
-            return 2;
-        }
-        toShare.push_back(std::filesystem::absolute(argument));
-    }
-
+int runTerminalFront(int argc, char** argv, const std::vector<std::filesystem::path>& toShare) {
     server::StopSignals stopSignals;  // before any thread starts
 
-    app::appendLaunchLine(SKIFF_VERSION);
     QCoreApplication application(argc, argv);
     QCoreApplication::setOrganizationName("Skiff");
     QCoreApplication::setApplicationName("Skiff");

@@ -1,0 +1,12 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+
+// Window tests share one application object; each test makes its own model and engine.
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    QGuiApplication application(argc, argv);
+    QGuiApplication::setOrganizationName("SkiffTests");
+    QGuiApplication::setApplicationName("SkiffTests");
+    return RUN_ALL_TESTS();
+}
