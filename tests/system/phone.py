@@ -26,23 +26,54 @@ USER_AGENT = ("Mozilla/5.0 (Linux; Android 14; Pixel 8) AppleWebKit/537.36 "
               "(KHTML, like Gecko) Chrome/126.0 Mobile Safari/537.36")
 APPROVAL_POLL = 1.2          # seconds between /api/files while the answer is 428
 CHUNK_RESENDS = 5            # 422 on a chunk: the same chunk again, at most this often
-NETWORK_GIVE_UP = 120.0      # seconds of network errors before a transfer is given up
+NETWORK_GIVE_UP = 600.0      # seconds of network errors before a step is given up
 REQUEST_TIMEOUT = 90.0       # the page's XMLHttpRequest timeout
 
 
 class Refused(Exception):
     """The server gave an answer the page would show as a failure."""
 
+    def __init__(self, text, status=0, reply=None):
+        super().__init__(text)
+        self.status = status
+        self.reply = reply or {}
+
+
+class Reopened(Exception):
+    """The computer's program was restarted at a new address; the page is opened again."""
+
 
 class Phone:
-    def __init__(self, base, code, name="phone", log=None):
-        parsed = urllib.parse.urlsplit(base)
-        self.host, self.port = parsed.hostname, parsed.port
-        self.code = code
+    def __init__(self, base, code, name="phone", log=None, address_file=None):
         self.name = name
         self.log = log or (lambda text: None)
+        self._aim(base, code)
+        # Where the person at the phone would read the computer's current address and code
+        # (the QR code on its screen) after the program was restarted.
+        self.address_file = address_file
+        self.fresh_start_due = False
         self.stats = {"requests": 0, "network_errors": 0, "status": {}, "bytes_up": 0,
-                      "bytes_down": 0, "resumes": 0, "chunk_resends": 0, "whole_resends": 0}
+                      "bytes_down": 0, "resumes": 0, "chunk_resends": 0, "whole_resends": 0,
+                      "reopens": 0, "fresh_starts": 0, "resumed_after_restart": 0}
+
+    def _aim(self, base, code):
+        parsed = urllib.parse.urlsplit(base)
+        self.base, self.host, self.port, self.code = base, parsed.hostname, parsed.port, code
+
+    def _reopen_if_moved(self):
+        """Raises Reopened when the computer now shows another address or code."""
+        if not self.address_file:
+            return
+        try:
+            with open(self.address_file) as handle:
+                shown = json.load(handle)
+        except (OSError, ValueError):
+            return
+        if (shown["base"], shown["code"]) != (self.base, self.code):
+            self._aim(shown["base"], shown["code"])
+            self.stats["reopens"] += 1
+            self.log(f"{self.name}: page opened again at {self.base}")
+            raise Reopened()
 
     # One request on a fresh connection (the server closes each one). Network errors come
     # back as status 0, like the page's post().
@@ -86,6 +117,11 @@ class Phone:
             status, data, _ = self.request("GET", "/api/files", timeout=7)
             if status == 200:
                 return self.as_json(data)
+            if status in (0, 403):
+                try:
+                    self._reopen_if_moved()
+                except Reopened:
+                    continue
             if status not in (0, 428):
                 raise Refused(f"{self.name}: /api/files answered {status} {data[:80]!r}")
             time.sleep(APPROVAL_POLL)
@@ -100,12 +136,25 @@ class Phone:
     # ---- upload -------------------------------------------------------------------------
 
     def _retry_wait(self, tries, since):
+        self._reopen_if_moved()
         if time.monotonic() - since > NETWORK_GIVE_UP:
             raise Refused(f"{self.name}: network lost for too long")
         time.sleep(min(8.0, 0.7 * tries))
 
     def upload(self, data, name, mtime_ms, uid=None, glitches=(), again=False):
-        """Sends `data` as file `name`; returns the server's finish answer.
+        """Sends `data` as file `name`; returns the server's finish answer. When the
+        computer's program is restarted meanwhile, the page is opened again at its new
+        address, approved again, and the file starts over with a new init."""
+        for _ in range(20):
+            try:
+                return self._upload(data, name, mtime_ms, uid, glitches, again)
+            except Reopened:
+                self.connect()
+                self.fresh_start_due = True
+        raise Refused(f"{self.name}: {name!r}: the computer moved too often")
+
+    def _upload(self, data, name, mtime_ms, uid=None, glitches=(), again=False):
+        """One attempt of upload().
 
         glitches: a set of deliberate faults to exercise the recovery paths, each used once:
         "bad-crc" (a chunk with a wrong X-CRC32), "cut" (a chunk connection dropped midway),
@@ -123,13 +172,20 @@ class Phone:
                 break
             tries += 1
             self._retry_wait(tries, since)
+        if status == 403:
+            self._reopen_if_moved()
         if status != 200:
-            raise Refused(f"{self.name}: init of {name!r} answered {status} {body[:80]!r}")
+            raise Refused(f"{self.name}: init of {name!r} answered {status} {body[:80]!r}",
+                          status, self.as_json(body))
         answer = self.as_json(body)
         chunk = int(answer.get("chunk") or 4194304)
         offset = int(answer.get("received") or 0)
         if offset:
             self.stats["resumes"] += 1
+        if self.fresh_start_due:
+            # A restarted program holds no upload: the file must begin again at byte 0.
+            self.fresh_start_due = False
+            self.stats["fresh_starts" if offset == 0 else "resumed_after_restart"] += 1
         sha = hashlib.sha256(data[:offset])
 
         while offset < len(data):
@@ -154,22 +210,25 @@ class Phone:
                 reply = self.as_json(body)
                 if (status == 409 and isinstance(reply.get("received"), int)) or status == 404:
                     self.log(f"{self.name}: chunk of {name!r} answered {status}; init again")
-                    return self.upload(data, name, mtime_ms, uid, glitches, again)
+                    return self._upload(data, name, mtime_ms, uid, glitches, again)
                 if status == 422:
                     resends += 1
                     self.stats["chunk_resends"] += 1
                     if resends > CHUNK_RESENDS:
                         raise Refused(f"{self.name}: chunk of {name!r} damaged too often")
                     continue
+                if status == 403:
+                    self._reopen_if_moved()
                 if status != 0:
-                    raise Refused(f"{self.name}: chunk of {name!r} answered {status} {body[:80]!r}")
+                    raise Refused(f"{self.name}: chunk of {name!r} answered {status} "
+                                  f"{body[:80]!r}", status, reply)
                 tries += 1
                 self._retry_wait(tries, lost)
             sha.update(piece)
             offset += len(piece)
             if "reload" in glitches and offset < len(data):
                 glitches.discard("reload")
-                return self.upload(data, name, mtime_ms, uid, glitches, again)
+                return self._upload(data, name, mtime_ms, uid, glitches, again)
 
         digest = sha.hexdigest()
         if "bad-sha" in glitches:
@@ -186,8 +245,11 @@ class Phone:
             return self.as_json(body)
         if status == 422 and not again:
             self.stats["whole_resends"] += 1
-            return self.upload(data, name, mtime_ms, uid, glitches, True)
-        raise Refused(f"{self.name}: finish of {name!r} answered {status} {body[:80]!r}")
+            return self._upload(data, name, mtime_ms, uid, glitches, True)
+        if status == 403:
+            self._reopen_if_moved()
+        raise Refused(f"{self.name}: finish of {name!r} answered {status} {body[:80]!r}",
+                      status, self.as_json(body))
 
     # Sends half a chunk and drops the connection, as a phone walking out of range would.
     def _cut_chunk(self, path, piece, crc):

@@ -6,15 +6,14 @@ server's descriptors and memory stayed bounded. Prints the figures and a verdict
 
     suite.py NET.json WORKDIR SKIFF short|long
 """
-import hashlib
 import json
 import os
 import re
-import signal
 import subprocess
 import sys
-import threading
 import time
+
+from skiff_process import PROMPT, Skiff, log, sha256_of
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PROFILES = {
@@ -27,98 +26,8 @@ PROFILES = {
              "slow": 300, "slow_seconds": 90, "junk_rounds": 5, "outsider_rounds": 20,
              "download_rounds": 6},
 }
-PROMPT = "Kiểm tra số này giống số trên điện thoại: "
 RSS_GROWTH_LIMIT = 256 * 1048576   # bytes above the idle server's resident memory
 FD_SLACK = 64                      # descriptors beyond one per open connection
-
-
-def log(text):
-    print(f"[{time.strftime('%H:%M:%S')}] {text}", flush=True)
-
-
-def sha256_of(path):
-    h = hashlib.sha256()
-    with open(path, "rb") as handle:
-        for block in iter(lambda: handle.read(1 << 20), b""):
-            h.update(block)
-    return h.hexdigest()
-
-
-class Skiff:
-    """The program under test, its output watched and its approval prompts answered."""
-
-    def __init__(self, net, work, binary, shares):
-        self.home = os.path.join(work, "home")
-        os.makedirs(self.home, exist_ok=True)
-        self.out_path = os.path.join(work, "skiff-out.txt")
-        self.out = open(self.out_path, "wb")
-        self.proc = subprocess.Popen(
-            ["ip", "netns", "exec", net["computer"], "env", f"HOME={self.home}",
-             "LANG=C.UTF-8", binary] + shares,
-            stdin=subprocess.PIPE, stdout=self.out, stderr=subprocess.STDOUT)
-        self.pid_path = os.path.join(work, "skiff.pid")
-        with open(self.pid_path, "w") as handle:
-            handle.write(str(self.proc.pid))
-        self.prompts = []
-        self.samples = []
-        self.stopping = threading.Event()
-
-    def text(self):
-        with open(self.out_path, "rb") as handle:
-            return handle.read().decode("utf-8", "replace")
-
-    def wait_ready(self, limit=20.0):
-        start = time.monotonic()
-        while time.monotonic() - start < limit:
-            m = re.search(r"http://([0-9.]+):(\d+)/\?t=(\d{6})", self.text())
-            if m:
-                return f"http://{m.group(1)}:{m.group(2)}", m.group(3)
-            if self.proc.poll() is not None:
-                break
-            time.sleep(0.1)
-        raise RuntimeError("skiff did not print its address:\n" + self.text()[-2000:])
-
-    def approve_loop(self):
-        """Answers "c" once for every prompt, the way the person at the computer would."""
-        answered = 0
-        while not self.stopping.wait(0.2):
-            count = self.text().count(PROMPT)
-            while answered < count and self.proc.poll() is None:
-                self.proc.stdin.write(b"c\n")
-                self.proc.stdin.flush()
-                answered += 1
-            self.answered = answered
-
-    def sample_loop(self):
-        pid = self.proc.pid
-        while not self.stopping.wait(0.25):
-            try:
-                fds = len(os.listdir(f"/proc/{pid}/fd"))
-                with open(f"/proc/{pid}/status") as handle:
-                    rss = next(int(l.split()[1]) * 1024 for l in handle if l.startswith("VmRSS"))
-            except (OSError, StopIteration):
-                continue
-            self.samples.append((time.monotonic(), fds, rss))
-
-    def start_watchers(self):
-        self.answered = 0
-        for target in (self.approve_loop, self.sample_loop):
-            threading.Thread(target=target, daemon=True).start()
-
-    def stop(self):
-        self.stopping.set()
-        result = self.proc.returncode
-        if self.proc.poll() is None:
-            self.proc.send_signal(signal.SIGINT)
-            try:
-                result = self.proc.wait(15)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait(5)
-                result = "killed"
-        # Reaped: the id may be reused, so run.sh must not signal it any more.
-        os.unlink(self.pid_path)
-        return result
 
 
 def make_shares(work):

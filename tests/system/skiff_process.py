@@ -1,0 +1,139 @@
+"""The program under test as the suite runs it: started in the computer's namespace, its
+output watched, its approval prompts answered, its descriptors and memory sampled."""
+import hashlib
+import os
+import re
+import signal
+import subprocess
+import threading
+import time
+
+PROMPT = "Kiểm tra số này giống số trên điện thoại: "
+PART_SUFFIX = ".porter-part"   # how the server names the part file of an upload in progress
+
+
+def log(text):
+    print(f"[{time.strftime('%H:%M:%S')}] {text}", flush=True)
+
+
+def sha256_of(path):
+    h = hashlib.sha256()
+    with open(path, "rb") as handle:
+        for block in iter(lambda: handle.read(1 << 20), b""):
+            h.update(block)
+    return h.hexdigest()
+
+
+class Skiff:
+    """One run of skiff. `disk_mib` puts its receive folder on a tmpfs of that size, mounted
+    in a mount namespace of skiff's own: the mount goes away with the process, whatever
+    happens, and the suite sees the files through /proc/PID/root while it runs."""
+
+    def __init__(self, net, work, binary, shares=(), label="skiff", home=None, disk_mib=None):
+        self.home = home or os.path.join(work, "home")
+        os.makedirs(os.path.join(self.home, "Downloads"), exist_ok=True)
+        self.out_path = os.path.join(work, f"{label}-out.txt")
+        self.out = open(self.out_path, "wb")
+        program = ["env", f"HOME={self.home}", "LANG=C.UTF-8", binary] + list(shares)
+        if disk_mib:
+            downloads = os.path.join(self.home, "Downloads")
+            program = ["unshare", "--mount", "--propagation", "private", "sh", "-c",
+                       f'mount -t tmpfs -o size={disk_mib}m,mode=0755 skiff-small "$0" '
+                       '&& exec "$@"', downloads] + program
+        # `ip netns exec`, unshare, sh and env each exec the next: the id is skiff's own.
+        self.proc = subprocess.Popen(["ip", "netns", "exec", net["computer"]] + program,
+                                     stdin=subprocess.PIPE, stdout=self.out,
+                                     stderr=subprocess.STDOUT)
+        self.pid_path = os.path.join(work, "skiff.pid")
+        with open(self.pid_path, "w") as handle:
+            handle.write(str(self.proc.pid))
+        self.samples = []
+        self.answered = 0
+        self.stopping = threading.Event()
+
+    def view(self, path):
+        """`path` as skiff sees it (its receive folder may be in a mount only it has)."""
+        return f"/proc/{self.proc.pid}/root{os.path.abspath(path)}"
+
+    def receive_folder(self):
+        return os.path.join(self.home, "Downloads", "Skiff")
+
+    def text(self):
+        with open(self.out_path, "rb") as handle:
+            return handle.read().decode("utf-8", "replace")
+
+    def wait_ready(self, limit=20.0):
+        start = time.monotonic()
+        while time.monotonic() - start < limit:
+            m = re.search(r"http://([0-9.]+):(\d+)/\?t=(\d{6})", self.text())
+            if m:
+                return f"http://{m.group(1)}:{m.group(2)}", m.group(3)
+            if self.proc.poll() is not None:
+                break
+            time.sleep(0.1)
+        raise RuntimeError("skiff did not print its address:\n" + self.text()[-2000:])
+
+    def approve_loop(self):
+        """Answers "c" once for every prompt, the way the person at the computer would."""
+        while not self.stopping.wait(0.2):
+            count = self.text().count(PROMPT)
+            while self.answered < count and self.proc.poll() is None:
+                try:
+                    self.proc.stdin.write(b"c\n")
+                    self.proc.stdin.flush()
+                except OSError:
+                    break
+                self.answered += 1
+
+    def sample_loop(self):
+        pid = self.proc.pid
+        while not self.stopping.wait(0.25):
+            try:
+                fds = len(os.listdir(f"/proc/{pid}/fd"))
+                with open(f"/proc/{pid}/status") as handle:
+                    rss = next(int(l.split()[1]) * 1024 for l in handle if l.startswith("VmRSS"))
+            except (OSError, StopIteration):
+                continue
+            self.samples.append((time.monotonic(), fds, rss))
+
+    def start_watchers(self):
+        for target in (self.approve_loop, self.sample_loop):
+            threading.Thread(target=target, daemon=True).start()
+
+    def fds_now(self):
+        try:
+            return len(os.listdir(f"/proc/{self.proc.pid}/fd"))
+        except OSError:
+            return None
+
+    def peaks(self):
+        return (max((s[1] for s in self.samples), default=0),
+                max((s[2] for s in self.samples), default=0))
+
+    def _reaped(self, result):
+        self.stopping.set()
+        # Reaped: the id may be reused, so run.sh must not signal it any more.
+        if os.path.exists(self.pid_path):
+            os.unlink(self.pid_path)
+        return result
+
+    def stop(self, limit=15):
+        """Ctrl-C, as the person at the terminal would; the exit status, or "killed"."""
+        self.stopping.set()
+        result = self.proc.returncode
+        if self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGINT)
+            try:
+                result = self.proc.wait(limit)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait(5)
+                result = "killed"
+        return self._reaped(result)
+
+    def kill(self):
+        """SIGKILL: no chance to clean up, as after a crash or a power cut of the process."""
+        self.stopping.set()
+        if self.proc.poll() is None:
+            self.proc.kill()
+        return self._reaped(self.proc.wait(10))
