@@ -63,6 +63,9 @@ AppModel::AppModel(Timing timing, DesktopServices services, QSettings* settings,
     }
     m_pin = qs(m_server->token());
     installCallbacks();
+    for (auto changed :
+         {&AppModel::sharedChanged, &AppModel::downloadsChanged, &AppModel::sendSpeedChanged})
+        connect(this, changed, this, &AppModel::sendStateChanged);
 }
 
 AppModel::~AppModel() {
@@ -158,6 +161,19 @@ void AppModel::refresh() {
             m_ifaces.empty() ? std::nullopt : std::optional<QString>(qs(m_ifaces.front().id()));
     m_pin = qs(m_server->token());
     emit pinChanged();
+    emit addressChanged();
+}
+
+void AppModel::retryNetwork() {
+    refresh();
+    if (m_services.firewallState) m_firewallOn = m_services.firewallState();
+    emit firewallChanged();
+}
+
+void AppModel::select(const QString& ifaceId) {
+    if (m_selected == ifaceId) return;
+    m_selected = ifaceId;
+    emit ifacesChanged();
     emit addressChanged();
 }
 
@@ -382,6 +398,13 @@ void AppModel::share(const std::vector<std::filesystem::path>& paths) {
     readShared();
 }
 
+void AppModel::shareUrls(const QList<QUrl>& urls) {
+    std::vector<std::filesystem::path> paths;
+    for (const QUrl& url : urls)
+        if (url.isLocalFile()) paths.emplace_back(url.toLocalFile().toStdString());
+    share(paths);
+}
+
 void AppModel::unshare(const QString& fileId) {
     std::string id = fileId.toStdString();
     m_server->mutateTables([&](server::ServerTables& tables) {
@@ -414,6 +437,52 @@ void AppModel::setSaveDir(const std::filesystem::path& folder) {
     m_saveDir = folder;
     m_server->setSaveDir(folder);
     emit saveDirChanged();
+}
+
+void AppModel::setSaveDirUrl(const QUrl& folder) {
+    if (folder.isLocalFile()) setSaveDir(folder.toLocalFile().toStdString());
+}
+
+void AppModel::setSelection(const QString& entryId) {
+    std::optional<QString> next = entryId.isEmpty() ? std::nullopt : std::optional(entryId);
+    if (next == m_selection) return;
+    m_selection = next;
+    emit selectionChanged();
+}
+
+void AppModel::setMissing(const QString& name) {
+    std::optional<QString> next = name.isEmpty() ? std::nullopt : std::optional(name);
+    if (next == m_missing) return;
+    m_missing = next;
+    emit missingChanged();
+}
+
+bool AppModel::previewList(const std::vector<FileEntry>& entries, std::size_t start, bool toggle) {
+    if (!m_services.preview || start >= entries.size()) return false;
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : entries) files.push_back(entry.url);
+    return m_services.preview(files, files[start], toggle);
+}
+
+bool AppModel::previewSelection() {
+    if (!m_selection) return false;
+    auto entries = m_selection->startsWith('r') ? receivedEntries() : sharedEntries();
+    auto found = std::find_if(entries.begin(), entries.end(),
+                              [&](const FileEntry& e) { return e.id == *m_selection; });
+    if (found == entries.end()) return false;
+    if (!previewList(entries, found - entries.begin(), true)) setMissing(found->name);
+    return true;
+}
+
+void AppModel::previewAll() {
+    if (!previewList(receivedEntries(), 0, false)) setMissing("Các file đã nhận");
+}
+
+bool AppModel::previewEntry(const QString& entryId) {
+    auto entries = entryId.startsWith('r') ? receivedEntries() : sharedEntries();
+    auto found = std::find_if(entries.begin(), entries.end(),
+                              [&](const FileEntry& e) { return e.id == entryId; });
+    return found != entries.end() && previewList(entries, found - entries.begin(), false);
 }
 
 std::vector<FileEntry> AppModel::receivedEntries() const {
@@ -475,6 +544,10 @@ SendSummary AppModel::sendSummary() const {
     }
     return {weighted / std::max(total, 1.0), allDone,
             !allDone && (m_sendSpeed > 0 || startedUnfinished)};
+}
+
+int AppModel::port() const {
+    return m_running ? m_server->port() : 0;
 }
 
 std::optional<NetIface> AppModel::currentIface() const {

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QSettings>
 #include <QStringList>
+#include <QUrl>
+#include <QVariant>
 
 #include <filesystem>
 #include <functional>
@@ -30,6 +32,11 @@ struct DesktopServices {
     std::function<void(const std::filesystem::path&, const QString& device)> notifyReceived;
     // An approval is waiting: ask for the user's attention.
     std::function<void()> requestAttention;
+    // Shows files in the previewer starting at `start`; false when none of them exists any more.
+    // With `toggle`, an open previewer closes instead (and that counts as shown).
+    std::function<bool(const std::vector<std::filesystem::path>& files,
+                       const std::filesystem::path& start, bool toggle)>
+        preview;
 
     static DesktopServices system();
 };
@@ -44,6 +51,25 @@ class AppModel : public QObject {
     Q_PROPERTY(double speed READ speed NOTIFY speedChanged)
     Q_PROPERTY(double sendSpeed READ sendSpeed NOTIFY sendSpeedChanged)
     Q_PROPERTY(QString address READ addressText NOTIFY addressChanged)
+    // The rest of the published state as plain lists and maps, for the window.
+    Q_PROPERTY(QVariantList ifaces READ ifacesList NOTIFY ifacesChanged)
+    Q_PROPERTY(QString selected READ selectedText WRITE select NOTIFY ifacesChanged)
+    Q_PROPERTY(QVariantMap currentIface READ currentIfaceMap NOTIFY ifacesChanged)
+    Q_PROPERTY(int port READ port NOTIFY addressChanged)
+    Q_PROPERTY(QVariantList devices READ devicesList NOTIFY devicesChanged)
+    Q_PROPERTY(QVariantList pending READ pendingList NOTIFY pendingChanged)
+    Q_PROPERTY(QVariantMap incoming READ incomingMap NOTIFY incomingChanged)
+    Q_PROPERTY(QVariantList flows READ flowsList NOTIFY flowsChanged)
+    Q_PROPERTY(QVariantList receivedEntries READ receivedList NOTIFY receivedChanged)
+    Q_PROPERTY(QVariantList sharedEntries READ sharedList NOTIFY sharedChanged)
+    Q_PROPERTY(QString convertedNote READ convertedNoteText NOTIFY receivedChanged)
+    Q_PROPERTY(QVariant firewallOn READ firewallValue NOTIFY firewallChanged)
+    Q_PROPERTY(QString saveDir READ saveDirText NOTIFY saveDirChanged)
+    Q_PROPERTY(QString selection READ selectionText WRITE setSelection NOTIFY selectionChanged)
+    Q_PROPERTY(QString missing READ missingText WRITE setMissing NOTIFY missingChanged)
+    Q_PROPERTY(QVariantMap justDone READ justDoneMap NOTIFY justDoneChanged)
+    Q_PROPERTY(QVariantMap sendSummary READ sendSummaryMap NOTIFY sendStateChanged)
+    Q_PROPERTY(QString sendDevice READ sendDeviceText NOTIFY sendStateChanged)
 
   public:
     // Without a server the model makes its own, with a fresh code and the stored folder.
@@ -75,17 +101,36 @@ class AppModel : public QObject {
     double sendSpeed() const { return m_sendSpeed; }
     const std::optional<QString>& sendDevice() const { return m_sendDevice; }
 
+    const std::optional<QString>& selection() const { return m_selection; }
+    const std::optional<QString>& missing() const { return m_missing; }
+
     // Operations.
-    void start();
-    void stop();
-    void refresh();
-    void newCode();
+    Q_INVOKABLE void start();
+    Q_INVOKABLE void stop();
+    Q_INVOKABLE void refresh();
+    // "Thử lại" when there is no network: the interfaces again, then the firewall state.
+    Q_INVOKABLE void retryNetwork();
+    Q_INVOKABLE void newCode();
     void share(const std::vector<std::filesystem::path>& paths);
-    void unshare(const QString& fileId);
-    void unshareAll();
+    Q_INVOKABLE void shareUrls(const QList<QUrl>& urls);
+    Q_INVOKABLE void unshare(const QString& fileId);
+    Q_INVOKABLE void unshareAll();
     void setSaveDir(const std::filesystem::path& folder);
+    // The folder the person picked in the window's folder dialog.
+    Q_INVOKABLE void setSaveDirUrl(const QUrl& folder);
     // Answers an approval request and takes it off the waiting list.
-    void answer(const QString& pendingId, bool allow);
+    Q_INVOKABLE void answer(const QString& pendingId, bool allow);
+    void select(const QString& ifaceId);
+    void setSelection(const QString& entryId);  // empty clears it
+    void setMissing(const QString& name);       // empty clears it
+    // The Space key: previews the selected entry's list, or closes an open previewer.
+    Q_INVOKABLE bool previewSelection();
+    Q_INVOKABLE void previewAll();
+    // Shows the list the entry belongs to, starting at it; false when its file is gone.
+    Q_INVOKABLE bool previewEntry(const QString& entryId);
+    // {fraction, done} of one shared file (id without its "s"), or an empty map before any phone
+    // asked for it.
+    Q_INVOKABLE QVariantMap shareProgressOf(const QString& fileId) const;
 
     std::vector<FileEntry> receivedEntries() const;
     std::vector<FileEntry> sharedEntries() const;
@@ -95,6 +140,26 @@ class AppModel : public QObject {
     std::optional<NetIface> currentIface() const;
     std::optional<QString> address() const;
     QString addressText() const { return address().value_or(QString()); }
+    int port() const;
+
+    // The window's view of the state (app_model_properties.cpp).
+    QVariantList ifacesList() const;
+    QString selectedText() const { return m_selected.value_or(QString()); }
+    QVariantMap currentIfaceMap() const;
+    QVariantList devicesList() const;
+    QVariantList pendingList() const;
+    QVariantMap incomingMap() const;
+    QVariantList flowsList() const;
+    QVariantList receivedList() const;
+    QVariantList sharedList() const;
+    QString convertedNoteText() const { return convertedNote().value_or(QString()); }
+    QVariant firewallValue() const;
+    QString saveDirText() const;
+    QString selectionText() const { return m_selection.value_or(QString()); }
+    QString missingText() const { return m_missing.value_or(QString()); }
+    QVariantMap justDoneMap() const;
+    QVariantMap sendSummaryMap() const;
+    QString sendDeviceText() const { return m_sendDevice.value_or(QString()); }
 
   signals:
     void ifacesChanged();
@@ -115,6 +180,10 @@ class AppModel : public QObject {
     void downloadsChanged();
     void sendSpeedChanged();
     void addressChanged();
+    void selectionChanged();
+    void missingChanged();
+    // Anything the send tab's summary depends on: shared files, downloads, send speed.
+    void sendStateChanged();
 
   private:
     void installCallbacks();
@@ -127,6 +196,7 @@ class AppModel : public QObject {
     void onApproval(const QString& host, const QString& label, std::function<void(bool)> decide);
     void addShared(const std::filesystem::path& path);
     void readShared();
+    bool previewList(const std::vector<FileEntry>& entries, std::size_t start, bool toggle);
 
     Timing m_timing;
     DesktopServices m_services;
@@ -154,6 +224,8 @@ class AppModel : public QObject {
     server::DownloadTable m_downloads;
     double m_sendSpeed = 0;
     std::optional<QString> m_sendDevice;
+    std::optional<QString> m_selection;
+    std::optional<QString> m_missing;
 
     std::map<QString, std::pair<QDateTime, std::int64_t>> m_dlTicks;
     QDateTime m_lastDownload;

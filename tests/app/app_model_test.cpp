@@ -28,6 +28,11 @@ class Model : public ::testing::Test {
         DesktopServices services;
         services.listInterfaces = [this] { return interfaces; };
         services.prefetch = [this](const fs::path& p) { prefetched.push_back(p); };
+        services.preview = [this](const std::vector<fs::path>& files, const fs::path& start,
+                                  bool toggle) {
+            previews.push_back({files, start, toggle});
+            return previewShows;
+        };
         model = std::make_unique<AppModel>(time.timing(), services, settings.get(), fileServer);
         callbacks = fileServer->callbacks();
     }
@@ -48,6 +53,13 @@ class Model : public ::testing::Test {
     std::shared_ptr<server::FileServer> fileServer;
     std::vector<NetIface> interfaces;
     std::vector<fs::path> prefetched;
+    struct Preview {
+        std::vector<fs::path> files;
+        fs::path start;
+        bool toggle;
+    };
+    std::vector<Preview> previews;
+    bool previewShows = true;
     std::unique_ptr<AppModel> model;
     server::ServerCallbacks callbacks;
 };
@@ -253,6 +265,49 @@ TEST_F(Model, ConvertedNote) {
     EXPECT_EQ(entries[0].name, "b.mp4");
     EXPECT_EQ(entries[0].warning, "mp4");
     EXPECT_TRUE(entries[0].id.startsWith("r"));
+}
+
+TEST_F(Model, SpaceKeyPreviewsTheSelectedEntrysListAndReportsAVanishedFile) {
+    EXPECT_FALSE(model->previewSelection()) << "nothing selected";
+    callbacks.onReceived({dir.path() / "a.jpg", 1, "x", "h", "iPhone", std::nullopt});
+    callbacks.onReceived({dir.path() / "b.jpg", 1, "x", "h", "iPhone", std::nullopt});
+    model->setSelection("r-not-there");
+    EXPECT_FALSE(model->previewSelection());
+    EXPECT_TRUE(previews.empty());
+
+    auto entries = model->receivedEntries();
+    model->setSelection(entries[1].id);
+    EXPECT_TRUE(model->previewSelection());
+    ASSERT_EQ(previews.size(), 1u);
+    EXPECT_EQ(previews[0].files,
+              (std::vector<fs::path>{dir.path() / "b.jpg", dir.path() / "a.jpg"}));
+    EXPECT_EQ(previews[0].start, dir.path() / "a.jpg");
+    EXPECT_TRUE(previews[0].toggle);
+    EXPECT_FALSE(model->missing());
+
+    previewShows = false;
+    EXPECT_TRUE(model->previewSelection()) << "handled even when the file is gone";
+    EXPECT_EQ(model->missing(), "a.jpg");
+    model->previewAll();
+    EXPECT_EQ(model->missing(), "Các file đã nhận");
+    EXPECT_FALSE(previews.back().toggle);
+    EXPECT_EQ(previews.back().start, dir.path() / "b.jpg");
+}
+
+TEST_F(Model, WindowListsCarryTheEntriesAndOnlyLocalUrlsAreShared) {
+    fs::path file = dir.path() / "report.doc";
+    std::ofstream(file) << "four";
+    model->shareUrls({QUrl("https://example.invalid/x"),
+                      QUrl::fromLocalFile(QString::fromStdString(file.string()))});
+    QVariantList shared = model->sharedList();
+    ASSERT_EQ(shared.size(), 1);
+    QVariantMap entry = shared[0].toMap();
+    EXPECT_EQ(entry["name"].toString(), "report.doc");
+    EXPECT_EQ(entry["size"].toDouble(), 4);
+    EXPECT_TRUE(entry["removable"].toBool());
+    EXPECT_TRUE(entry["id"].toString().startsWith("s"));
+    EXPECT_TRUE(model->shareProgressOf(entry["id"].toString().mid(1)).isEmpty());
+    EXPECT_EQ(model->sendSummaryMap()["active"].toBool(), false);
 }
 
 }  // namespace

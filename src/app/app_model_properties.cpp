@@ -1,0 +1,130 @@
+// The window reads the model through these plain lists and maps; the C++ front ends use the
+// typed accessors.
+
+#include "app/app_model.hpp"
+
+namespace skiff::app {
+
+namespace {
+
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QString pathText(const std::filesystem::path& path) {
+    return QString::fromStdString(path.string());
+}
+
+QVariantMap ifaceMap(const NetIface& iface) {
+    return {{"id", qs(iface.id())},
+            {"bsd", qs(iface.bsd)},
+            {"ip", qs(iface.ip)},
+            {"label", qs(iface.label)},
+            {"kind", static_cast<int>(iface.kind)}};
+}
+
+QVariantMap entryMap(const FileEntry& entry) {
+    return {{"id", entry.id},
+            {"path", pathText(entry.url)},
+            {"url", QUrl::fromLocalFile(pathText(entry.url))},
+            {"name", entry.name},
+            {"size", static_cast<double>(entry.size)},
+            {"detail", entry.detail},
+            {"warning", entry.warning.value_or(QString())},
+            {"removable", entry.removable}};
+}
+
+}  // namespace
+
+QVariantList AppModel::ifacesList() const {
+    QVariantList list;
+    for (const auto& iface : m_ifaces) list.append(ifaceMap(iface));
+    return list;
+}
+
+QVariantMap AppModel::currentIfaceMap() const {
+    auto iface = currentIface();
+    return iface ? ifaceMap(*iface) : QVariantMap();
+}
+
+QVariantList AppModel::devicesList() const {
+    QVariantList list;
+    for (const auto& device : m_devices)
+        list.append(QVariantMap{{"host", device.host},
+                                {"label", device.label},
+                                {"kind", device.kind},
+                                {"at", device.at}});
+    return list;
+}
+
+QVariantList AppModel::pendingList() const {
+    QVariantList list;
+    for (const auto& request : m_pending)
+        list.append(QVariantMap{{"id", request.id},
+                                {"host", request.host},
+                                {"label", request.label},
+                                {"code", request.code}});
+    return list;
+}
+
+QVariantMap AppModel::incomingMap() const {
+    if (!m_incoming) return {};
+    return {{"uid", qs(m_incoming->uid)},
+            {"name", qs(m_incoming->name)},
+            {"device", qs(m_incoming->device)},
+            {"received", static_cast<double>(m_incoming->received)},
+            {"size", static_cast<double>(m_incoming->size)}};
+}
+
+QVariantList AppModel::flowsList() const {
+    QVariantList list;
+    for (const auto& flow : m_flows)
+        list.append(QVariantMap{{"host", flow.host},
+                                {"kind", flow.kind},
+                                {"device", flow.device},
+                                {"name", flow.name},
+                                {"received", static_cast<double>(flow.received)},
+                                {"size", static_cast<double>(flow.size)},
+                                {"speed", flow.speed},
+                                {"done", flow.done},
+                                {"count", flow.count}});
+    return list;
+}
+
+QVariantList AppModel::receivedList() const {
+    QVariantList list;
+    for (const auto& entry : receivedEntries()) list.append(entryMap(entry));
+    return list;
+}
+
+QVariantList AppModel::sharedList() const {
+    QVariantList list;
+    for (const auto& entry : sharedEntries()) list.append(entryMap(entry));
+    return list;
+}
+
+QVariant AppModel::firewallValue() const {
+    return m_firewallOn ? QVariant(*m_firewallOn) : QVariant();
+}
+
+QString AppModel::saveDirText() const {
+    return pathText(m_saveDir);
+}
+
+QVariantMap AppModel::justDoneMap() const {
+    if (!m_justDone) return {};
+    return {{"count", m_justDone->count}, {"device", m_justDone->device}};
+}
+
+QVariantMap AppModel::sendSummaryMap() const {
+    SendSummary summary = sendSummary();
+    return {{"fraction", summary.fraction}, {"done", summary.done}, {"active", summary.active}};
+}
+
+QVariantMap AppModel::shareProgressOf(const QString& fileId) const {
+    auto progress = shareProgress(fileId.toStdString());
+    if (!progress) return {};
+    return {{"fraction", progress->fraction}, {"done", progress->done}};
+}
+
+}  // namespace skiff::app
