@@ -9,6 +9,7 @@
 
 #include "app/receive_folder.hpp"
 #include "app/share_walk.hpp"
+#include "media/thumb_store.hpp"
 #include "server/secure_random.hpp"
 #include "server/session_code.hpp"
 
@@ -72,7 +73,11 @@ AppModel::~AppModel() {
     m_server->setCallbacks({});
     m_server->stop();
     m_server.reset();
-    m_pool.reset();
+    if (m_pool) {
+        // A thumbnail still being made answers on the pool's threads: let it land first.
+        media::ThumbStore::shared().waitIdle();
+        m_pool.reset();
+    }
 }
 
 void AppModel::installCallbacks() {
