@@ -10,9 +10,11 @@ packages=(
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
     libvips-dev libqrencode-dev libpng-dev qt6-base-dev
     libgtest-dev libgmock-dev
+    # build: the phone page's hashing core, compiled to WebAssembly (also the fuzzing compiler)
+    clang lld
     # tests: fuzzing, sample media, real archive readers and QR decoders
-    clang lld libclang-rt-14-dev ffmpeg curl unzip libarchive-tools python3 zbar-tools
-    iproute2 procps
+    libclang-rt-14-dev ffmpeg curl unzip libarchive-tools python3 zbar-tools
+    iproute2 procps nftables
     # tests: the phone page in a real browser
     chromium
     # the window: Qt Quick, media and PDF preview, D-Bus notifications, the approval sound
@@ -24,8 +26,6 @@ packages=(
     qt6-image-formats-plugins libcanberra-dev sound-theme-freedesktop
     # window tests: a virtual display, a private session bus and a real notification daemon
     xvfb xauth dbus dbus-x11 dunst xdotool
-    # the page's hashing core: compiled to WebAssembly by clang and lld
-    wabt
     # benchmarks: the peer server and load generator
     nginx-light libnginx-mod-http-echo wrk libvips-tools
 )

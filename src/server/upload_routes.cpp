@@ -99,6 +99,8 @@ bool writeAt(const std::filesystem::path& part, std::int64_t offset, std::string
     // Start writing this chunk to disk now, so the flush at finish has little left to do.
     if (ok && !body.empty())
         ::sync_file_range(fd, offset, static_cast<off_t>(body.size()), SYNC_FILE_RANGE_WRITE);
+    // A write cut short by a full disk gives its bytes back, or the disk stays full for good.
+    if (!ok) (void)::ftruncate(fd, offset);
     return ::close(fd) == 0 && ok;
 }
 
@@ -117,9 +119,11 @@ void setFileTime(const std::filesystem::path& file, double seconds) {
     ::utimensat(AT_FDCWD, file.c_str(), times, 0);
 }
 
+// The space left for unprivileged writers; none when the file system gives no figure (no
+// blocks at all). Zero is a real figure here: a disk filled to the last block.
 std::optional<std::int64_t> availableBytes(const std::filesystem::path& folder) {
     struct statvfs info {};
-    if (::statvfs(folder.c_str(), &info) != 0) return std::nullopt;
+    if (::statvfs(folder.c_str(), &info) != 0 || info.f_blocks == 0) return std::nullopt;
     return static_cast<std::int64_t>(info.f_bavail) * static_cast<std::int64_t>(info.f_frsize);
 }
 
@@ -157,7 +161,7 @@ void FileServer::uploadInit(const ConnectionPtr& connection, const Request& requ
     if (error) return respondJSON(connection, 507, {{"error", "cannot create folder"}});
 
     if (auto available = availableBytes(folder);
-        available && *available > 0 && *available < *size + freeSpaceMargin) {
+        available && *available < *size + freeSpaceMargin) {
         report("Mac không đủ chỗ trống để nhận \"" + name + "\" (" + formatByteCount(*size) + ")");
         return respondJSON(connection, 507, {{"error", "disk full"}, {"free", *available}});
     }

@@ -6,6 +6,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 
 #include "support/server_fixture.hpp"
@@ -53,6 +54,41 @@ TEST(DiskFull, RefusedAtInitAndResumableAfterAFullDiskMidUpload) {
     EXPECT_EQ(phone.chunk("fits01", 4 << 20, content.substr(4 << 20)).status, 200);
     EXPECT_EQ(phone.finish("fits01", UploadClient::sha256Of(content)).status, 200);
     EXPECT_EQ(fs::file_size(smallDisk / "inbox" / "fits.bin"), content.size());
+}
+
+// Takes every last byte, as another program writing to the same disk would.
+void fillToTheLastByte(const fs::path& file) {
+    std::FILE* out = std::fopen(file.c_str(), "ab");
+    ASSERT_NE(out, nullptr);
+    std::string block(4096, 'f');
+    while (std::fwrite(block.data(), 1, block.size(), out) == block.size() &&
+           std::fflush(out) == 0) {
+    }
+    std::fclose(out);
+}
+
+TEST(DiskFull, AFailedChunkGivesItsSpaceBackAndANoSpaceDiskRefusesInit) {
+    if (smallDisk.empty()) GTEST_SKIP() << "no private tmpfs (needs root and mount namespaces)";
+    TestServer server;
+    server.server().setSaveDir(smallDisk / "second");
+    UploadClient phone(server.port());
+    std::string content(8 << 20, 'g');
+    ASSERT_EQ(phone.init("gives1", "gives.bin", static_cast<std::int64_t>(content.size())).status,
+              200);
+    ASSERT_EQ(phone.chunk("gives1", 0, content.substr(0, 4 << 20)).status, 200);
+    fill(smallDisk / "filler2", 1 << 20);
+    EXPECT_EQ(phone.chunk("gives1", 4 << 20, content.substr(4 << 20)).status, 507);
+    // Only the bytes the server holds stay in the part file; the rest of the disk is free again.
+    EXPECT_EQ(fs::file_size(smallDisk / "second" / ".gives1.porter-part"), 4u << 20);
+    EXPECT_GE(fs::space(smallDisk).available, 1u << 20);
+
+    fillToTheLastByte(smallDisk / "filler2");
+    ASSERT_EQ(fs::space(smallDisk).available, 0u);
+    Reply refused = phone.init("tiny01", "tiny.txt", 10);
+    EXPECT_EQ(refused.status, 507);
+    EXPECT_EQ(refused.body, R"({"error":"disk full","free":0})");
+    EXPECT_FALSE(fs::exists(smallDisk / "second" / ".tiny01.porter-part"));
+    fs::remove(smallDisk / "filler2");
 }
 
 }  // namespace

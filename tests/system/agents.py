@@ -3,9 +3,9 @@
 
     agents.py ROLE JOB.json REPORT.json
 
-Roles: uploader, downloader, outsider, guesser, slow, junk, names. Each role checks what it
-can see from its own side and writes counts and failures; suite.py checks the computer's side.
-Every loop is bounded by a count and by the job's deadline.
+Roles: uploader, downloader, outsider, guesser, slow, junk, names, full_disk. Each role checks
+what it can see from its own side and writes counts and failures; suite.py checks the
+computer's side. Every loop is bounded by a count and by the job's deadline.
 """
 import hashlib
 import json
@@ -16,6 +16,7 @@ import sys
 import threading
 import time
 import urllib.parse
+import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from phone import Phone, Refused, zip_members  # noqa: E402
@@ -24,7 +25,11 @@ OUTSIDER_TEXT = "Chỉ chấp nhận thiết bị trong cùng mạng nội bộ.
 
 
 def payload(seed, size):
-    return random.Random(seed).randbytes(size)
+    block = 64 << 20  # randbytes takes at most 256 MiB at a time
+    if size <= block:
+        return random.Random(seed).randbytes(size)
+    return b"".join(random.Random(f"{seed}|{i}").randbytes(min(block, size - i))
+                    for i in range(0, size, block))
 
 
 class Report:
@@ -79,19 +84,38 @@ def body_of(reply):
 # ---- phones ------------------------------------------------------------------------------
 
 def uploader(job, report):
-    phone = Phone(job["base"], job["code"], job["name"], log=lambda t: print(t, file=sys.stderr))
+    """Uploads the job's files round after round. With `stop_file` it keeps going until that
+    file appears; with `claims` every file it is told is saved is also written there at once,
+    so the claim survives whatever happens to this process afterwards."""
+    phone = Phone(job["base"], job["code"], job["name"], log=lambda t: print(t, file=sys.stderr),
+                  address_file=job.get("address_file"))
     phone.connect()
     sent = report.data["sent"] = []
+    attempted = report.data["attempted"] = []
+    claims = open(job["claims"], "a") if job.get("claims") else None
+    stop_file = job.get("stop_file")
     deadline = time.monotonic() + job["seconds"]
+
+    def stopping():
+        return time.monotonic() > deadline or bool(stop_file and os.path.exists(stop_file))
+
     for rnd in range(job["rounds"]):
         for index, item in enumerate(job["files"]):
-            if time.monotonic() > deadline:
+            if stopping():
                 break
+            if item.get("first_round_only") and rnd:
+                continue
             seed = f"{job['name']}|{rnd}|{index}"
             data = payload(seed, item["size"])
             name = item["name"].format(phone=job["name"], round=rnd)
             mtime_ms = 1600000000000 + random.Random(seed).randrange(10 ** 11)
             glitches = item.get("glitches", []) if rnd == 0 else []
+            digest = hashlib.sha256(data).hexdigest()
+            attempted.append({"name": name, "size": len(data), "sha256": digest})
+            if claims:
+                claims.write(json.dumps({"kind": "attempt", "name": name, "size": len(data),
+                                         "sha256": digest}, ensure_ascii=False) + "\n")
+                claims.flush()
             try:
                 answer = phone.upload(data, name, mtime_ms, glitches=glitches)
             except Refused as error:
@@ -100,13 +124,18 @@ def uploader(job, report):
             if answer.get("ok") is not True or answer.get("size") != len(data):
                 report.fail(f"finish of {name!r} answered {answer}")
                 continue
-            digest = hashlib.sha256(data).hexdigest()
             if answer.get("sha256") != digest:
                 report.fail(f"finish of {name!r} gave SHA-256 {answer.get('sha256')}")
-            sent.append({"name": name, "final": answer.get("name"), "size": len(data),
-                         "sha256": digest, "mtime_ms": mtime_ms})
+            claim = {"kind": "saved", "name": name, "final": answer.get("name"), "size": len(data),
+                     "sha256": digest, "mtime_ms": mtime_ms, "at": time.time()}
+            sent.append(claim)
+            if claims:
+                claims.write(json.dumps(claim, ensure_ascii=False) + "\n")
+                claims.flush()
             report.count("files")
             report.count("bytes", len(data))
+        if stopping():
+            break
     report.data["phone"] = phone.stats
 
 
@@ -418,7 +447,129 @@ def names(job, report):
     report.data["phone"] = phone.stats
 
 
-ROLES = {f.__name__: f for f in (uploader, downloader, outsider, guesser, slow, junk, names)}
+def full_disk(job, report):
+    """The receive folder is a small file system of its own, seen here through `folder`.
+    Files saved before the disk fills must stay whole; an init the disk cannot hold is
+    refused with "disk full"; a chunk the disk cannot hold is refused with "write failed"
+    and keeps the count held; once space is freed the same upload resumes and ends whole."""
+    phone = Phone(job["base"], job["code"], job["name"], log=lambda t: print(t, file=sys.stderr))
+    phone.connect()
+    folder, mib = job["folder"], 1048576
+    sent = report.data["sent"] = []
+
+    def free():
+        info = os.statvfs(folder)
+        return info.f_bavail * info.f_frsize
+
+    def parts():
+        return sorted(n for n in os.listdir(folder) if n.endswith(".porter-part"))
+
+    def save(name, data, mtime_ms, uid=None):
+        answer = phone.upload(data, name, mtime_ms, uid=uid)
+        if answer.get("ok") is not True:
+            raise Refused(f"{name}: finish answered {answer}")
+        sent.append({"name": name, "final": answer["name"], "size": len(data),
+                     "sha256": hashlib.sha256(data).hexdigest(), "mtime_ms": mtime_ms})
+        report.count("files")
+        report.count("bytes", len(data))
+
+    def all_intact(moment):
+        for item in sent:
+            path = os.path.join(folder, item["final"])
+            try:
+                with open(path, "rb") as handle:
+                    whole = hashlib.sha256(handle.read()).hexdigest() == item["sha256"]
+                timed = abs(os.stat(path).st_mtime_ns - item["mtime_ms"] * 1000000) <= 1000000
+            except OSError:
+                whole = timed = False
+            if not whole or not timed:
+                report.fail(f"{moment}: {item['final']!r} is missing, damaged or mistimed")
+                report.count("damaged")
+
+    def post(path, body=None, crc=None):
+        headers = {"X-CRC32": crc} if crc else {}
+        status, data, _ = phone.request("POST", path, body=body, headers=headers)
+        return status, Phone.as_json(data)
+
+    save("before-full.bin", payload("disk|before", 3 * mib + 5), 1700000000000)
+    save("before-empty.txt", b"", 1700000001000)
+    all_intact("before the disk filled")
+
+    # Inits the disk cannot hold, with room for the file itself but not the margin, and not.
+    available = free()
+    report.data["free_at_start"] = available
+    for i, size in enumerate((available - 100 * mib, available + mib, 50 * available)):
+        status, answer = post(f"/api/up/init?uid=too-big-{i:03d}&name=too-big.bin&size={size}"
+                              "&mtime=1700000002000")
+        report.count("refused_inits")
+        if status != 507 or answer.get("error") != "disk full" \
+                or not isinstance(answer.get("free"), int) \
+                or abs(answer["free"] - available) > 8 * mib:
+            report.fail(f"init of {size} bytes with {available} free answered {status} {answer}")
+    if parts():
+        report.fail(f"refused inits left part files: {parts()}")
+
+    # A chunk that fills the disk.
+    size, uid, name = 24 * mib + 321, "disk-filling-001", "filling.bin"
+    data, mtime_ms = payload("disk|filling", size), 1700000003000
+    status, answer = post(f"/api/up/init?uid={uid}&name={name}&size={size}&mtime={mtime_ms}")
+    if status != 200 or answer.get("received") != 0:
+        report.fail(f"init of {name} answered {status} {answer}")
+    first = data[:4 * mib]
+    status, answer = post(f"/api/up/chunk?uid={uid}&offset=0", first,
+                          format(zlib.crc32(first), "08x"))
+    if status != 200 or answer.get("received") != len(first):
+        report.fail(f"first chunk answered {status} {answer}")
+    filler = os.path.join(folder, "filler.bin")
+    with open(filler, "wb") as handle:
+        os.posix_fallocate(handle.fileno(), 0, max(0, free() - 2 * mib))
+    second = data[4 * mib:8 * mib]
+    for attempt in range(3):
+        status, answer = post(f"/api/up/chunk?uid={uid}&offset={4 * mib}", second,
+                              format(zlib.crc32(second), "08x"))
+        report.count("refused_chunks")
+        if status != 507 or answer != {"error": "write failed"}:
+            report.fail(f"chunk on a full disk answered {status} {answer}")
+    status, answer = post(f"/api/up/init?uid={uid}&name={name}&size={size}&mtime={mtime_ms}")
+    if status != 200 or answer.get("received") != len(first):
+        report.fail(f"after the refused chunks the server holds {answer} ({status}), "
+                    f"not {len(first)}")
+    held = os.path.getsize(os.path.join(folder, f".{uid}.porter-part"))
+    if held != len(first):
+        report.fail(f"the part file holds {held} bytes after the refused chunks, the server "
+                    f"{len(first)}: the failed writes keep the disk full")
+    # Every last byte taken, as by another program writing to the same disk.
+    last = os.path.join(folder, "filler-last.bin")
+    fd = os.open(last, os.O_WRONLY | os.O_CREAT, 0o644)
+    try:
+        while os.write(fd, b"f" * 4096) > 0:
+            pass
+    except OSError:
+        pass
+    os.close(fd)
+    report.data["free_when_full"] = free()
+    status, answer = post("/api/up/init?uid=small-when-full&name=small.txt&size=10&mtime=1")
+    report.count("refused_inits")
+    if status != 507 or answer.get("error") != "disk full":
+        report.fail(f"init on a disk with {free()} bytes free answered {status} {answer}")
+    all_intact("with the disk full")
+
+    # Space freed: the same upload resumes where the server stopped and ends whole.
+    os.unlink(filler)
+    os.unlink(last)
+    resumes = phone.stats["resumes"]
+    save(name, data, mtime_ms, uid=uid)
+    if phone.stats["resumes"] <= resumes:
+        report.fail("the upload did not resume after space was freed")
+    save("after-full.bin", payload("disk|after", 5 * mib), 1700000004000)
+    all_intact("after space was freed")
+    if parts():
+        report.fail(f"part files left: {parts()}")
+    report.data["phone"] = phone.stats
+
+
+ROLES = {f.__name__: f for f in (uploader, downloader, outsider, guesser, slow, junk, names,
+                                 full_disk)}
 
 
 def main():

@@ -110,10 +110,13 @@ class Phone:
         except ValueError:
             return {}
 
-    # Polls /api/files every 1.2 s while the server answers 428, as the page does.
+    # Polls /api/files every 1.2 s while the server answers 428, as the page does. A phone
+    # out of reach keeps polling as long as an upload would keep retrying.
     def connect(self, limit=90.0):
         start = time.monotonic()
-        while time.monotonic() - start < limit:
+        waiting = 0.0  # time spent on 428 answers
+        while waiting < limit and time.monotonic() - start < NETWORK_GIVE_UP:
+            asked = time.monotonic()
             status, data, _ = self.request("GET", "/api/files", timeout=7)
             if status == 200:
                 return self.as_json(data)
@@ -125,6 +128,8 @@ class Phone:
             if status not in (0, 428):
                 raise Refused(f"{self.name}: /api/files answered {status} {data[:80]!r}")
             time.sleep(APPROVAL_POLL)
+            if status == 428:
+                waiting += time.monotonic() - asked
         raise Refused(f"{self.name}: not approved within {limit:.0f} s")
 
     def files(self):

@@ -1,22 +1,24 @@
 #!/usr/bin/env bash
 # The reliability suite in one command:
-#     tests/system/run.sh [--short|--long] [--phones N] [--keep] [SKIFF]
+#     tests/system/run.sh [--short|--long] [--phones N] [--only LIST] [--keep] [SKIFF]
 # Builds a network of namespaces — the computer, phones on 192.168.77.0/24 joined by a bridge,
-# one outsider on 100.64.77.0/24 — shapes every phone link like a busy Wi-Fi with tc netem,
-# runs skiff in the computer namespace and sets the phones and hostile hosts loose on it
-# (suite.py). Everything made here is removed at the end, even on failure or interrupt.
-# No traffic leaves these namespaces. Needs root, iproute2 (ip netns, tc) and python3;
-# without them it exits 77 (skipped).
+# one outsider on 100.64.77.0/24 — shapes every phone link like a busy Wi-Fi (tc netem, or
+# tc tbf plus nftables loss where the kernel has no netem), runs skiff in the computer
+# namespace and sets the phones and hostile hosts loose on it, then cuts links, stops and
+# kills skiff and fills its disk (suite.py). Everything made here is removed at the end, even
+# on failure or interrupt. No traffic leaves these namespaces. Needs root, iproute2 (ip netns,
+# tc) and python3 (nftables for loss without netem); without them it exits 77 (skipped).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-profile=short phones=4 keep=0 skiff=""
+profile=short phones=4 keep=0 skiff="" only=""
 while (($#)); do
     case $1 in
         --short) profile=short ;;
         --long) profile=long phones=8 ;;
         --phones) phones=$2; shift ;;
         --keep) keep=1 ;;
-        -h|--help) sed -n 2,9p "$0"; exit 0 ;;
+        --only) only=$2; shift ;;
+        -h|--help) sed -n 2,10p "$0"; exit 0 ;;
         *) skiff=$1 ;;
     esac
     shift
@@ -64,7 +66,15 @@ if ip netns exec "$srv" tc qdisc add dev lo root netem delay 1ms 2>/dev/null; th
     shaping="netem delay 15ms 8ms distribution normal loss 0.3% rate 60mbit"
 else
     shaping="tbf rate 60mbit burst 64kb latency 200ms"
-    echo "note: this kernel has no netem; links are shaped by rate only (no delay, no loss)"
+    echo "note: this kernel has no netem; links are shaped by rate (tbf), loss comes from nftables"
+fi
+# Random loss without netem: an nftables rule in each phone's namespace drops that share of
+# its TCP packets both ways. Bursts of heavier loss are added on top by the fault scenario.
+loss=""
+if [[ $shaping == tbf* ]] && command -v nft >/dev/null \
+    && ip netns exec "$srv" nft add table inet skiffprobe 2>/dev/null; then
+    ip netns exec "$srv" nft delete table inet skiffprobe
+    loss="0.3%"
 fi
 
 # host NAME ADDRESS/PREFIX [bridge|direct SERVER_ADDRESS/PREFIX]
@@ -86,9 +96,23 @@ host() {
     ip netns exec "$srv" tc qdisc add dev "$port" root $shaping || exit 1
 }
 
+# lossy NAMESPACE: 3 packets in 1000 dropped each way, like a busy Wi-Fi.
+lossy() {
+    [[ -n $loss ]] || return 0
+    ip netns exec "$1" nft -f - <<NFT || exit 1
+table inet skiffwifi {
+    chain in { type filter hook input priority 0; policy accept;
+               meta l4proto tcp numgen random mod 1000 < 3 drop; }
+    chain out { type filter hook output priority 0; policy accept;
+                meta l4proto tcp numgen random mod 1000 < 3 drop; }
+}
+NFT
+}
+
 uploaders=() downloaders=()
 for ((i = 1; i <= phones; i++)); do
     host "ph$i" "192.168.77.$((10 + i))/24" bridge
+    lossy "$tag-ph$i"
     if ((i <= phones - phones / 3)); then uploaders+=("$tag-ph$i"); else downloaders+=("$tag-ph$i"); fi
 done
 host guess 192.168.77.200/24 bridge
@@ -104,11 +128,13 @@ cat >"$work/net.json" <<EOF
  "guesser": "$tag-guess", "guesser_ip": "192.168.77.200", "slow": "$tag-slow",
  "junk": "$tag-junk", "names": "$tag-names",
  "outsider": "$tag-out", "outsider_ip": "100.64.77.2",
- "outsider_gateway": "100.64.77.1", "shaping": "$shaping"}
+ "outsider_gateway": "100.64.77.1", "shaping": "$shaping",
+ "nft": $(command -v nft >/dev/null && echo true || echo false),
+ "loss": $( [[ -n $loss ]] && echo "\"nft $loss\"" || echo null )}
 EOF
 echo "network $tag: computer, ${#uploaders[@]} uploading and ${#downloaders[@]} downloading phones, 4 hostile hosts; work folder $work"
 # In the background so that a signal reaches the trap at once, not after the run.
-python3 "$here/suite.py" "$work/net.json" "$work" "$(realpath "$skiff")" "$profile" &
+python3 "$here/suite.py" "$work/net.json" "$work" "$(realpath "$skiff")" "$profile" "$only" &
 suite=$!
 wait "$suite"
 status=$?

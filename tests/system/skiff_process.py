@@ -1,12 +1,16 @@
 """The program under test as the suite runs it: started in the computer's namespace, its
 output watched, its approval prompts answered, its descriptors and memory sampled."""
 import hashlib
+import json
 import os
 import re
 import signal
 import subprocess
+import sys
 import threading
 import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
 
 PROMPT = "Kiểm tra số này giống số trên điện thoại: "
 PART_SUFFIX = ".porter-part"   # how the server names the part file of an upload in progress
@@ -14,6 +18,35 @@ PART_SUFFIX = ".porter-part"   # how the server names the part file of an upload
 
 def log(text):
     print(f"[{time.strftime('%H:%M:%S')}] {text}", flush=True)
+
+
+def start_agent(net_ns, role, job, work, name):
+    """Runs one role of agents.py inside a namespace; `ip netns exec` execs python, so the
+    process id is the agent's own (it can be stopped and continued by id)."""
+    job_path = os.path.join(work, f"job-{name}.json")
+    with open(job_path, "w") as handle:
+        json.dump(job, handle, ensure_ascii=False)
+    report = os.path.join(work, f"report-{name}.json")
+    errors = open(os.path.join(work, f"agent-{name}.log"), "wb")
+    proc = subprocess.Popen(["ip", "netns", "exec", net_ns, sys.executable,
+                             os.path.join(HERE, "agents.py"), role, job_path, report],
+                            stdout=errors, stderr=subprocess.STDOUT)
+    return proc, report
+
+
+def read_report(path):
+    try:
+        with open(path) as handle:
+            return json.load(handle)
+    except (OSError, ValueError):
+        return None
+
+
+def show_address(path, base, code):
+    """What the computer's screen shows, for phones to read after a restart (the QR code)."""
+    with open(path + ".new", "w") as handle:
+        json.dump({"base": base, "code": code}, handle)
+    os.replace(path + ".new", path)
 
 
 def sha256_of(path):

@@ -1,0 +1,370 @@
+"""The fault scenario: phones upload without pause while their links are cut and restored,
+lose packets in bursts, vanish for a while or freeze; then skiff is stopped with Ctrl-C in the
+middle of the transfers, started again, killed with SIGKILL, and started once more. The phones
+read the computer's new address as a person would read the new QR code, and start over.
+
+Verdict: every file a phone was told is saved is in the receive folder, whole, with its time;
+any other visible file is a whole copy of a file a phone sent (its answer was lost in a stop);
+Ctrl-C leaves no part file and exits 0; nothing is left half-written after SIGKILL except the
+hidden part files, which the next program never takes for finished files.
+"""
+import json
+import os
+import signal
+import subprocess
+import threading
+import time
+
+from skiff_process import PART_SUFFIX, PROMPT, Skiff, log, read_report, sha256_of, \
+    show_address, start_agent
+
+MIB = 1048576
+PLANS = {
+    # Roles: "steady" keeps sending (the 1 GiB upload in the long run), "flaky" suffers the
+    # loss bursts of the short run, "walker" vanishes. Times in seconds from the start.
+    "short": {"huge": None, "bursts_on": "flaky", "burst_every": 4, "first_stop": 16,
+              "cuts": [("steady", 2, 3)], "vanish": (3, 20), "freeze": ("steady", 9, 6),
+              "settle": 6, "limit": 150},
+    # The frozen phone stays silent longer than the server's 60 s inactivity timeout; one
+    # phone sends 1 GiB through loss bursts and a cut link before the restarts begin.
+    "long": {"huge": 1 << 30, "bursts_on": "steady", "burst_every": 30, "first_stop": 170,
+             "cuts": [("steady", 60, 5), ("flaky", 110, 5), ("flaky", 140, 5)],
+             "vanish": (3, 150), "freeze": ("flaky", 20, 75), "settle": 10, "limit": 720},
+}
+BURSTS = [(300, 3.0), (1000, 2.0), (600, 3.0)]   # (packets dropped per 1000, seconds)
+
+
+class Injector:
+    """Cuts, loss bursts and freezes, each undone by restore_all() whatever happens."""
+
+    def __init__(self, net):
+        self.net = net
+        self.counts = {"link_cuts": 0, "loss_bursts": 0, "vanished": 0, "freezes": 0}
+        self.cut_ports, self.lossy, self.frozen = set(), set(), set()
+        self.lock = threading.Lock()
+
+    def _port(self, ns):
+        return "p-" + ns.split("-")[-1]
+
+    def cut(self, ns, count="link_cuts"):
+        # The computer's end of the phone's veth goes down: the phone's packets go nowhere,
+        # as when it walks out of the Wi-Fi's reach.
+        subprocess.run(["ip", "-n", self.net["computer"], "link", "set", self._port(ns), "down"],
+                       check=True)
+        with self.lock:
+            self.cut_ports.add(ns)
+            self.counts[count] += 1
+
+    def restore(self, ns):
+        subprocess.run(["ip", "-n", self.net["computer"], "link", "set", self._port(ns), "up"],
+                       check=False)
+        with self.lock:
+            self.cut_ports.discard(ns)
+
+    def loss(self, ns, permille):
+        with self.lock:
+            self.counts["loss_bursts"] += 1
+        if not self.net.get("nft"):
+            return self.cut(ns, "loss_bursts")  # no nftables: a burst of total loss
+        rule = "meta l4proto tcp " + (f"numgen random mod 1000 < {permille} "
+                                      if permille < 1000 else "") + "drop"
+        subprocess.run(["ip", "netns", "exec", ns, "nft", "-f", "-"], check=True, input=(
+            "table inet skiffburst {\n"
+            f"  chain in {{ type filter hook input priority -1; policy accept; {rule}; }}\n"
+            f"  chain out {{ type filter hook output priority -1; policy accept; {rule}; }}\n"
+            "}\n").encode())
+        with self.lock:
+            self.lossy.add(ns)
+
+    def end_loss(self, ns):
+        if not self.net.get("nft"):
+            return self.restore(ns)
+        subprocess.run(["ip", "netns", "exec", ns, "nft", "delete", "table", "inet", "skiffburst"],
+                       check=False, stderr=subprocess.DEVNULL)
+        with self.lock:
+            self.lossy.discard(ns)
+
+    def freeze(self, pid):
+        os.kill(pid, signal.SIGSTOP)
+        with self.lock:
+            self.frozen.add(pid)
+            self.counts["freezes"] += 1
+
+    def thaw(self, pid):
+        try:
+            os.kill(pid, signal.SIGCONT)
+        except ProcessLookupError:
+            pass
+        with self.lock:
+            self.frozen.discard(pid)
+
+    def restore_all(self):
+        for ns in list(self.cut_ports):
+            self.restore(ns)
+        for ns in list(self.lossy):
+            self.end_loss(ns)
+        for pid in list(self.frozen):
+            self.thaw(pid)
+
+
+class Timeline:
+    """Runs (second, action) pairs in one thread, in order, until stopped."""
+
+    def __init__(self, events):
+        self.events = sorted(events, key=lambda e: e[0])
+        self.stop = threading.Event()
+        self.errors = []
+        self.thread = threading.Thread(target=self._run, daemon=True)
+
+    def _run(self):
+        start = time.monotonic()
+        for at, action in self.events:
+            if self.stop.wait(max(0.0, start + at - time.monotonic())):
+                return
+            try:
+                action()
+            except Exception as error:  # reported, and the run goes on
+                self.errors.append(repr(error))
+
+    def start(self):
+        self.thread.start()
+
+    def end(self):
+        self.stop.set()
+        self.thread.join(10)
+
+
+def read_claims(paths):
+    """(saved, attempted): what phones were told is saved, and every file they tried."""
+    saved, attempted = [], {}
+    for path in paths:
+        try:
+            with open(path) as handle:
+                lines = handle.read().splitlines()
+        except OSError:
+            continue
+        for line in lines:
+            try:
+                item = json.loads(line)
+            except ValueError:
+                continue  # a line cut by a freeze or a kill
+            if item.get("kind") == "attempt":
+                attempted[(item["size"], item["sha256"])] = item["name"]
+            else:
+                saved.append(item)
+    return saved, attempted
+
+
+def check_folder(folder, claim_paths, failures, moment, allow_parts):
+    """Checks the receive folder against the claims; returns (parts, part_bytes, extra)."""
+    saved, attempted = read_claims(claim_paths)
+    entries = {e.name: e for e in os.scandir(folder)} if os.path.isdir(folder) else {}
+    parts = [e for n, e in entries.items() if n.endswith(PART_SUFFIX)]
+    part_bytes = sum(e.stat().st_size for e in parts)
+    if parts and not allow_parts:
+        failures.append(f"{moment}: part files left: {sorted(e.name for e in parts)[:5]}")
+    for e in parts:
+        if not e.name.startswith("."):
+            failures.append(f"{moment}: a part file is not hidden: {e.name!r}")
+    claimed = set()
+    for item in saved:
+        entry = entries.get(item["final"])
+        if entry is None:
+            failures.append(f"{moment}: {item['final']!r} was told saved and is missing (lost)")
+            continue
+        claimed.add(item["final"])
+        stat = entry.stat()
+        if stat.st_size != item["size"] or sha256_of(entry.path) != item["sha256"]:
+            failures.append(f"{moment}: {item['final']!r} differs from what was sent (damaged)")
+        elif abs(stat.st_mtime_ns - item["mtime_ms"] * 1000000) > 1000000:
+            failures.append(f"{moment}: {item['final']!r} has the wrong time")
+    extra = 0
+    for name, entry in entries.items():
+        if name in claimed or name.endswith(PART_SUFFIX):
+            continue
+        # Saved while the answer was lost to a stop: it must still be a whole file.
+        size = entry.stat().st_size
+        if (size, sha256_of(entry.path)) not in attempted:
+            failures.append(f"{moment}: {name!r} ({size} bytes) is no whole file a phone sent")
+        extra += 1
+    return len(parts), part_bytes, extra
+
+
+def run(net, work, binary, profile_name):
+    plan = PLANS[profile_name]
+    failures, figures = [], {"profile": profile_name}
+    phones = net["uploaders"][:3]
+    steady, flaky, walker = phones[0], phones[min(1, len(phones) - 1)], phones[-1]
+    home = os.path.join(work, "home-faults")
+    address_file = os.path.join(work, "address.json")
+    stop_file = os.path.join(work, "faults-stop")
+    injector = Injector(net)
+    samples, runs = [], []
+
+    def start_skiff(label):
+        skiff = Skiff(net, work, binary, label=label, home=home)
+        base, code = skiff.wait_ready()
+        skiff.start_watchers()
+        show_address(address_file, base, code)
+        runs.append(skiff)
+        log(f"{label} at {base}, code {code}")
+        return skiff, base, code
+
+    skiff, base, code = start_skiff("faults-1")
+    folder = skiff.receive_folder()
+    files = [{"name": "{phone}-f{round}-a.bin", "size": 5 * MIB + 17},
+             {"name": "{phone}-f{round}-b.bin", "size": 9 * MIB + 3},
+             {"name": "{phone}-f{round}-c.txt", "size": 2000}]
+    agents, claim_paths = [], []
+    for ns in phones:
+        name = "f" + ns.split("-")[-1]
+        mine = list(files)
+        if plan["huge"] and ns == steady:
+            mine.insert(0, {"name": "{phone}-huge.bin", "size": plan["huge"] + 4321,
+                            "first_round_only": True})
+        claims = os.path.join(work, f"claims-{name}.jsonl")
+        claim_paths.append(claims)
+        job = {"base": base, "code": code, "name": name, "seconds": plan["limit"],
+               "rounds": 1000, "files": mine, "address_file": address_file,
+               "claims": claims, "stop_file": stop_file, "tag": net["tag"]}
+        proc, report = start_agent(ns, "uploader", job, work, name)
+        agents.append((name, ns, proc, report))
+    pid_of = {ns: proc.pid for _, ns, proc, _ in agents}
+
+    # ---- network faults while every phone sends ---------------------------------------------
+    role = {"steady": steady, "flaky": flaky, "walker": walker}
+    events, every = [], plan["burst_every"]
+    target = role[plan["bursts_on"]]
+    for i, at in enumerate(range(2, plan["first_stop"] - 3, every)):
+        permille, seconds = BURSTS[i % len(BURSTS)]
+        events.append((at, lambda p=permille: injector.loss(target, p)))
+        events.append((at + seconds, lambda: injector.end_loss(target)))
+    for who, at, seconds in plan["cuts"]:
+        events.append((at, lambda n=role[who]: injector.cut(n)))
+        events.append((at + seconds, lambda n=role[who]: injector.restore(n)))
+    at, seconds = plan["vanish"]
+    events.append((at, lambda: injector.cut(walker, "vanished")))
+    events.append((at + seconds, lambda: injector.restore(walker)))
+    who, at, seconds = plan["freeze"]
+    events.append((at, lambda p=pid_of[role[who]]: injector.freeze(p)))
+    events.append((at + seconds, lambda p=pid_of[role[who]]: injector.thaw(p)))
+    timeline = Timeline(events)
+    started = time.monotonic()
+    timeline.start()
+
+    try:
+        # The long run lets the 1 GiB upload end before the restarts begin.
+        time.sleep(plan["first_stop"])
+        if plan["huge"]:
+            limit = started + plan["limit"] - 120
+            while time.monotonic() < limit and not any(
+                    s["name"].endswith("-huge.bin") for s in read_claims(claim_paths)[0]):
+                time.sleep(2)
+            if not any(s["name"].endswith("-huge.bin") for s in read_claims(claim_paths)[0]):
+                failures.append("the 1 GiB upload was not saved before the restarts")
+
+        # ---- Ctrl-C in the middle of the transfers ------------------------------------------
+        samples += skiff.samples
+        code_int = skiff.stop()
+        figures["sigint_exit"] = code_int
+        if code_int != 0:
+            failures.append(f"skiff did not exit 0 on Ctrl-C mid-transfer: {code_int}")
+        parts, _, extra = check_folder(folder, claim_paths, failures, "after Ctrl-C", False)
+        figures["after_sigint"] = {"part_files": parts, "unclaimed_whole_files": extra}
+
+        # ---- started again, then killed with SIGKILL mid-transfer ---------------------------
+        skiff, base, code = start_skiff("faults-2")
+        since = time.time()
+        # A part file of this program holding a whole chunk: the next chunk is on its way.
+        limit = time.monotonic() + 40
+        mid_chunk = False
+        while time.monotonic() < limit and not mid_chunk:
+            time.sleep(0.1)
+            for entry in os.scandir(folder):
+                if entry.name.endswith(PART_SUFFIX):
+                    stat = entry.stat()
+                    if stat.st_mtime > since and stat.st_size >= 4 * MIB:
+                        mid_chunk = True
+        if not mid_chunk:
+            failures.append("no phone was sending to the restarted program before SIGKILL")
+        samples += skiff.samples
+        skiff.kill()
+        parts, part_bytes, extra = check_folder(folder, claim_paths, failures, "after SIGKILL",
+                                                True)
+        figures["after_sigkill"] = {"part_files": parts, "part_bytes": part_bytes,
+                                    "unclaimed_whole_files": extra}
+        log(f"after SIGKILL: {parts} part files ({part_bytes} bytes) left behind")
+
+        # ---- started once more; the phones come back and finish --------------------------------
+        skiff, base, code = start_skiff("faults-3")
+        vanish_end = started + sum(plan["vanish"])
+        time.sleep(max(0.0, vanish_end - time.monotonic()) + plan["settle"])
+        timeline.end()
+        injector.restore_all()
+        with open(stop_file, "w"):
+            pass
+        for name, ns, proc, report in agents:
+            try:
+                proc.wait(max(1.0, started + plan["limit"] + 60 - time.monotonic()))
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait(5)
+                failures.append(f"{name} did not finish in time")
+    finally:
+        timeline.end()
+        injector.restore_all()
+        for _, _, proc, _ in agents:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait(5)
+
+    samples += skiff.samples
+    code_int = skiff.stop()
+    if code_int != 0:
+        failures.append(f"skiff did not exit 0 on Ctrl-C at the end: {code_int}")
+    parts, _, extra = check_folder(folder, claim_paths, failures, "at the end", False)
+
+    stats = {}
+    for name, ns, proc, report in agents:
+        rep = read_report(report)
+        if rep is None:
+            failures.append(f"{name} wrote no report")
+            continue
+        for text in rep["failures"]:
+            failures.append(f"{name}: {text}")
+        if rep.get("phone", {}).get("reopens", 0) < 1:
+            failures.append(f"{name} never opened the page again after the restarts")
+        for key, value in rep.get("phone", {}).items():
+            if isinstance(value, int):
+                stats[key] = stats.get(key, 0) + value
+    failures += [f"fault timeline: {e}" for e in timeline.errors]
+    saved, _ = read_claims(claim_paths)
+    if not stats.get("fresh_starts"):
+        failures.append("no upload started over on a restarted program")
+    if stats.get("resumed_after_restart", 0):
+        failures.append(f"{stats['resumed_after_restart']} uploads resumed on a restarted "
+                        "program, which holds no uploads")
+    for skiff_run in runs:
+        prompts = skiff_run.text().count(PROMPT)
+        if prompts > len(phones):
+            failures.append(f"{skiff_run.out_path}: {prompts} approval prompts for "
+                            f"{len(phones)} phones")
+    figures.update({
+        "phones": len(phones),
+        "files_saved": len(saved),
+        "bytes_saved": sum(s["size"] for s in saved),
+        "largest_file": max((s["size"] for s in saved), default=0),
+        "faults": dict(injector.counts, sigint_stops=2, sigkill_restarts=1,
+                       vanish_s=plan["vanish"][1], freeze_s=plan["freeze"][2]),
+        "recoveries": {k: stats.get(k, 0) for k in
+                       ("network_errors", "resumes", "chunk_resends", "reopens",
+                        "fresh_starts", "resumed_after_restart")},
+        "unclaimed_whole_files_at_end": extra,
+        "peak_fds": max((s[1] for s in samples), default=0),
+        "peak_rss_mib": round(max((s[2] for s in samples), default=0) / MIB, 1),
+        "seconds": round(time.monotonic() - started, 1),
+    })
+    lost = sum(1 for f in failures if "(lost)" in f)
+    damaged = sum(1 for f in failures if "(damaged)" in f or "no whole file" in f)
+    figures["files_lost"], figures["files_damaged"] = lost, damaged
+    return figures, failures
