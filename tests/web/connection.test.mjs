@@ -99,6 +99,34 @@ describe('entering the session code', () => {
   });
 });
 
+describe('too many wrong codes', () => {
+  test('the tenth wrong code locks the phone out, even with the right code afterwards', async () => {
+    const skiff = await Skiff.start();
+    try {
+      const page = await openPage(browser);
+      await page.goto(`${skiff.base}/`);
+      const input = page.getByPlaceholder('••••••');
+      const wrong = skiff.code === '000000' ? '111111' : '000000';
+      for (let i = 0; i < 10; i++) {
+        await input.fill(wrong);
+        const [answer] = await Promise.all([
+          page.waitForResponse(r => r.url().includes('/api/files')),
+          page.getByRole('button', { name: 'Kết nối' }).click(),
+        ]);
+        assert.equal(answer.status(), 403, `wrong code ${i + 1}`);
+        await page.getByText('Mã không đúng hoặc Mac đã đổi mã. Xem lại mã trên Mac.').waitFor();
+      }
+      await input.fill(skiff.code);
+      await page.getByRole('button', { name: 'Kết nối' }).click();
+      await page.getByText('Nhập sai quá nhiều lần nên Mac tạm khoá. Trên Mac bấm “Đổi mã” rồi quét lại mã QR.').waitFor();
+      await page.getByText('Cần mã xác nhận').waitFor();
+      assert.ok(await page.getByRole('heading', { name: 'Nhập mã trên Mac' }).isVisible());
+    } finally {
+      await skiff.stop();
+    }
+  });
+});
+
 describe('losing the program', () => {
   test('the network screen appears once the program is gone and "Thử lại" keeps it there', async () => {
     const skiff = await Skiff.start();
@@ -110,8 +138,13 @@ describe('losing the program', () => {
     }
     await page.getByRole('heading', { name: 'Chưa tới được Mac' }).waitFor({ timeout: 12000 });
     await page.getByText('Mất kết nối với Mac').waitFor();
+    await page.evaluate(() => {
+      window.pillTexts = [];
+      const conn = document.getElementById('conn');
+      new MutationObserver(() => window.pillTexts.push(conn.textContent)).observe(conn, { childList: true, characterData: true, subtree: true });
+    });
     await page.getByRole('button', { name: 'Thử lại' }).click();
-    await page.getByText('Mất kết nối với Mac').waitFor();
+    await eventually(async () => assert.deepEqual(await page.evaluate(() => window.pillTexts), ['Đang thử lại…', 'Mất kết nối với Mac']));
     assert.ok(await page.getByRole('heading', { name: 'Chưa tới được Mac' }).isVisible());
   });
 });

@@ -1,11 +1,14 @@
 // Runs the real skiff program and a real headless Chromium against it, over loopback only.
 import { spawn } from 'node:child_process';
-import { mkdtempSync, mkdirSync, rmSync } from 'node:fs';
+import { mkdtempSync, mkdirSync, readFileSync, rmSync } from 'node:fs';
+import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { chromium } from 'playwright-core';
 
 export const SKIFF = process.env.SKIFF_BINARY || path.resolve(import.meta.dirname, '../../build/asan/skiff');
+// The application model with its server, taking "share PATH" lines too (tests/web/host).
+export const HOST = process.env.SKIFF_PAGE_HOST || path.resolve(import.meta.dirname, '../../build/asan/tests/web/skiff_page_test_host');
 const CHROMIUM = process.env.CHROMIUM_BINARY || '/usr/bin/chromium';
 
 export function tempDir(prefix = 'skiff-web-') {
@@ -13,14 +16,19 @@ export function tempDir(prefix = 'skiff-web-') {
 }
 
 export class Skiff {
-  static async start(sharedPaths = []) {
+  // `host`: run the test host instead of the program, so files can be shared later on.
+  static async start(sharedPaths = [], { host = false } = {}) {
     const s = new Skiff();
     s.root = tempDir();
     s.home = path.join(s.root, 'home');
     mkdirSync(s.home);
     s.output = '';
-    s.proc = spawn(SKIFF, sharedPaths, {
-      env: { ...process.env, HOME: s.home, LANG: 'C.UTF-8' },
+    const env = { ...process.env, HOME: s.home, LANG: 'C.UTF-8' };
+    // A display in the environment would open the window instead of the terminal front end.
+    delete env.DISPLAY;
+    delete env.WAYLAND_DISPLAY;
+    s.proc = spawn(host ? HOST : SKIFF, host ? [] : ['--terminal', ...sharedPaths], {
+      env,
       stdio: ['pipe', 'pipe', 'pipe'],
     });
     s.exited = new Promise(resolve => s.proc.on('exit', (code, signal) => resolve({ code, signal })));
@@ -69,6 +77,20 @@ export class Skiff {
     this.proc.stdin.write(word + '\n');
   }
 
+  // Test host only: shares one more file and waits until the model has taken it.
+  async share(file) {
+    const from = this.output.length;
+    this.proc.stdin.write(`share ${file}\n`);
+    await this.waitFor(/Đang chia sẻ \d+ file/, { from });
+  }
+
+  // Test host only: stops sharing everything.
+  async unshare() {
+    const from = this.output.length;
+    this.proc.stdin.write('unshare\n');
+    await this.waitFor(/Đang chia sẻ 0 file/, { from });
+  }
+
   async stop() {
     if (this.proc.exitCode === null && this.proc.signalCode === null) this.proc.kill('SIGINT');
     await this.exited;
@@ -86,8 +108,8 @@ export function launchBrowser() {
 }
 
 // A fresh browser tab that records every dialog the page opens and every request it makes.
-export async function openPage(browser) {
-  const context = await browser.newContext({ acceptDownloads: true });
+export async function openPage(browser, contextOptions = {}) {
+  const context = await browser.newContext({ acceptDownloads: true, ...contextOptions });
   const page = await context.newPage();
   page.dialogs = [];
   page.on('dialog', d => { page.dialogs.push(d.message()); d.dismiss().catch(() => {}); });
@@ -113,4 +135,19 @@ export async function connectApproved(skiff, page) {
   await skiff.pairingCode();
   skiff.answer('c');
   await page.getByRole('tab', { name: /Gửi lên Mac/ }).waitFor();
+}
+
+const AXE = readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
+
+// Runs axe-core on what the page shows now; returns the serious and critical findings as text.
+export async function seriousA11yFindings(page) {
+  if (!(await page.evaluate(() => typeof window.axe === 'object'))) await page.addScriptTag({ content: AXE });
+  // Colours are judged on the settled page, not halfway through a fade-in.
+  await page.evaluate(() => Promise.all(document.getAnimations()
+    .filter(a => a.effect && a.effect.getTiming().iterations !== Infinity)
+    .map(a => a.finished.catch(() => {}))));
+  const result = await page.evaluate(() => window.axe.run(document, { resultTypes: ['violations'] }));
+  return result.violations
+    .filter(v => v.impact === 'serious' || v.impact === 'critical')
+    .map(v => `${v.id} (${v.impact}): ${v.help}\n` + v.nodes.map(n => `    ${n.target.join(' ')} ${n.failureSummary.replace(/\s+/g, ' ')}`).join('\n'));
 }

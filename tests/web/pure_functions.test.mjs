@@ -63,10 +63,26 @@ describe('text helpers', () => {
     ['kindOf("Mozilla/5.0 (Linux; Android 14)", false)', 'tablet'],
     ['kindOf("Mozilla/5.0 (Windows NT 10.0)", false)', 'windows'],
     ['kindOf("Mozilla/5.0 (X11; Linux x86_64)", false)', 'other'],
+    ['osOf("Mozilla/5.0 (Linux; android 14)", false)', 'android'],
+    ['osOf("Mozilla/5.0 (iPad; CPU OS 17_0)", false)', 'ios'],
+    ['osOf("Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15)", true)', 'ios'],
+    ['osOf("Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15)", false)', 'desktop'],
   ];
   test('each helper answers as the page expects', async () => {
     for (const [expr, want] of cases) {
       assert.equal(await page.evaluate(expr), want, expr);
     }
+  });
+});
+
+describe('the device strip', () => {
+  test('the computer\'s label for this phone is shortened, split at the first dot and shown as text', async () => {
+    const shown = await page.evaluate(() => {
+      setDevice('android', 'Điện thoại Android · <b>Pixel</b> · 7');
+      const a = [document.getElementById('meName').innerHTML, document.querySelector('#meIcon svg') !== null];
+      setDevice('toaster', '');
+      return [...a, document.getElementById('meName').innerHTML];
+    });
+    assert.deepEqual(shown, ['Android<br>&lt;b&gt;Pixel&lt;/b&gt; · 7', true, 'Máy này']);
   });
 });

@@ -1,8 +1,9 @@
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
 import { readFileSync, rmSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
-import { Skiff, connectApproved, launchBrowser, openPage, tempDir } from './harness.mjs';
+import { Skiff, connectApproved, eventually, launchBrowser, openPage, tempDir } from './harness.mjs';
 
 let browser;
 before(async () => { browser = await launchBrowser(); });
@@ -104,6 +105,96 @@ describe('receiving files from the computer', () => {
       await page.getByText('Mac chưa chia sẻ file nào').waitFor();
     } finally {
       await skiff.stop();
+    }
+  });
+
+  test('the receive tab opens by itself once the computer starts sharing, unless files wait to be sent', async () => {
+    const share = tempDir();
+    for (const n of ['a.txt', 'b.txt', 'c.txt']) writeFileSync(path.join(share, n), n);
+    const skiff = await Skiff.start([], { host: true });
+    try {
+      const page = await openPage(browser);
+      await connectApproved(skiff, page);
+      const sendTab = page.getByRole('tab', { name: '⬆ Gửi lên Mac' });
+      assert.equal(await page.getByRole('tab', { name: '⬇ Nhận từ Mac', exact: true }).count(), 1, 'no count while nothing is shared');
+
+      // Files chosen for sending keep the user where they are; only the count changes.
+      const [chooser] = await Promise.all([
+        page.waitForEvent('filechooser'),
+        page.getByRole('button', { name: 'Chọn tệp khác' }).click(),
+      ]);
+      await chooser.setFiles([path.join(share, 'c.txt')]);
+      await skiff.share(path.join(share, 'c.txt'));
+      await page.getByRole('tab', { name: '⬇ Nhận từ Mac (1)' }).waitFor();
+      assert.equal(await sendTab.getAttribute('aria-selected'), 'true');
+
+      await page.getByRole('button', { name: 'Bỏ' }).click();
+      await skiff.unshare();
+      await page.getByRole('tab', { name: '⬇ Nhận từ Mac', exact: true }).waitFor();
+      assert.equal(await sendTab.getAttribute('aria-selected'), 'true');
+
+      await skiff.share(path.join(share, 'a.txt'));
+      await skiff.share(path.join(share, 'b.txt'));
+      await page.getByText('Mac đang chia sẻ 2 file').waitFor();
+      assert.equal(await page.getByRole('tab', { name: '⬇ Nhận từ Mac (2)' }).getAttribute('aria-selected'), 'true');
+      assert.equal(await page.evaluate(() => sessionStorage.getItem('tab')), 'recv');
+    } finally {
+      await skiff.stop();
+      rmSync(share, { recursive: true, force: true });
+    }
+  });
+
+  test('tiles show thumbnails lazily, keep the emoji when a thumbnail fails, and give videos their length', async () => {
+    const share = tempDir();
+    const page = await openPage(browser);
+    // Any real JPEG will do: the browser makes one of its own empty page.
+    writeFileSync(path.join(share, 'photo.jpg'), await page.screenshot({ type: 'jpeg' }));
+    writeFileSync(path.join(share, 'broken.jpg'), 'not a picture at all');
+    execFileSync('ffmpeg', ['-nostdin', '-v', 'error', '-y', '-f', 'lavfi', '-i', 'testsrc=duration=75:size=32x32:rate=1',
+      '-pix_fmt', 'yuv420p', path.join(share, 'long.mp4')]);
+    writeFileSync(path.join(share, 'unknown.mp4'), Buffer.alloc(2048));
+    const skiff = await Skiff.start([share]);
+    try {
+      await connectApproved(skiff, page);
+      await page.getByRole('tab', { name: /Nhận từ Mac \(4\)/ }).click();
+      await page.getByText('Mac đang chia sẻ 4 file').waitFor();
+      const tile = name => page.getByRole('button', { name: `Xem ${name}` });
+
+      await eventually(async () => assert.ok(await tile('photo.jpg').locator('img').evaluate(i => i.complete && i.naturalWidth > 0)));
+      assert.equal(await tile('photo.jpg').locator('img').getAttribute('loading'), 'lazy');
+      await eventually(async () => assert.equal(await tile('broken.jpg').locator('img').count(), 0));
+      assert.equal(await tile('broken.jpg').innerText().then(t => t.replace(/\s/g, '')), '🖼️JPG');
+
+      await tile('long.mp4').getByText('1:15', { exact: true }).waitFor();
+      assert.equal(await tile('long.mp4').getByText('▶').count(), 1);
+      // A video whose length the computer cannot tell gets the play badge only.
+      assert.equal(await tile('unknown.mp4').getByText('▶').count(), 1);
+      assert.equal(await tile('unknown.mp4').getByText(/^\d+:\d\d$/).count(), 0);
+    } finally {
+      await skiff.stop();
+      rmSync(share, { recursive: true, force: true });
+    }
+  });
+
+  test('"Tải lần lượt" starts every download two seconds apart', async () => {
+    const share = tempDir();
+    for (const n of ['one.txt', 'two.txt', 'three.txt']) writeFileSync(path.join(share, n), n.repeat(1000));
+    const skiff = await Skiff.start([share]);
+    try {
+      const page = await openPage(browser);
+      await connectApproved(skiff, page);
+      await page.getByRole('tab', { name: 'Nhận từ Mac (3)' }).click();
+      const downloads = [];
+      page.on('download', d => downloads.push([Date.now(), d.suggestedFilename()]));
+      await page.getByRole('button', { name: 'Tải lần lượt (3)' }).click();
+      await page.getByRole('button', { name: 'Đang tải 1/3…' }).waitFor();
+      await page.getByRole('button', { name: 'Đã tải 3 file' }).waitFor({ timeout: 10000 });
+      assert.deepEqual(downloads.map(d => d[1]).sort(), ['one.txt', 'three.txt', 'two.txt']);
+      for (let i = 1; i < 3; i++) assert.ok(downloads[i][0] - downloads[i - 1][0] > 1500, `gap ${i}: ${downloads[i][0] - downloads[i - 1][0]} ms`);
+      await page.getByRole('link', { name: '✓ Đã lưu cả 3 file' }).waitFor();
+    } finally {
+      await skiff.stop();
+      rmSync(share, { recursive: true, force: true });
     }
   });
 });

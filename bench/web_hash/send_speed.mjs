@@ -1,0 +1,120 @@
+// End to end: one 1 GiB file sent by the phone page from headless Chromium to skiff over
+// loopback, next to the page's own SHA-256 speed measured in the same run. Prints JSON.
+//
+// The send is driven over a bare DevTools connection that never enables the Network domain:
+// with it enabled (as Playwright always does) Chromium copies every request body into its
+// DevTools events, and byte-array uploads crawl at a few MB/s that no phone would see.
+// Run with `node --experimental-websocket` on Node 20 (Node 22 has WebSocket built in).
+import { spawn } from 'node:child_process';
+import { createHash, randomBytes } from 'node:crypto';
+import { closeSync, createReadStream, mkdtempSync, openSync, rmSync, statSync, writeSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { Skiff, launchBrowser } from '../../tests/web/harness.mjs';
+import { hashSpeeds } from './hash_speed.mjs';
+
+const MIB = 1024 * 1024;
+const SIZE = Number(process.env.SEND_MIB || 1024) * MIB;
+const CHROMIUM = process.env.CHROMIUM_BINARY || '/usr/bin/chromium';
+
+function writeRandomFile(file, size) {
+  const fd = openSync(file, 'w');
+  try {
+    for (let done = 0; done < size; done += 64 * MIB) writeSync(fd, randomBytes(Math.min(64 * MIB, size - done)));
+  } finally {
+    closeSync(fd);
+  }
+}
+
+function sha256Of(file) {
+  return new Promise((resolve, reject) => {
+    const h = createHash('sha256');
+    createReadStream(file).on('data', d => h.update(d)).on('end', () => resolve(h.digest('hex'))).on('error', reject);
+  });
+}
+
+// A headless Chromium on a loopback DevTools port, and a minimal client for one of its tabs.
+async function bareChromium(profile) {
+  const proc = spawn(CHROMIUM, ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
+    '--disable-component-update', '--no-first-run', '--disable-sync', '--remote-debugging-address=127.0.0.1',
+    '--remote-debugging-port=0', `--user-data-dir=${profile}`, 'about:blank'], { stdio: ['ignore', 'ignore', 'pipe'] });
+  const port = await new Promise((resolve, reject) => {
+    let text = '';
+    proc.stderr.on('data', d => {
+      text += d;
+      const m = /DevTools listening on ws:\/\/127\.0\.0\.1:(\d+)\//.exec(text);
+      if (m) resolve(Number(m[1]));
+    });
+    proc.on('exit', () => reject(new Error(`chromium exited: ${text}`)));
+  });
+  const targets = await (await fetch(`http://127.0.0.1:${port}/json/list`)).json();
+  const socket = new WebSocket(targets.find(t => t.type === 'page').webSocketDebuggerUrl);
+  await new Promise((resolve, reject) => { socket.onopen = resolve; socket.onerror = reject; });
+  const waiting = new Map();
+  let next = 1;
+  socket.onmessage = e => {
+    const m = JSON.parse(e.data);
+    if (!waiting.has(m.id)) return;
+    const { resolve, reject } = waiting.get(m.id);
+    waiting.delete(m.id);
+    if (m.error) reject(new Error(JSON.stringify(m.error))); else resolve(m.result);
+  };
+  const send = (method, params = {}) => new Promise((resolve, reject) => {
+    const id = next++;
+    waiting.set(id, { resolve, reject });
+    socket.send(JSON.stringify({ id, method, params }));
+  });
+  const evaluate = async expression => (await send('Runtime.evaluate', { expression, returnByValue: true })).result.value;
+  const until = async (expression, timeout) => {
+    for (const end = Date.now() + timeout; !(await evaluate(expression));) {
+      if (Date.now() > end) throw new Error(`timed out waiting for ${expression}`);
+      await new Promise(r => setTimeout(r, 100));
+    }
+  };
+  const close = () => { socket.close(); proc.kill(); };
+  return { send, evaluate, until, close };
+}
+
+const work = mkdtempSync(path.join(tmpdir(), 'skiff-send-bench-'));
+const browser = await launchBrowser();
+const skiff = await Skiff.start();
+let tab;
+try {
+  const source = path.join(work, 'one gigabyte.bin');
+  writeRandomFile(source, SIZE);
+  const hashing = await hashSpeeds(browser, skiff.base, { rounds: 3 });
+  await browser.close();
+
+  tab = await bareChromium(path.join(work, 'profile'));
+  await tab.send('Page.navigate', { url: `${skiff.base}/?t=${skiff.code}` });
+  await skiff.pairingCode();
+  skiff.answer('c');
+  await tab.until(`!document.getElementById('main').classList.contains('hide')`, 20000);
+  const { root } = await tab.send('DOM.getDocument');
+  const { nodeId } = await tab.send('DOM.querySelector', { nodeId: root.nodeId, selector: '#files' });
+  await tab.send('DOM.setFileInputFiles', { nodeId, files: [source] });
+  await tab.until(`!document.getElementById('send').disabled && !document.getElementById('send').classList.contains('hide')`, 10000);
+  const t0 = performance.now();
+  await tab.evaluate(`document.getElementById('send').click()`);
+  await tab.until(`!document.getElementById('doneHead').classList.contains('hide')`, 30 * 60000);
+  const seconds = (performance.now() - t0) / 1000;
+  if (!(await tab.evaluate(`document.body.textContent.includes('khớp 100%')`))) throw new Error('the page reported no match');
+
+  const stored = path.join(skiff.receiveDir, path.basename(source));
+  if (statSync(stored).size !== SIZE || await sha256Of(stored) !== await sha256Of(source))
+    throw new Error('the stored file differs from the one sent');
+  const mbps = +(SIZE / 1e6 / seconds).toFixed(1);
+  console.log(JSON.stringify({
+    sendMiB: SIZE / MIB,
+    seconds: +seconds.toFixed(1),
+    sendMBps: mbps,
+    pageSha256MBps: hashing.sha256.page,
+    ratio: +(mbps / hashing.sha256.page).toFixed(2),
+    hashing,
+  }, null, 2));
+} finally {
+  tab?.close();
+  await browser.close().catch(() => {});
+  await skiff.stop();
+  rmSync(work, { recursive: true, force: true });
+}
