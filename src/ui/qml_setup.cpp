@@ -6,6 +6,7 @@
 #include <QQuickStyle>
 
 #include "app/app_model.hpp"
+#include "ui/browser/thumb_provider.hpp"
 #include "ui/common/icon_provider.hpp"
 
 // The window's modules are linked in statically.
@@ -13,7 +14,9 @@ Q_IMPORT_QML_PLUGIN(Skiff_CommonPlugin)
 Q_IMPORT_QML_PLUGIN(Skiff_BrowserPlugin)
 Q_IMPORT_QML_PLUGIN(Skiff_SendPlugin)
 Q_IMPORT_QML_PLUGIN(Skiff_PreviewPlugin)
+Q_IMPORT_QML_PLUGIN(Skiff_ServicesPlugin)
 Q_IMPORT_QML_PLUGIN(Skiff_WindowPlugin)
+Q_IMPORT_QML_PLUGIN(Skiff_SheetsPlugin)
 
 namespace skiff::ui {
 
@@ -22,6 +25,7 @@ void prepareEngine(QQmlEngine& engine, app::AppModel& model) {
     if (QQuickStyle::name().isEmpty()) QQuickStyle::setStyle("Fusion");
     engine.addImportPath("qrc:/qt/qml");
     engine.addImageProvider("icon", new IconProvider);
+    installFileImageProviders(engine);
     // Each engine sees its own model as the singleton `App`, so tests can run many in turn.
     engine.setProperty("skiffModel", QVariant::fromValue(static_cast<QObject*>(&model)));
     static bool registered = false;

@@ -1,17 +1,26 @@
 #include "ui/window_front.hpp"
 
 #include <QGuiApplication>
+#include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QSettings>
+#include <QWindow>
 
 #include "app/app_model.hpp"
+#include "app/quick_look.hpp"
 #include "server/stop_signals.hpp"
+#include "ui/preview/preview_window.hpp"
 #include "ui/qml_setup.hpp"
+#include "ui/services/attention.hpp"
+#include "ui/services/desktop_hooks.hpp"
 
 namespace skiff::ui {
 
 int runWindowFront(int argc, char** argv, const std::vector<std::filesystem::path>& toShare) {
     server::StopSignals stopSignals;  // before any thread starts
+    // Videos play through FFmpeg, which the program needs anyway; GStreamer's backend crashes
+    // where its plugin packages are missing. Someone who chose a backend keeps it.
+    if (!qEnvironmentVariableIsSet("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "ffmpeg");
 
     QGuiApplication application(argc, argv);
     QGuiApplication::setOrganizationName("Skiff");
@@ -20,13 +29,24 @@ int runWindowFront(int argc, char** argv, const std::vector<std::filesystem::pat
     QGuiApplication::setDesktopFileName("skiff");
     QSettings settings;
 
-    app::AppModel model(app::Timing::system(&application), app::DesktopServices::system(),
-                        &settings);
+    app::QuickLook look;
+    QPointer<QWindow> mainWindow;  // set once the window is loaded
+    auto notifier = makeNotifier(app::Timing::system(&application), look,
+                                 [&mainWindow] { return mainWindow.data(); });
+
+    auto services = app::DesktopServices::system();
+    services.notifyReceived = [&notifier](const std::filesystem::path& file,
+                                          const QString& device) { notifier->add(file, device); };
+    services.requestAttention = [] { requestAttention(); };
+    services.preview = previewService(look);
+    app::AppModel model(app::Timing::system(&application), services, &settings);
     QQmlApplicationEngine engine;
     prepareEngine(engine, model);
+    PreviewWindow previewWindow(engine, look);
     model.start();
     if (!model.error()) model.share(toShare);
     if (!loadMainWindow(engine)) return 1;
+    mainWindow = qobject_cast<QWindow*>(engine.rootObjects().value(0));
 
     stopSignals.watch([&application] {
         QMetaObject::invokeMethod(

@@ -166,8 +166,10 @@ TEST_F(Download, MissingAndUnknownFiles) {
 
 TEST_F(Download, ThumbnailsOfSharedPictures) {
     fs::path photo = server.folder() / "photo.jpg";
-    std::string command = "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=640x480 "
-                          "-frames:v 1 '" + photo.string() + "'";
+    std::string command =
+        "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=640x480 "
+        "-frames:v 1 '" +
+        photo.string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
     std::ofstream(server.folder() / "broken.png") << "not a picture";
     share({{"p1", photo, "photo.jpg", static_cast<std::int64_t>(fs::file_size(photo))},

@@ -131,7 +131,8 @@ TEST_F(Upload, ResumeKeepsStoredChunksOnlyForTheSameFileAndHost) {
 TEST_F(Upload, DroppedConnectionsAtAnyPointLoseNothing) {
     std::string content = randomBytes(3 << 20, 11);
     const std::string first = content.substr(0, 1 << 20), second = content.substr(1 << 20);
-    ASSERT_EQ(phone.init("drop01", "drop.bin", static_cast<std::int64_t>(content.size())).status, 200);
+    ASSERT_EQ(phone.init("drop01", "drop.bin", static_cast<std::int64_t>(content.size())).status,
+              200);
     auto chunkHead = [&](std::int64_t offset, const std::string& body) {
         return "POST /api/up/chunk?t=123456&uid=drop01&offset=" + std::to_string(offset) +
                " HTTP/1.1\r\nContent-Length: " + std::to_string(body.size()) +
@@ -143,19 +144,23 @@ TEST_F(Upload, DroppedConnectionsAtAnyPointLoseNothing) {
         client.shutdownWrite();
         EXPECT_EQ(client.readAll(), "");  // dropped without an answer
     }
-    EXPECT_EQ(json(phone.init("drop01", "drop.bin", static_cast<std::int64_t>(content.size())))["received"], 0);
+    EXPECT_EQ(json(phone.init("drop01", "drop.bin",
+                              static_cast<std::int64_t>(content.size())))["received"],
+              0);
     {  // after the write, before the answer reached the phone
         RawClient client(server.port());
         client.send(chunkHead(0, first) + first);
     }
     // The phone retries the same chunk, learns what is held, and goes on from there.
     ASSERT_TRUE(server.waitFor([&] {
-        return server.server().withTables([](auto& t) { return t.uploads.at("drop01")->received; }) ==
-               1 << 20;
+        return server.server().withTables(
+                   [](auto& t) { return t.uploads.at("drop01")->received; }) == 1 << 20;
     }));
     Reply retry = phone.chunk("drop01", 0, first);
     EXPECT_EQ(retry.body, R"({"error":"offset","received":1048576})");
-    EXPECT_EQ(json(phone.init("drop01", "drop.bin", static_cast<std::int64_t>(content.size())))["received"], 1 << 20);
+    EXPECT_EQ(json(phone.init("drop01", "drop.bin",
+                              static_cast<std::int64_t>(content.size())))["received"],
+              1 << 20);
     ASSERT_EQ(phone.chunk("drop01", 1 << 20, second).status, 200);
     EXPECT_EQ(phone.finish("drop01", UploadClient::sha256Of(content)).status, 200);
     EXPECT_EQ(readFile(inbox() / "drop.bin"), content);

@@ -4,12 +4,15 @@
 
 namespace skiff::ui {
 
-// Serves "image://icon/<symbol>": the window names its icons by their symbol names and gets
-// the desktop's themed icon for each.
+// Serves "image://icon/<symbol>" and "image://icon/<symbol>?c=<rrggbb>": the desktop theme's
+// icon for the symbol, else our own drawing, painted in the given colour when one is asked.
 class IconProvider : public QQuickImageProvider {
   public:
     IconProvider();
-    QPixmap requestPixmap(const QString& id, QSize* size, const QSize& requestedSize) override;
+    QImage requestImage(const QString& id, QSize* size, const QSize& requestedSize) override;
 };
+
+// The icon for `symbol` at `side` pixels; transparent when the symbol is unknown.
+QImage iconImage(const QString& symbol, int side, const QColor& tint);
 
 }  // namespace skiff::ui

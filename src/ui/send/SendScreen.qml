@@ -1,6 +1,275 @@
 import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import QtQuick.Window
+import Skiff.Model
+import Skiff.Browser
+import Skiff.Send
 
-// The send tab: what the computer shares with the phones.
+// The send tab: what the computer shares with the phones. Files or folders dropped anywhere
+// on it are shared in one call.
 Item {
+    id: root
     property bool animate: true
+    property string hover: ""
+    readonly property var entries: App.sharedEntries
+    readonly property bool dragging: drop.containsDrag
+    readonly property bool downloading: App.sendSummary.active === true
+    readonly property var status: SendTexts.status(App.sendSummary, entries.length, App.sendDevice,
+                                                   App.devices, App.sendSpeed)
+    // Moves every couple of seconds while shown, so tiles pick up late facts (video lengths).
+    property int epoch: 0
+
+    // A shared entry's file could not be shown because it is gone; the window's notice shows.
+    signal missing(string name)
+    onMissing: name => App.missing = name
+
+    // Shares what a drop or a dialog handed over; folders add every visible file inside.
+    function shareUrls(urls) {
+        if (urls.length > 0)
+            App.shareUrls(urls)
+    }
+
+    SystemPalette { id: colours }
+    readonly property color secondary: Qt.rgba(colours.text.r, colours.text.g, colours.text.b, 0.55)
+
+    SharePicker { id: picker }
+
+    Timer {
+        interval: 2000
+        repeat: true
+        running: root.visible && root.entries.length > 0 && root.Window.window !== null
+                 && root.Window.window.visible && root.Window.window.visibility !== Window.Minimized
+        onTriggered: root.epoch++
+    }
+
+    // The empty state: one large drop area.
+    Item {
+        id: emptyState
+        objectName: "sendEmpty"
+        anchors.fill: parent
+        anchors.margins: 20
+        visible: root.entries.length === 0
+
+        DropOutline {
+            anchors.fill: parent
+            radius: 22
+            highlighted: root.dragging
+        }
+        ColumnLayout {
+            anchors.centerIn: parent
+            spacing: 12
+            SendIllustration {
+                Layout.alignment: Qt.AlignHCenter
+                s: 1
+                animate: root.animate
+                active: root.dragging
+            }
+            Text {
+                objectName: "emptyTitle"
+                Layout.alignment: Qt.AlignHCenter
+                text: root.dragging ? "Thả để chia sẻ sang điện thoại"
+                                    : "Kéo file vào đây để gửi sang điện thoại"
+                font.pixelSize: 20
+                font.weight: Font.DemiBold
+                color: colours.text
+            }
+            Text {
+                Layout.alignment: Qt.AlignHCenter
+                Layout.maximumWidth: 470
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.WordWrap
+                text: root.dragging
+                      ? "Nhả chuột — điện thoại thấy file ngay trong tab “Nhận từ Mac”."
+                      : "Thả bất kỳ file nào: ảnh, video, PDF, Word, Excel. Điện thoại đang mở Skiff sẽ thấy ngay và bấm Tải về."
+                font.pixelSize: 13
+                color: root.secondary
+            }
+            Text {
+                Layout.alignment: Qt.AlignHCenter
+                text: "Mac → điện thoại"
+                font.pixelSize: 12
+                color: root.secondary
+            }
+            Row {
+                Layout.alignment: Qt.AlignHCenter
+                spacing: 10
+                Button {
+                    text: "Chọn file…"
+                    highlighted: true
+                    onClicked: picker.open()
+                }
+                Button {
+                    text: "Chọn thư mục…"
+                    onClicked: picker.openFolder()
+                }
+            }
+            Row {
+                Layout.alignment: Qt.AlignHCenter
+                Layout.topMargin: 6
+                spacing: 7
+                Rectangle {
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: 7
+                    height: 7
+                    radius: 3.5
+                    color: App.devices.length === 0 ? "#ff9f0a" : "#34c759"
+                }
+                Text {
+                    objectName: "deviceLine"
+                    text: App.devices.length === 0
+                          ? "Chưa có điện thoại kết nối — quét mã QR ở tab Nhận"
+                          : App.devices[0].label + " đang kết nối · cùng Wi‑Fi"
+                    textFormat: Text.PlainText
+                    font.pixelSize: 12
+                    color: root.secondary
+                }
+            }
+        }
+    }
+
+    // The sharing state: the header card over the tiles.
+    ColumnLayout {
+        id: sharingState
+        objectName: "sendSharing"
+        anchors.fill: parent
+        anchors.margins: 20
+        spacing: 14
+        visible: root.entries.length > 0
+
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: 96
+            radius: 14
+            color: Qt.rgba(0.5, 0.5, 0.55, 0.09)
+            border.color: root.dragging ? "#0a84ff" : "transparent"
+            RowLayout {
+                anchors.fill: parent
+                anchors.leftMargin: 14
+                anchors.rightMargin: 16
+                spacing: 16
+                SendIllustration {
+                    s: 0.48
+                    animate: root.animate
+                    active: root.downloading
+                    mbps: App.sendSpeed / 1000000
+                    trackLabel: App.sendSpeed > 0 ? SendTexts.speedText(App.sendSpeed) + " ➜" : ""
+                }
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 3
+                    Row {
+                        spacing: 4
+                        TileGlyph {
+                            anchors.verticalCenter: parent.verticalCenter
+                            name: "arrow.up"
+                            size: 11
+                        }
+                        Text {
+                            text: "ĐANG CHIA SẺ"
+                            font.pixelSize: 10
+                            font.weight: Font.DemiBold
+                            font.letterSpacing: 0.8
+                            color: root.secondary
+                        }
+                    }
+                    Text {
+                        objectName: "sharedTotal"
+                        text: SendTexts.sharedTotal(root.entries)
+                        font.pixelSize: 17
+                        font.weight: Font.DemiBold
+                        color: colours.text
+                    }
+                    Row {
+                        id: statusLine
+                        objectName: "statusLine"
+                        // The whole line as one text, for tests and screen readers.
+                        readonly property string text: root.status.lead + root.status.percent
+                                                       + root.status.speed
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
+                        Text {
+                            objectName: "statusLead"
+                            text: root.status.lead
+                            textFormat: Text.PlainText
+                            font.pixelSize: 12
+                            color: root.status.percent === "" ? colours.text : root.secondary
+                        }
+                        Text {
+                            objectName: "statusPercent"
+                            text: root.status.percent
+                            font.pixelSize: 12
+                            font.weight: Font.DemiBold
+                            color: colours.text
+                        }
+                        Text {
+                            text: root.status.speed
+                            font.pixelSize: 12
+                            color: root.secondary
+                        }
+                    }
+                }
+                Button {
+                    text: "Thêm file…"
+                    icon.source: "image://icon/plus"
+                    highlighted: true
+                    onClicked: picker.open()
+                }
+                Button {
+                    objectName: "stopAll"
+                    text: "Ngừng tất cả"
+                    onClicked: App.unshareAll()
+                }
+            }
+        }
+
+        GridView {
+            id: tiles
+            objectName: "shareGrid"
+            readonly property int tileSide: 150
+            readonly property int columns: Math.max(1, Math.floor((width + 18) / (tileSide + 18)))
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            clip: true
+            cellWidth: Math.floor(width / columns)
+            cellHeight: tileSide + 44 + 18
+            reuseItems: true
+            boundsBehavior: Flickable.StopAtBounds
+            ScrollBar.vertical: ScrollBar {}
+            // The shared files, then one more cell for the add tile.
+            model: root.entries.length + 1
+            delegate: Item {
+                id: cell
+                required property int index
+                width: tiles.cellWidth
+                height: tiles.cellHeight
+                Loader {
+                    active: cell.index < root.entries.length
+                    sourceComponent: ShareTile {
+                        modelData: root.entries[cell.index]
+                        index: cell.index
+                        side: tiles.tileSide
+                        epoch: root.epoch
+                        onMissing: name => root.missing(name)
+                    }
+                }
+                AddTile {
+                    visible: cell.index === root.entries.length
+                    side: tiles.tileSide
+                    onClicked: picker.open()
+                }
+            }
+        }
+    }
+
+    DropArea {
+        id: drop
+        objectName: "sendDrop"
+        anchors.fill: parent
+        keys: ["text/uri-list"]
+        onDropped: event => {
+            root.shareUrls(event.urls)
+            event.acceptProposedAction()
+        }
+    }
 }

@@ -49,6 +49,19 @@ QQuickWindow* WindowHarness::open() {
     return m_window;
 }
 
+QQuickWindow* WindowHarness::openSource(const QByteArray& qml) {
+    m_engine = std::make_unique<QQmlApplicationEngine>();
+    ui::prepareEngine(*m_engine, *m_model);
+    m_model->start();
+    m_engine->loadData(qml);
+    m_window = qobject_cast<QQuickWindow*>(m_engine->rootObjects().value(0));
+    if (m_window) {
+        m_window->show();
+        waitFor([this] { return m_window->isExposed(); });
+    }
+    return m_window;
+}
+
 void WindowHarness::pump(int ms) {
     QElapsedTimer clock;
     clock.start();

@@ -33,6 +33,8 @@ class WindowHarness {
 
     // Creates the main window (the model starts first, as in the program).
     QQuickWindow* open();
+    // Like open(), with a window made of the given QML instead of the main window.
+    QQuickWindow* openSource(const QByteArray& qml);
     QQuickWindow* window() const { return m_window; }
 
     // Lets the event loop run for `ms` of real time (rendering, queued server callbacks).

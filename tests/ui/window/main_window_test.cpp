@@ -1,22 +1,372 @@
-// The window on a virtual display with the real model and server.
+// The main window on a virtual display with the real model and server: what a person sees
+// while phones connect, send files and the network comes and goes.
 #include <gtest/gtest.h>
 
+#include <QDesktopServices>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPalette>
+#include <QQmlComponent>
 #include <QQuickItem>
+#include <QTemporaryDir>
 
+#include <fstream>
+#include <memory>
+
+#include "support/upload_client.hpp"
 #include "support/window_harness.hpp"
+#include "window/window_probe.hpp"
 
 namespace skiff::test {
 namespace {
 
-TEST(MainWindow, OpensAtItsMinimumSizeTitledSkiff) {
+const std::string kIphone =
+    "Mozilla/5.0 (iPhone; CPU iPhone OS 17_0 like Mac OS X) AppleWebKit/605.1.15";
+
+// Saves a picture of the window under $SKIFF_SCREENSHOTS when it is set.
+void screenshot(WindowHarness& harness, const char* name) {
+    QByteArray folder = qgetenv("SKIFF_SCREENSHOTS");
+    if (folder.isEmpty()) return;
+    QImage image = harness.grab();
+    image.save(QString::fromLocal8Bit(folder) + "/" + name + ".png", "PNG", 0);
+}
+
+// Takes the URLs the window asks the desktop to open, instead of a file manager.
+class OpenedUrls : public QObject {
+    Q_OBJECT
+  public:
+    OpenedUrls() { QDesktopServices::setUrlHandler("file", this, "open"); }
+    ~OpenedUrls() override { QDesktopServices::unsetUrlHandler("file"); }
+    QList<QUrl> urls;
+  public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+class Window : public ::testing::Test {
+  protected:
+    // The working view straight away, as for someone who has seen the introduction.
+    QQuickWindow* openWorking(WindowHarness& harness) {
+        harness.settings().setValue("skipIntro023", true);
+        harness.settings().sync();
+        QQuickWindow* window = harness.open();
+        EXPECT_NE(window, nullptr);
+        EXPECT_TRUE(WindowHarness::waitFor([&] { return harness.model().running(); }));
+        return window;
+    }
+
+    // A phone asks for the file list, the person allows it, and it asks again.
+    void admitPhone(WindowHarness& harness, const std::string& userAgent = kIphone) {
+        auto port = static_cast<std::uint16_t>(harness.model().port());
+        std::string agent = "User-Agent: " + userAgent + "\r\n";
+        std::string target = "/api/files?t=" + harness.model().pin().toStdString();
+        EXPECT_EQ(get(port, target, agent).status, 428);
+        ASSERT_TRUE(WindowHarness::waitFor([&] { return !harness.model().pending().empty(); }));
+        harness.model().answer(harness.model().pending().front().id, true);
+        EXPECT_EQ(get(port, target, agent).status, 200);
+        ASSERT_TRUE(WindowHarness::waitFor([&] { return !harness.model().devices().empty(); }));
+    }
+
+    UploadClient phone(WindowHarness& harness) {
+        return UploadClient(static_cast<std::uint16_t>(harness.model().port()),
+                            harness.model().pin().toStdString(), kIphone);
+    }
+};
+
+TEST_F(Window, FirstLaunchShowsTheIntroductionAndStoredSkipShowsTheWorkingView) {
+    {
+        WindowHarness harness;
+        QQuickWindow* window = harness.open();
+        ASSERT_NE(window, nullptr);
+        EXPECT_NE(visibleItem(window, "introduction"), nullptr);
+        EXPECT_EQ(visibleItem(window, "workingView"), nullptr);
+    }
+    {
+        WindowHarness harness;
+        QQuickWindow* window = openWorking(harness);
+        // The very first frame already is the working view: nothing fades out of the way.
+        EXPECT_EQ(visibleItem(window, "introduction"), nullptr);
+        EXPECT_NE(visibleItem(window, "workingView"), nullptr);
+        // "Xem lại hướng dẫn" brings the introduction back.
+        ASSERT_TRUE(click(window, visibleItem(window, "introButton")));
+        EXPECT_TRUE(WindowHarness::waitFor([&] { return visibleItem(window, "introduction"); }));
+        EXPECT_FALSE(window->property("started").toBool());
+    }
+}
+
+TEST_F(Window, WaitingViewQrCodeReadsAsTheAddress) {
     WindowHarness harness;
-    auto* window = harness.open();
+    QQuickWindow* window = openWorking(harness);
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return visibleItem(window, "waitingQr"); }));
+    QString address = harness.model().addressText();
+    ASSERT_TRUE(address.startsWith("http://192.168.1.20:")) << address.toStdString();
+    screenshot(harness, "waiting");
+
+    QTemporaryDir dir;
+    QString png = dir.filePath("window.png");
+    ASSERT_TRUE(harness.grab().save(png));
+    EXPECT_EQ(decodeQr(png), QStringList{address});
+    EXPECT_EQ(countText(window, "192.168.1.20:" + QString::number(harness.model().port())), 1);
+}
+
+TEST_F(Window, SessionCodeKeepsItsLeadingZeroEverywhereAndANewCodeForgetsPhones) {
+    WindowHarness harness;  // the harness's server starts with code 012345
+    QQuickWindow* window = openWorking(harness);
+    admitPhone(harness);
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return countText(window, "iPhone đã kết nối"); }));
+    EXPECT_EQ(countText(window, "012 345"), 1);  // the connection card
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return overlayClear(window); }));  // the approval
+
+    ASSERT_TRUE(click(window, visibleItem(window, "qrButton")));
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return visibleItem(window, "popoverCode"); }));
+    EXPECT_EQ(countText(window, "Mã phiên 012 345"), 1);
+    ASSERT_TRUE(click(window, visibleItem(window, "qrButton")));  // pressed again: closes
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return !visibleItem(window, "popoverCode"); }));
+
+    ASSERT_TRUE(click(window, visibleItem(window, "settingsButton")));
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return visibleItem(window, "settingsCode"); }));
+    EXPECT_EQ(countText(window, "012 345"), 2);  // card and settings
+
+    ASSERT_TRUE(click(window, buttonWithText(window, "Đổi mã mới")));
+    QString pin = harness.model().pin();
+    ASSERT_NE(pin, "012345");
+    QString grouped = pin.left(3) + " " + pin.right(3);
+    EXPECT_TRUE(WindowHarness::waitFor([&] { return countText(window, grouped) == 2; }));
+    EXPECT_EQ(countText(window, "012 345"), 0);
+    EXPECT_EQ(countText(window, "iPhone đã kết nối"), 0);
+    EXPECT_EQ(countText(window, "Đang chờ điện thoại quét…"), 1);
+}
+
+TEST_F(Window, WithoutANetworkTheHeaderAndCardSaySoUntilRetryFindsOne) {
+    auto interfaces = std::make_shared<std::vector<app::NetIface>>();
+    app::DesktopServices services;
+    services.listInterfaces = [interfaces] { return *interfaces; };
+    WindowHarness harness({}, services);
+    QQuickWindow* window = openWorking(harness);
+
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return countText(window, "Chưa có mạng"); }));
+    EXPECT_EQ(countText(window, "Mac chưa vào mạng Wi-Fi/LAN nào"), 1);
+    EXPECT_EQ(visibleItem(window, "waitingQr"), nullptr);
+    QQuickItem* dot = visibleItem(window, "statusDot");
+    ASSERT_NE(dot, nullptr);
+    QColor orange = dot->property("color").value<QColor>();
+    EXPECT_GT(orange.red(), orange.green());
+    EXPECT_GT(orange.green(), orange.blue());
+    screenshot(harness, "no-network");
+
+    *interfaces = {{"eth0", "10.0.0.7", "Mạng dây", app::NetIface::Kind::ethernet}};
+    ASSERT_TRUE(click(window, buttonWithText(window, "Thử lại")));
+    EXPECT_TRUE(WindowHarness::waitFor([&] { return countText(window, "Đang mở · Mạng dây"); }));
+    EXPECT_EQ(countText(window, "Mac chưa vào mạng Wi-Fi/LAN nào"), 0);
+    EXPECT_NE(visibleItem(window, "waitingQr"), nullptr);
+}
+
+TEST_F(Window, TransferCardGoesThroughProgressAndDoneAndLeaves) {
+    WindowHarness harness;
+    QQuickWindow* window = openWorking(harness);
+    admitPhone(harness);
+    UploadClient client = phone(harness);
+
+    std::string half(300000, 'a');
+    ASSERT_EQ(client.init("upload1", "<b>ảnh 1 &amp; 2.jpg", 600000).status, 200);
+    ASSERT_EQ(client.chunk("upload1", 0, half).status, 200);
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return visibleItem(window, "flowCard"); }));
+    EXPECT_TRUE(WindowHarness::waitFor([&] { return countText(window, "50%"); }));
+    EXPECT_EQ(countText(window, "của 600 KB"), 1);
+    EXPECT_EQ(countText(window, "<b>ảnh 1 &amp; 2.jpg"), 1);  // the name as typed, not as markup
+    EXPECT_EQ(countText(window, "Đang bắt đầu…"), 1);
+    screenshot(harness, "transfer");
+
+    ASSERT_EQ(client.chunk("upload1", 300000, half).status, 200);
+    ASSERT_EQ(client.finish("upload1", UploadClient::sha256Of(half + half)).status, 200);
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return countText(window, "100%"); }));
+    EXPECT_EQ(countText(window, "Đã chuyển xong"), 0);  // not before the card's check
+    harness.time().advance(500);
+    EXPECT_TRUE(WindowHarness::waitFor([&] { return countText(window, "Đã chuyển xong"); }));
+    EXPECT_EQ(countText(window, "SHA-256 khớp 100%"), 1);
+
+    harness.time().advance(3500);
+    EXPECT_TRUE(WindowHarness::waitFor([&] { return !visibleItem(window, "flowCard"); }));
+    // The received view takes over with the file's summary.
+    EXPECT_TRUE(WindowHarness::waitFor([&] { return countText(window, "1 file · 600 KB"); }));
+    EXPECT_EQ(countText(window, "Vừa nhận · iPhone"), 1);
+    screenshot(harness, "received");
+}
+
+TEST_F(Window, IncomingCardTellsTheRemainingTime) {
+    WindowHarness harness;
+    QQuickWindow* window = openWorking(harness);
+    auto callbacks = harness.server().callbacks();
+    struct Case {
+        std::int64_t remaining;  // bytes left at 1 MB/s
+        const char* shown;
+    };
+    for (const Case& c : {Case{44200000, "còn 45 giây"}, Case{150000000, "còn 2 phút"},
+                          Case{59000000, "còn 59 giây"}, Case{60000000, "còn 1 phút"}}) {
+        std::string uid = "up" + std::to_string(c.remaining);
+        std::int64_t size = 200000000;
+        std::int64_t start = size - c.remaining - 1000000;
+        callbacks.onProgress(server::Incoming{uid, "a.mov", "iPhone", start, size});
+        harness.time().advance(1000);
+        callbacks.onProgress(server::Incoming{uid, "a.mov", "iPhone", start + 1000000, size});
+        ASSERT_TRUE(WindowHarness::waitFor([&] { return visibleItem(window, "incomingCard"); }));
+        EXPECT_TRUE(WindowHarness::waitFor([&] { return countText(window, c.shown); }))
+            << c.shown << " for " << c.remaining
+            << " bytes left; shown: " << visibleTexts(window).join(" | ").toStdString();
+        EXPECT_EQ(countText(window, "Đang nhận từ iPhone"), 1);
+        EXPECT_EQ(countText(window, "1.0 MB/s"), 1);
+        callbacks.onProgress(std::nullopt);
+        harness.time().advance(3000);
+    }
+    screenshot(harness, "incoming");
+}
+
+TEST_F(Window, MissingFileAlertNamesTheFileAndClosesWithEitherButton) {
+    OpenedUrls opened;
+    WindowHarness harness;
+    QQuickWindow* window = openWorking(harness);
+    QUrl folder = QUrl::fromLocalFile(harness.model().saveDirText());
+    for (const char* button : {"Để sau", "Mở thư mục nhận"}) {
+        harness.model().setMissing("<i>báo cáo</i>.pdf");
+        ASSERT_TRUE(WindowHarness::waitFor([&] { return visibleItem(window, "missingMessage"); }));
+        EXPECT_EQ(countText(window, "File không còn ở đây"), 1);
+        EXPECT_EQ(countText(window,
+                            "“<i>báo cáo</i>.pdf” đã bị xoá, đổi tên hoặc chuyển đi chỗ "
+                            "khác nên không xem/mở được."),
+                  1);
+        QQuickItem* message = visibleItem(window, "missingMessage");
+        EXPECT_EQ(message->property("textFormat").toInt(), Qt::PlainText);
+        ASSERT_TRUE(click(window, buttonWithText(window, button))) << button;
+        EXPECT_TRUE(WindowHarness::waitFor([&] { return harness.model().missingText().isEmpty(); }))
+            << button;
+        EXPECT_TRUE(WindowHarness::waitFor([&] { return !visibleItem(window, "missingMessage"); }));
+    }
+    // Only "Mở thư mục nhận" opened the receive folder; the header's folder button does too.
+    EXPECT_EQ(opened.urls, QList<QUrl>{folder});
+    ASSERT_TRUE(click(window, visibleItem(window, "folderButton")));
+    EXPECT_EQ(opened.urls, (QList<QUrl>{folder, folder}));
+}
+
+TEST_F(Window, SpacePreviewsTheSelectionUnlessSomeoneIsTyping) {
+    struct Call {
+        std::filesystem::path start;
+        bool toggle;
+    };
+    auto calls = std::make_shared<std::vector<Call>>();
+    app::DesktopServices services;
+    services.preview = [calls](const std::vector<std::filesystem::path>&,
+                               const std::filesystem::path& start, bool toggle) {
+        calls->push_back({start, toggle});
+        return true;
+    };
+    WindowHarness harness({{"wlan0", "192.168.1.20", "Wi-Fi", app::NetIface::Kind::wifi}},
+                          services);
+    QQuickWindow* window = openWorking(harness);
+    admitPhone(harness);
+    UploadClient client = phone(harness);
+    ASSERT_EQ(client.sendFile("upload2", "clip.txt", "hello").status, 200);
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return !harness.model().received().empty(); }));
+
+    // Nothing selected: Space goes on to the window and nothing is previewed.
+    QTest::keyClick(window, Qt::Key_Space);
+    EXPECT_TRUE(calls->empty());
+
+    QString id = harness.model().receivedList().front().toMap().value("id").toString();
+    harness.model().setSelection(id);
+    QTest::keyClick(window, Qt::Key_Space);
+    ASSERT_EQ(calls->size(), 1u);
+    EXPECT_EQ(calls->front().start.filename(), "clip.txt");
+    EXPECT_TRUE(calls->front().toggle);
+    QTest::keyClick(window, Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(calls->size(), 1u);
+
+    // A text field with the focus takes the space as a character.
+    QQmlComponent component(&harness.engine());
+    component.setData("import QtQuick\nTextInput { width: 100; height: 20 }", QUrl());
+    auto* field = qobject_cast<QQuickItem*>(component.create());
+    ASSERT_NE(field, nullptr);
+    field->setParentItem(window->contentItem());
+    field->forceActiveFocus();
+    QTest::keyClick(window, Qt::Key_Space);
+    EXPECT_EQ(calls->size(), 1u);
+    EXPECT_EQ(field->property("text").toString(), " ");
+    delete field;
+}
+
+TEST_F(Window, TabAndGridChoicesOutliveTheWindow) {
+    WindowHarness harness;
+    QQuickWindow* window = openWorking(harness);
+    EXPECT_EQ(window->property("tab").toString(), "recv");
+    EXPECT_TRUE(window->property("grid").toBool());
+    QMetaObject::invokeMethod(window, "chooseTab", Q_ARG(QVariant, "send"));
+    QMetaObject::invokeMethod(window, "setGrid", Q_ARG(QVariant, false));
+    EXPECT_TRUE(WindowHarness::waitFor([&] { return visibleItem(window, "sendScreen"); }));
+    harness.settings().sync();
+    EXPECT_EQ(harness.settings().value("tab024").toString(), "send");
+    EXPECT_FALSE(harness.settings().value("gridView023").toBool());
+
+    window = harness.open();  // a new window, as at the next launch
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->title(), "Skiff");
-    EXPECT_GE(window->width(), 900);
-    EXPECT_GE(window->height(), 640);
-    EXPECT_EQ(window->minimumSize(), QSize(900, 640));
+    EXPECT_EQ(window->property("tab").toString(), "send");
+    EXPECT_FALSE(window->property("grid").toBool());
+    EXPECT_TRUE(WindowHarness::waitFor([&] { return visibleItem(window, "sendScreen"); }));
+}
+
+TEST_F(Window, DroppingFilesOnTheStripSharesThemAndShowsTheSendTab) {
+    WindowHarness harness;
+    QQuickWindow* window = openWorking(harness);
+    QList<QUrl> urls;
+    for (const char* name : {"a.txt", "b.jpg", "c #1.pdf"}) {
+        std::ofstream(harness.root() / name) << name;
+        urls << QUrl::fromLocalFile(QString::fromStdString((harness.root() / name).string()));
+    }
+    QQuickItem* strip = visibleItem(window, "sharingStrip");
+    ASSERT_NE(strip, nullptr);
+    EXPECT_EQ(countText(window, "Gửi từ Mac sang điện thoại — kéo-thả file vào đây"), 1);
+
+    QMimeData data;
+    data.setUrls(urls);
+    QPoint at = centreOf(strip);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &enter);
+    QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &move);
+    EXPECT_TRUE(window->property("hover").toBool());
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &drop);
+
+    EXPECT_TRUE(WindowHarness::waitFor([&] { return harness.model().shared().size() == 3; }));
+    EXPECT_EQ(window->property("tab").toString(), "send");
+    EXPECT_FALSE(window->property("hover").toBool());
+    EXPECT_TRUE(WindowHarness::waitFor([&] { return visibleItem(window, "sendScreen"); }));
+}
+
+TEST_F(Window, DarkDesktopPaletteGivesADarkWindowWithLightText) {
+    QPalette before = QGuiApplication::palette();
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::Base, QColor(0x2a, 0x2a, 0x2a));
+    dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::Button, QColor(0x33, 0x33, 0x33));
+    dark.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::Highlight, QColor(0x40, 0x9c, 0xff));
+    QGuiApplication::setPalette(dark);
+    {
+        WindowHarness harness;
+        QQuickWindow* window = openWorking(harness);
+        ASSERT_TRUE(WindowHarness::waitFor([&] { return visibleItem(window, "waitingQr"); }));
+        QImage image = harness.grab();
+        QColor corner = image.pixelColor(image.width() - 20, image.height() / 2);
+        EXPECT_LT(corner.lightness(), 80) << corner.name().toStdString();
+        QQuickItem* status = visibleItem(window, "statusText");
+        ASSERT_NE(status, nullptr);
+        EXPECT_GT(status->property("color").value<QColor>().lightness(), 150);
+        screenshot(harness, "dark");
+    }
+    QGuiApplication::setPalette(before);
 }
 
 }  // namespace
 }  // namespace skiff::test
+
+#include "main_window_test.moc"

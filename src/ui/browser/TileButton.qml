@@ -1,0 +1,29 @@
+import QtQuick
+import QtQuick.Controls
+
+// A small icon-only button with a hover text.
+AbstractButton {
+    id: root
+    property string symbol
+    property string tip
+    property bool onDark: false
+    implicitWidth: 26
+    implicitHeight: 26
+    hoverEnabled: true
+    focusPolicy: Qt.NoFocus
+    ToolTip.visible: hovered && tip !== ""
+    ToolTip.delay: 500
+    ToolTip.text: tip
+    background: Rectangle {
+        radius: 6
+        color: root.onDark ? Qt.rgba(1, 1, 1, root.hovered ? 0.28 : 0.16)
+                           : Qt.rgba(0.5, 0.5, 0.5, root.hovered ? 0.22 : 0)
+    }
+    contentItem: Item {
+        TileGlyph {
+            anchors.centerIn: parent
+            name: root.symbol
+            size: 15
+        }
+    }
+}

@@ -1,0 +1,22 @@
+pragma Singleton
+import QtQuick
+
+// The window's colours, taken from the desktop palette so light and dark both follow the system.
+QtObject {
+    id: root
+    readonly property SystemPalette palette: SystemPalette { colorGroup: SystemPalette.Active }
+    readonly property bool dark: palette.window.hslLightness < 0.5
+
+    readonly property color text: palette.windowText
+    readonly property color secondary: Qt.rgba(text.r, text.g, text.b, 0.6)
+    readonly property color tertiary: Qt.rgba(text.r, text.g, text.b, 0.35)
+    readonly property color accent: palette.highlight
+    readonly property color window: palette.window
+    readonly property color card: dark ? Qt.lighter(palette.window, 1.35) : Qt.darker(palette.window, 1.04)
+    readonly property color raised: dark ? Qt.lighter(palette.window, 1.6) : palette.base
+    readonly property color divider: Qt.rgba(text.r, text.g, text.b, 0.14)
+    readonly property color green: dark ? "#32d74b" : "#1f9d3a"
+    readonly property color orange: dark ? "#ff9f0a" : "#e07a00"
+    readonly property color red: dark ? "#ff6961" : "#d12f1f"
+    readonly property color blue: dark ? "#409cff" : "#0a6fe0"
+}

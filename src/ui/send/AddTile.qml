@@ -1,0 +1,39 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Shapes
+
+// The dashed tile after the shared files: pick more files to share.
+AbstractButton {
+    id: root
+    property int side: 150
+    implicitWidth: side
+    implicitHeight: side
+    hoverEnabled: true
+    focusPolicy: Qt.NoFocus
+    ToolTip.visible: hovered
+    ToolTip.delay: 500
+    ToolTip.text: "Chọn thêm file để chia sẻ"
+    SystemPalette { id: colours }
+    background: DropOutline {
+        highlighted: root.hovered
+    }
+    contentItem: Column {
+        spacing: 8
+        topPadding: root.side * 0.28
+        Text {
+            anchors.horizontalCenter: parent.horizontalCenter
+            text: "+"
+            font.pixelSize: 30
+            color: Qt.rgba(colours.text.r, colours.text.g, colours.text.b, 0.5)
+        }
+        Text {
+            width: root.side - 16
+            anchors.horizontalCenter: parent.horizontalCenter
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.WordWrap
+            text: "Kéo thêm file vào đây"
+            font.pixelSize: 12
+            color: Qt.rgba(colours.text.r, colours.text.g, colours.text.b, 0.6)
+        }
+    }
+}

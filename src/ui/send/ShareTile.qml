@@ -1,0 +1,143 @@
+import QtQuick
+import QtQuick.Controls
+import Skiff.Model
+import Skiff.Browser
+import Skiff.Send
+
+// One shared file: picture, the phones' progress on it, and the way to stop sharing it.
+Item {
+    id: root
+    required property var modelData
+    required property int index
+    property int side: 150
+    property int epoch: 0
+    readonly property string fileId: modelData.id.substring(1)
+    // Read again whenever the send state changes.
+    readonly property var progress: { App.sendSummary; return App.shareProgressOf(fileId) }
+    readonly property bool started: progress.fraction !== undefined
+    readonly property bool done: started && progress.done
+    readonly property bool hovered: hoverArea.containsMouse || stop.hovered
+    objectName: "share:" + modelData.name
+    implicitWidth: side
+    implicitHeight: side + 44
+
+    signal missing(string name)
+
+    MouseArea {
+        id: hoverArea
+        anchors.fill: parent
+        hoverEnabled: true
+        onDoubleClicked: {
+            App.selection = root.modelData.id
+            if (!App.previewEntry(root.modelData.id) && !FileFacts.exists(root.modelData.path))
+                root.missing(root.modelData.name)
+        }
+        onClicked: App.selection = root.modelData.id
+        ToolTip.visible: containsMouse
+        ToolTip.delay: 900
+        ToolTip.text: root.modelData.name + " · " + FileFacts.sizeText(root.modelData.size)
+                      + "\nNhấp đúp: xem thử · rê chuột: Ngừng chia sẻ"
+    }
+
+    Item {
+        id: square
+        width: root.side
+        height: root.side
+        clip: true
+        ShareThumb {
+            anchors.fill: parent
+            path: root.modelData.path
+            side: root.side
+            epoch: root.epoch
+        }
+        ShareProgress {
+            objectName: "progress"
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            visible: root.started
+            fraction: root.started ? root.progress.fraction : 0
+            done: root.done
+        }
+        Rectangle {
+            objectName: "checkBadge"
+            anchors.top: parent.top
+            anchors.right: parent.right
+            anchors.margins: 8
+            width: 24
+            height: 24
+            radius: 12
+            visible: root.done
+            color: Qt.rgba(0, 0, 0, 0.5)
+            Text {
+                anchors.centerIn: parent
+                text: "✓"
+                color: "white"
+                font.pixelSize: 14
+                font.bold: true
+            }
+        }
+        AbstractButton {
+            id: stop
+            objectName: "stopButton"
+            anchors.centerIn: parent
+            visible: root.hovered
+            hoverEnabled: true
+            focusPolicy: Qt.NoFocus
+            implicitWidth: stopText.implicitWidth + 22
+            implicitHeight: 28
+            ToolTip.visible: hovered
+            ToolTip.delay: 500
+            ToolTip.text: "Điện thoại sẽ không thấy file này nữa"
+            onClicked: App.unshare(root.fileId)
+            background: Rectangle {
+                radius: height / 2
+                color: Qt.rgba(0, 0, 0, stop.hovered ? 0.78 : 0.62)
+            }
+            contentItem: Text {
+                id: stopText
+                text: "✕ Ngừng chia sẻ"
+                color: "white"
+                font.pixelSize: 12
+                font.weight: Font.DemiBold
+                horizontalAlignment: Text.AlignHCenter
+                verticalAlignment: Text.AlignVCenter
+            }
+        }
+    }
+
+    Column {
+        anchors.top: square.bottom
+        anchors.topMargin: 6
+        width: root.side
+        spacing: 2
+        Text {
+            width: parent.width
+            text: root.modelData.name
+            textFormat: Text.PlainText
+            elide: Text.ElideMiddle
+            font.pixelSize: 12
+            font.weight: Font.DemiBold
+            color: colours.text
+        }
+        Row {
+            spacing: 4
+            Text {
+                text: FileFacts.sizeText(root.modelData.size)
+                font.pixelSize: 11
+                color: Qt.rgba(colours.text.r, colours.text.g, colours.text.b, 0.55)
+            }
+            Text {
+                objectName: "shareState"
+                text: root.done ? "✓ Đã tải" : root.started ? SendTexts.percent(root.progress.fraction)
+                                                           : "Đang chia sẻ"
+                font.pixelSize: 11
+                font.weight: root.done ? Font.DemiBold : Font.Normal
+                color: root.done ? colours.highlight
+                                 : Qt.rgba(colours.text.r, colours.text.g, colours.text.b,
+                                           root.started ? 0.85 : 0.55)
+            }
+        }
+    }
+    SystemPalette { id: colours }
+}

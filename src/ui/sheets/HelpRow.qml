@@ -1,0 +1,57 @@
+import QtQuick
+import QtQuick.Controls
+import Skiff.Common
+
+// One numbered hint of the help popover: the number in a circle, a title over its body. Extra
+// content (a status, a button) goes under the body.
+Row {
+    id: root
+
+    property int number: 1
+    property string title
+    property string body
+    default property alias extra: more.data
+
+    spacing: 10
+
+    Rectangle {
+        width: 18
+        height: 18
+        radius: 9
+        color: Theme.accent
+        Label {
+            anchors.centerIn: parent
+            color: "white"
+            font.bold: true
+            font.pixelSize: 10
+            text: root.number
+        }
+    }
+
+    Column {
+        width: root.width - 28
+        spacing: 2
+        Label {
+            width: parent.width
+            wrapMode: Text.Wrap
+            font.pixelSize: 12
+            font.weight: Font.DemiBold
+            text: root.title
+        }
+        Label {
+            objectName: root.objectName ? root.objectName + "Body" : ""
+            width: parent.width
+            visible: text.length > 0
+            wrapMode: Text.Wrap
+            textFormat: Text.PlainText
+            font.pixelSize: 12
+            color: Theme.secondary
+            text: root.body
+        }
+        Column {
+            id: more
+            width: parent.width
+            spacing: 4
+        }
+    }
+}

@@ -1,0 +1,152 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Skiff.Common
+
+// One phone's transfer: the phone, the packets flowing, this computer, and how far the current
+// file is. The compact form is one line, used when several phones send at once.
+Rectangle {
+    id: root
+    required property var f
+    property bool animate: true
+    property bool compact: false
+
+    readonly property int percent: Format.percent(root.f.received, root.f.size)
+    readonly property string remaining: Format.duration((root.f.size - root.f.received) / root.f.speed)
+
+    objectName: "flowCard"
+    implicitHeight: root.compact ? 44 : 150
+    radius: 14
+    color: Theme.card
+    border.width: 1
+    border.color: root.f.done ? Qt.rgba(Theme.green.r, Theme.green.g, Theme.green.b, 0.5) : Theme.divider
+
+    // Compact: "✓ 3 file đã vào Mac · name" or the name, then the byte counts and percent.
+    RowLayout {
+        visible: root.compact
+        anchors.fill: parent
+        anchors.leftMargin: 14
+        anchors.rightMargin: 14
+        spacing: 8
+        DeviceIcon {
+            kind: root.f.kind
+            side: 24
+        }
+        Icon {
+            visible: root.f.done
+            symbol: "checkmark.circle.fill"
+            size: 16
+            color: Theme.green
+        }
+        Label {
+            objectName: "compactTitle"
+            Layout.fillWidth: true
+            text: root.f.done ? root.f.count + " file đã vào Mac · " + root.f.name : root.f.name
+            textFormat: Text.PlainText
+            elide: Text.ElideMiddle
+            color: Theme.text
+        }
+        Label {
+            text: Format.progress(root.f.received, root.f.size)
+            color: Theme.secondary
+        }
+        Label {
+            text: root.percent + "%"
+            font.weight: Font.DemiBold
+            color: Theme.text
+        }
+    }
+
+    // Full: phone on the left, the stream in the middle, this computer on the right.
+    RowLayout {
+        visible: !root.compact
+        anchors.fill: parent
+        anchors.margins: 16
+        spacing: 12
+
+        Column {
+            Layout.preferredWidth: 124
+            spacing: 8
+            DeviceIcon {
+                anchors.horizontalCenter: parent.horizontalCenter
+                kind: root.f.kind
+            }
+            Label {
+                objectName: "flowDevice"
+                width: 124
+                horizontalAlignment: Text.AlignHCenter
+                text: root.f.device
+                textFormat: Text.PlainText
+                elide: Text.ElideRight
+                font.weight: Font.DemiBold
+                color: Theme.text
+            }
+        }
+
+        ColumnLayout {
+            Layout.fillWidth: true
+            spacing: 8
+            Label {
+                objectName: "flowSpeed"
+                Layout.alignment: Qt.AlignHCenter
+                text: root.f.done ? "Đã chuyển xong"
+                      : root.f.speed > 0 ? Format.speed(root.f.speed) : "Đang bắt đầu…"
+                font.weight: Font.DemiBold
+                color: root.f.done ? Theme.green : Theme.text
+            }
+            DataStream {
+                Layout.fillWidth: true
+                speed: root.f.speed
+                done: root.f.done
+                animate: root.animate
+            }
+            Label {
+                objectName: "flowBelow"
+                Layout.alignment: Qt.AlignHCenter
+                text: root.f.done ? "SHA-256 khớp 100%"
+                      : root.remaining !== "" ? "còn " + root.remaining : ""
+                color: Theme.secondary
+            }
+            Row {
+                Layout.alignment: Qt.AlignHCenter
+                spacing: 4
+                Label {
+                    objectName: "flowPercent"
+                    text: root.percent + "%"
+                    font.weight: Font.DemiBold
+                    color: Theme.text
+                }
+                Label {
+                    text: "của " + Format.bytes(root.f.size)
+                    color: Theme.secondary
+                }
+            }
+            Label {
+                objectName: "flowName"
+                Layout.fillWidth: true
+                horizontalAlignment: Text.AlignHCenter
+                text: root.f.name
+                textFormat: Text.PlainText
+                elide: Text.ElideMiddle
+                font.pixelSize: 11
+                color: Theme.secondary
+            }
+        }
+
+        Column {
+            Layout.preferredWidth: 104
+            spacing: 8
+            DeviceIcon {
+                anchors.horizontalCenter: parent.horizontalCenter
+                kind: "mac"
+            }
+            Label {
+                width: 104
+                horizontalAlignment: Text.AlignHCenter
+                text: "MacBook này"
+                font.weight: Font.DemiBold
+                color: Theme.text
+            }
+        }
+    }
+}

@@ -1,0 +1,31 @@
+import QtQuick
+import QtQuick.Controls
+import Skiff.Common
+
+// A borderless button showing one secondary-coloured symbol in a 28-point square, with its
+// hover text.
+ToolButton {
+    id: root
+    property string symbol
+    property string tip
+    property color tint: Theme.secondary
+
+    implicitWidth: 28
+    implicitHeight: 28
+    padding: 0
+    flat: true
+    focusPolicy: Qt.TabFocus
+    Accessible.name: root.tip
+    ToolTip.visible: root.hovered && root.tip !== ""
+    ToolTip.delay: 600
+    ToolTip.text: root.tip
+
+    contentItem: Item {
+        Icon {
+            anchors.centerIn: parent
+            symbol: root.symbol
+            size: 17
+            color: root.tint
+        }
+    }
+}

@@ -1,0 +1,37 @@
+import QtQuick
+import QtQuick.Controls
+import Skiff.Model
+import Skiff.Common
+
+// The address as a QR code for one more phone, with the address and the session code.
+Popup {
+    id: root
+    padding: 16
+    closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutsideParent
+
+    contentItem: Column {
+        spacing: 8
+        QrCode {
+            objectName: "popoverQr"
+            anchors.horizontalCenter: parent.horizontalCenter
+            width: 160
+            height: 160
+            text: App.address
+        }
+        Label {
+            objectName: "popoverAddress"
+            anchors.horizontalCenter: parent.horizontalCenter
+            text: App.currentIface.ip !== undefined ? App.currentIface.ip + ":" + App.port : ""
+            textFormat: Text.PlainText
+            font.weight: Font.DemiBold
+            color: Theme.text
+        }
+        Label {
+            objectName: "popoverCode"
+            anchors.horizontalCenter: parent.horizontalCenter
+            text: "Mã phiên " + Format.code(App.pin)
+            textFormat: Text.PlainText
+            color: Theme.secondary
+        }
+    }
+}

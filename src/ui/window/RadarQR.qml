@@ -1,0 +1,57 @@
+import QtQuick
+import Skiff.Common
+
+// The address's QR code on a white tile, with radar rings sweeping outwards around it while
+// `animate` holds. The rings stay outside the tile so a camera always sees a clean code.
+Item {
+    id: root
+    property string text
+    property bool animate: true
+    property real size: 200
+    // One sweep of the rings, 0 to 1; the three rings run a third of a sweep apart.
+    property real sweep: 0
+
+    implicitWidth: size + 80
+    implicitHeight: size + 80
+
+    NumberAnimation on sweep {
+        from: 0
+        to: 1
+        duration: 2600
+        loops: Animation.Infinite
+        running: root.animate
+    }
+
+    Repeater {
+        model: 3
+        Rectangle {
+            required property int index
+            readonly property real phase: (root.sweep + index / 3) % 1
+            anchors.centerIn: parent
+            width: (root.size + 16) * (1 + 0.32 * phase)
+            height: width
+            radius: width / 2
+            color: "transparent"
+            border.width: 1.5
+            border.color: Theme.accent
+            opacity: root.animate ? 0.5 * (1 - phase) : 0
+        }
+    }
+
+    Rectangle {
+        anchors.centerIn: parent
+        width: root.size + 16
+        height: root.size + 16
+        radius: 14
+        color: "white"
+        border.width: 1
+        border.color: Theme.divider
+        QrCode {
+            objectName: "waitingQr"
+            anchors.centerIn: parent
+            width: root.size
+            height: root.size
+            text: root.text
+        }
+    }
+}

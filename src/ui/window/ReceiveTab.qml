@@ -1,0 +1,43 @@
+import QtQuick
+import Skiff.Model
+
+// The receive tab: the waiting card, the live transfers or the received files, and under them
+// the strip that shares files with the phones.
+Item {
+    id: root
+    required property var main
+
+    Item {
+        anchors.top: parent.top
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: strip.top
+        anchors.bottomMargin: 12
+
+        WaitingView {
+            anchors.fill: parent
+            visible: root.main.receiveMode === "waiting"
+            animate: root.main.animate && visible && root.visible
+        }
+        TransferView {
+            anchors.fill: parent
+            visible: root.main.receiveMode === "transfer"
+            animate: root.main.animate && visible && root.visible
+            grid: root.main.grid
+        }
+        ReceivedView {
+            anchors.fill: parent
+            visible: root.main.receiveMode === "received"
+            main: root.main
+        }
+    }
+
+    SharingStrip {
+        id: strip
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        anchors.margins: 16
+        main: root.main
+    }
+}

@@ -1,0 +1,112 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Skiff.Model
+import Skiff.Common
+import Skiff.Browser
+
+// The files received this session: a summary header and the file browser.
+Item {
+    id: root
+    required property var main
+
+    readonly property var entries: App.receivedEntries
+    readonly property real totalSize: {
+        let sum = 0
+        for (const entry of root.entries) sum += entry.size
+        return sum
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 20
+        spacing: 14
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 14
+
+            Column {
+                spacing: 2
+                Label {
+                    objectName: "receivedFrom"
+                    text: "Vừa nhận · " + (root.entries.length > 0 ? root.entries[0].detail : "")
+                    textFormat: Text.PlainText
+                    color: Theme.secondary
+                }
+                Label {
+                    objectName: "receivedTitle"
+                    text: root.entries.length + " file · " + Format.bytes(root.totalSize)
+                    font.pixelSize: 22
+                    font.weight: Font.DemiBold
+                    color: Theme.text
+                }
+            }
+
+            Label {
+                id: checkedLine
+                text: "✓ Đã kiểm tra đủ, không lỗi"
+                font.weight: Font.DemiBold
+                color: Theme.green
+                HoverHandler { id: checkedHover }
+                ToolTip.visible: checkedHover.hovered
+                ToolTip.delay: 600
+                ToolTip.text: "Mọi file đã được kiểm tra SHA-256 khớp với điện thoại"
+            }
+
+            IconButton {
+                id: noteButton
+                objectName: "noteButton"
+                visible: App.convertedNote !== ""
+                symbol: "info.circle"
+                tip: ""
+                Accessible.name: "Thông tin giữ bản gốc"
+                onClicked: root.main.showNote = !root.main.showNote
+                Popup {
+                    objectName: "notePopover"
+                    x: parent.width / 2 - width / 2
+                    y: parent.height + 6
+                    width: 280 + leftPadding + rightPadding
+                    padding: 14
+                    closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutsideParent
+                    visible: root.main.showNote && noteButton.visible
+                    onClosed: root.main.showNote = false
+                    contentItem: Label {
+                        text: App.convertedNote
+                        textFormat: Text.PlainText
+                        wrapMode: Text.WordWrap
+                        font.pixelSize: 13
+                        color: Theme.text
+                    }
+                }
+            }
+
+            Item { Layout.fillWidth: true }
+
+            Button {
+                id: previewAllButton
+                objectName: "previewAllButton"
+                text: "Xem thử tất cả"
+                ToolTip.visible: previewAllButton.hovered
+                ToolTip.delay: 600
+                ToolTip.text: "Quick Look — phím mũi tên để chuyển file"
+                onClicked: App.previewAll()
+            }
+
+            ViewModeToggle {
+                grid: root.main.grid
+                onToggled: grid => root.main.setGrid(grid)
+            }
+        }
+
+        FileBrowser {
+            objectName: "receivedBrowser"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            entries: root.entries
+            grid: root.main.grid
+            tileSize: 168
+            onMissing: name => App.missing = name
+        }
+    }
+}

@@ -1,0 +1,210 @@
+// The file browser on a virtual display, fed by the real model with files a phone sends over
+// loopback.
+#include <gtest/gtest.h>
+
+#include <QQuickItem>
+#include <QTest>
+
+#include <filesystem>
+
+#include "support/item_tree.hpp"
+#include "support/phone_session.hpp"
+#include "support/window_harness.hpp"
+
+namespace skiff::test {
+namespace {
+
+const char* kScene = R"(
+import QtQuick
+import Skiff.Model
+import Skiff.Browser
+Window {
+    id: scene
+    width: 960
+    height: 640
+    property bool grid: true
+    FileBrowser {
+        objectName: "browser"
+        anchors.fill: parent
+        entries: App.receivedEntries
+        grid: scene.grid
+        tileSize: 168
+        onMissing: name => App.missing = name
+    }
+}
+)";
+
+const std::string kPhone =
+    "Mozilla/5.0 (iPhone; CPU iPhone OS 17_0 like Mac OS X) AppleWebKit/605.1.15 Mobile/15E148";
+
+// What the previewer was asked, standing in for the window the desktop shows; it answers as
+// the real one does: nothing to show when the start file is gone, Space closes an open one.
+struct PreviewLog {
+    int shown = 0;
+    bool open = false;
+    std::filesystem::path start;
+};
+
+app::DesktopServices recordingPreview(std::shared_ptr<PreviewLog> log) {
+    app::DesktopServices services;
+    services.preview = [log](const std::vector<std::filesystem::path>&,
+                             const std::filesystem::path& start, bool toggle) {
+        if (toggle && log->open) {
+            log->open = false;
+            return true;
+        }
+        if (!std::filesystem::exists(start)) return false;
+        ++log->shown;
+        log->open = true;
+        log->start = start;
+        return true;
+    };
+    return services;
+}
+
+std::vector<QQuickItem*> named(QQuickWindow* window, const QString& name) {
+    std::vector<QQuickItem*> found;
+    for (QQuickItem* item : itemsOf(window))
+        if (item->objectName() == name && item->isVisible()) found.push_back(item);
+    return found;
+}
+
+QQuickItem* one(QQuickWindow* window, const QString& name) {
+    auto found = named(window, name);
+    return found.size() == 1 ? found.front() : nullptr;
+}
+
+QQuickItem* child(QQuickItem* parent, const QString& name) {
+    for (QQuickItem* item : itemsUnder(parent))
+        if (item->objectName() == name) return item;
+    return nullptr;
+}
+
+QPoint centre(QQuickItem* item) {
+    return item->mapToScene(QPointF(item->width() / 2, item->height() / 3)).toPoint();
+}
+
+void saveScreenshot(WindowHarness& harness, const char* name) {
+    QByteArray folder = qgetenv("SKIFF_SCREENSHOTS");
+    if (folder.isEmpty()) return;
+    QImage shot = harness.grab();
+    shot.save(QString::fromUtf8(folder) + "/" + name, "PNG");
+}
+
+class Browser : public testing::Test {
+  protected:
+    std::shared_ptr<PreviewLog> previews = std::make_shared<PreviewLog>();
+    WindowHarness harness{{{"wlan0", "192.168.1.20", "Wi-Fi", app::NetIface::Kind::wifi}},
+                          recordingPreview(previews)};
+    PhoneSession phone{harness, kPhone};
+    QQuickWindow* window = nullptr;
+
+    void SetUp() override {
+        window = harness.openSource(kScene);
+        ASSERT_NE(window, nullptr);
+        ASSERT_TRUE(harness.waitFor([&] { return harness.model().running(); }));
+        ASSERT_TRUE(phone.connect());
+    }
+
+    void showList(bool list) {
+        window->setProperty("grid", !list);
+        harness.pump(50);
+    }
+};
+
+TEST_F(Browser, ReceivedFilesAppearInGridAndListWithThumbnails) {
+    ASSERT_TRUE(phone.send("beach.png", pictureBytes(QColor(40, 140, 220), "PNG")));
+    ASSERT_TRUE(phone.send("forest.jpg", pictureBytes(QColor(40, 160, 60), "JPG")));
+    ASSERT_TRUE(phone.send("notes.txt", "plain words"));
+    ASSERT_TRUE(phone.send("clip.mp4", std::string(4096, '\x01')));
+
+    for (bool list : {false, true}) {
+        SCOPED_TRACE(list ? "list" : "grid");
+        showList(list);
+        QString prefix = list ? "row:" : "tile:";
+        for (const char* name : {"beach.png", "forest.jpg"}) {
+            SCOPED_TRACE(name);
+            ASSERT_TRUE(harness.waitFor([&] { return one(window, prefix + name) != nullptr; }));
+            QQuickItem* thumb = child(one(window, prefix + name), "thumb");
+            ASSERT_NE(thumb, nullptr);
+            EXPECT_TRUE(harness.waitFor([&] { return thumb->property("loaded").toBool(); }));
+        }
+        // A text file has no picture: its type icon stays.
+        QQuickItem* text = one(window, prefix + "notes.txt");
+        ASSERT_NE(text, nullptr);
+        harness.pump(300);
+        EXPECT_FALSE(child(text, "thumb")->property("loaded").toBool());
+        EXPECT_EQ(child(text, "detail")->property("text").toString(), "11 byte");
+        saveScreenshot(harness, list ? "browser-list.png" : "browser-grid.png");
+    }
+
+    // Videos carry the play badge in the grid, other files do not; received files are never
+    // removable, so no tile offers the remove button.
+    showList(false);
+    auto badgeShown = [&](const char* name) {
+        QQuickItem* badge = child(one(window, QString("tile:") + name), "playBadge");
+        return badge && badge->isVisible();
+    };
+    EXPECT_TRUE(badgeShown("clip.mp4"));
+    EXPECT_FALSE(badgeShown("beach.png"));
+    QTest::mouseMove(window, centre(one(window, "tile:beach.png")));
+    harness.pump(100);
+    EXPECT_TRUE(named(window, "removeButton").empty());
+}
+
+TEST_F(Browser, AVanishedFileSaysSoAndItsDoubleClickRaisesTheMissingNotice) {
+    ASSERT_TRUE(phone.send("kept.png", pictureBytes(QColor(200, 80, 40), "PNG")));
+    ASSERT_TRUE(phone.send("gone.png", pictureBytes(QColor(80, 80, 200), "PNG")));
+    ASSERT_TRUE(harness.waitFor([&] { return one(window, "tile:gone.png") != nullptr; }));
+    std::filesystem::remove(harness.inbox() / "gone.png");
+
+    QQuickItem* goneDetail = child(one(window, "tile:gone.png"), "detail");
+    EXPECT_TRUE(harness.waitFor(
+        [&] { return goneDetail->property("text").toString() == "File không còn ở đây"; }));
+    EXPECT_NE(child(one(window, "tile:kept.png"), "detail")->property("text").toString(),
+              "File không còn ở đây");
+
+    QTest::mouseDClick(window, Qt::LeftButton, {}, centre(one(window, "tile:gone.png")));
+    EXPECT_TRUE(harness.waitFor([&] { return harness.model().missingText() == "gone.png"; }));
+    EXPECT_EQ(previews->shown, 0);
+    EXPECT_EQ(harness.model().selectionText(), harness.model().receivedEntries()[0].id);
+
+    // The file that is still there opens in the previewer and raises nothing.
+    harness.model().setMissing("");
+    QTest::mouseDClick(window, Qt::LeftButton, {}, centre(one(window, "tile:kept.png")));
+    EXPECT_TRUE(harness.waitFor([&] { return previews->shown == 1; }));
+    EXPECT_EQ(previews->start.filename(), "kept.png");
+    EXPECT_EQ(harness.model().missingText(), "");
+}
+
+TEST_F(Browser, ClickSelectsAndSpaceTwiceOpensThenClosesThePreviewer) {
+    ASSERT_TRUE(phone.send("one.png", pictureBytes(QColor(10, 100, 10), "PNG")));
+    ASSERT_TRUE(phone.send("two.png", pictureBytes(QColor(100, 10, 10), "PNG")));
+    ASSERT_TRUE(harness.waitFor([&] { return one(window, "tile:one.png") != nullptr; }));
+
+    QTest::mouseClick(window, Qt::LeftButton, {}, centre(one(window, "tile:one.png")));
+    ASSERT_TRUE(harness.waitFor([&] {
+        auto entries = harness.model().receivedEntries();
+        return harness.model().selectionText() == entries[1].id;  // newest first
+    }));
+    // The window sends Space to the model; what the browser owns is that the selection it set
+    // is the one the key previews, within the received list.
+    EXPECT_TRUE(harness.model().previewSelection());
+    EXPECT_TRUE(previews->open);
+    EXPECT_EQ(previews->start.filename(), "one.png");
+    EXPECT_TRUE(harness.model().previewSelection());
+    EXPECT_FALSE(previews->open);
+
+    // The eye button previews like a double click and leaves the previewer open.
+    QQuickItem* tile = one(window, "tile:two.png");
+    QTest::mouseMove(window, centre(tile));
+    ASSERT_TRUE(harness.waitFor([&] { return child(tile, "previewButton")->isVisible(); }));
+    QQuickItem* eye = child(tile, "previewButton");
+    QTest::mouseClick(window, Qt::LeftButton, {},
+                      eye->mapToScene(QPointF(eye->width() / 2, eye->height() / 2)).toPoint());
+    EXPECT_TRUE(harness.waitFor([&] { return previews->open; }));
+    EXPECT_EQ(previews->start.filename(), "two.png");
+}
+
+}  // namespace
+}  // namespace skiff::test

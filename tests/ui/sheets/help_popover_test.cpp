@@ -1,0 +1,108 @@
+// The help popover's rows from the real model: the network range, the firewall state with its
+// settings button, the address to type by hand.
+#include <gtest/gtest.h>
+
+#include <QQuickItem>
+
+#include <filesystem>
+#include <fstream>
+
+#include "sheet_window.hpp"
+#include "support/temp_dir.hpp"
+
+namespace skiff::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Program and desktop-entry lookups see only a folder of this test, with or without a firewall
+// tool in it, while the popover is made.
+class FakeDesktop {
+  public:
+    explicit FakeDesktop(bool withTool) {
+        fs::create_directories(m_dir.path() / "bin");
+        if (withTool) {
+            fs::path tool = m_dir.path() / "bin" / "firewall-config";
+            std::ofstream(tool) << "#!/bin/sh\n";
+            fs::permissions(tool, fs::perms::owner_all);
+        }
+        for (const char* name : {"PATH", "XDG_DATA_HOME", "XDG_DATA_DIRS"})
+            m_saved.emplace_back(name, qgetenv(name));
+        qputenv("PATH", (m_dir.path() / "bin").string().c_str());
+        qputenv("XDG_DATA_HOME", (m_dir.path() / "home").string().c_str());
+        qputenv("XDG_DATA_DIRS", (m_dir.path() / "share").string().c_str());
+    }
+    ~FakeDesktop() {
+        for (auto& [name, value] : m_saved) qputenv(name, value);
+    }
+
+  private:
+    TempDir m_dir;
+    std::vector<std::pair<const char*, QByteArray>> m_saved;
+};
+
+struct Shown {
+    QString network, firewall, byHand;
+    bool button = false;
+};
+
+Shown helpFor(std::optional<bool> firewallOn, bool withTool, const std::string& ip) {
+    app::DesktopServices services;
+    services.firewallState = [firewallOn] { return firewallOn; };
+    WindowHarness harness({{"wlan0", ip, "Wi-Fi", app::NetIface::Kind::wifi}}, services);
+    {
+        FakeDesktop desktop(withTool);
+        if (!harness.openSource(sheetWindow("HelpPopover { Component.onCompleted: open() }")))
+            return {};
+    }
+    WindowHarness::waitFor([&] { return harness.model().running(); });
+    QObject* popover = harness.engine().rootObjects()[0]->findChild<QObject*>("helpPopover");
+    WindowHarness::waitFor([&] { return popover->property("opened").toBool(); });
+
+    Shown shown;
+    shown.network = textOf(harness.find("helpNetworkBody"));
+    auto* state = harness.find<QQuickItem>("firewallState");
+    shown.firewall = test::shown(state) ? textOf(harness.find("firewallLead")) + textOf(state)
+                                        : textOf(harness.find("helpFirewallBody"));
+    shown.byHand = textOf(harness.find("helpByHandBody"))
+                       .replace(QString::number(harness.model().port()), "<port>");
+    shown.button = test::shown(harness.find<QQuickItem>("firewallSettingsButton"));
+    if (firewallOn == true && withTool) keepScreenshot(harness, "help");
+    return shown;
+}
+
+TEST(HelpPopover, FirewallRowFollowsTheStateAndTheInstalledTool) {
+    const QString on =
+        "Tường lửa đang BẬT. Nếu macOS hỏi “Cho phép kết nối đến?” hãy bấm Cho phép; hoặc thêm "
+        "app vào danh sách cho phép.";
+    struct Case {
+        std::optional<bool> state;
+        bool tool;
+        QString text;
+        bool button;
+    };
+    const Case cases[] = {
+        {true, true, on, true},
+        {true, false, on, false},
+        {false, true, "Tường lửa đang tắt — không phải nguyên nhân", false},
+        {std::nullopt, true, "Tường lửa đang không rõ trạng thái", false},
+    };
+    for (const Case& c : cases) {
+        std::string name = (c.state ? (*c.state ? "on" : "off") : "unknown") +
+                           std::string(c.tool ? ", tool installed" : ", no tool");
+        Shown shown = helpFor(c.state, c.tool, "192.168.1.23");
+        EXPECT_EQ(shown.firewall, c.text) << name;
+        EXPECT_EQ(shown.button, c.button) << name;
+    }
+}
+
+TEST(HelpPopover, NamesTheNetworkAndTheAddressToType) {
+    Shown shown = helpFor(false, false, "192.168.1.23");
+    EXPECT_TRUE(shown.network.endsWith("(dải 192.168.1.x).")) << shown.network.toStdString();
+    EXPECT_EQ(shown.byHand,
+              "Mở Safari/Chrome trên điện thoại, gõ đúng 192.168.1.23:<port> (có cả dấu hai chấm "
+              "và số cổng), rồi nhập mã 012345.");
+}
+
+}  // namespace
+}  // namespace skiff::test
