@@ -11,6 +11,29 @@
 
 namespace skiff::server {
 
+namespace {
+
+// Holds a connection for its pending deadline. The deadline is armed whenever a head or body
+// handler is stored, so a wait dropped unrun (the event loop shutting down) is where the
+// handlers, which may hold the connection in turn, are let go.
+class DeadlineHold {
+  public:
+    explicit DeadlineHold(std::shared_ptr<Connection> connection)
+        : m_connection(std::move(connection)) {}
+    DeadlineHold(DeadlineHold&&) = default;  // leaves the source empty
+    DeadlineHold& operator=(DeadlineHold&&) = default;
+    ~DeadlineHold() {
+        if (m_connection) m_connection->dropHandlers();
+    }
+    // The wait ran: the connection goes on as usual.
+    std::shared_ptr<Connection> take() { return std::move(m_connection); }
+
+  private:
+    std::shared_ptr<Connection> m_connection;
+};
+
+}  // namespace
+
 Connection::Connection(asio::ip::tcp::socket socket, const ServerLimits& limits)
     : m_socket(std::move(socket)),
       m_deadline(m_socket.get_executor()),
@@ -35,9 +58,13 @@ void Connection::cancel() {
         self->m_socket.close(ignored);
         self->m_deadline.cancel();
         // Handlers may hold this connection; dropping them breaks the cycle.
-        self->m_onHead = nullptr;
-        self->m_onBody = nullptr;
+        self->dropHandlers();
     });
+}
+
+void Connection::dropHandlers() {
+    m_onHead = nullptr;
+    m_onBody = nullptr;
 }
 
 void Connection::armDeadline(std::chrono::steady_clock::duration after) {
@@ -46,11 +73,14 @@ void Connection::armDeadline(std::chrono::steady_clock::duration after) {
 
 void Connection::armDeadlineAt(std::chrono::steady_clock::time_point at) {
     m_deadline.expires_at(at);
-    m_deadline.async_wait([self = shared_from_this()](const std::error_code& error) {
-        // A deadline that was moved or cancelled reports operation_aborted; one that fired
-        // just as it was moved later still finds its new expiry ahead and lets it stand.
-        if (!error && self->m_deadline.expiry() <= std::chrono::steady_clock::now()) self->cancel();
-    });
+    m_deadline.async_wait(
+        [hold = DeadlineHold(shared_from_this())](const std::error_code& error) mutable {
+            auto self = hold.take();
+            // A deadline that was moved or cancelled reports operation_aborted; one that fired
+            // just as it was moved later still finds its new expiry ahead and lets it stand.
+            if (!error && self->m_deadline.expiry() <= std::chrono::steady_clock::now())
+                self->cancel();
+        });
 }
 
 void Connection::readHead(HeadHandler handler) {

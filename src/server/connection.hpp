@@ -53,6 +53,11 @@ class Connection : public std::enable_shared_from_this<Connection> {
     // Drops the connection at once.
     void cancel();
 
+    // Lets go of the stored head and body handlers without touching the socket. Only for when
+    // the event loop drops this connection's pending work unrun: the handlers may hold the
+    // connection, and that cycle would outlive the loop.
+    void dropHandlers();
+
   private:
     void waitHead();
     void onHeadReadable(const std::error_code& error);

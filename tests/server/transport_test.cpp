@@ -3,6 +3,7 @@
 
 #include <thread>
 
+#include "server/connection.hpp"
 #include "server/io_pool.hpp"
 #include "server/response.hpp"
 #include "support/raw_client.hpp"
@@ -131,6 +132,25 @@ TEST(Transport, EarlyAnswerToALargeBodyIsDelivered) {
     EXPECT_EQ(reply.status, 403);
     EXPECT_EQ(reply.body, R"({"error":"forbidden"})");
     EXPECT_FALSE(client.wasReset());
+}
+
+// Ctrl-C in the middle of an upload: the event loop goes away while a body is awaited, and the
+// stored body handler, which holds its connection, must not keep it alive for ever.
+TEST(Transport, AConnectionAwaitingABodyIsFreedWithItsEventLoop) {
+    std::weak_ptr<server::Connection> watched;
+    {
+        asio::io_context context;
+        asio::ip::tcp::acceptor acceptor(context, {asio::ip::make_address("127.0.0.1"), 0});
+        asio::ip::tcp::socket phone(context);
+        phone.connect(acceptor.local_endpoint());
+        auto connection =
+            std::make_shared<server::Connection>(acceptor.accept(), server::ServerLimits{});
+        watched = connection;
+        connection->readBody(100, "", [connection](std::string) {});
+        context.run_for(50ms);  // the read now waits for bytes that never come
+        ASSERT_FALSE(watched.expired());
+    }
+    EXPECT_TRUE(watched.expired());
 }
 
 TEST(Transport, ReasonTable) {

@@ -16,6 +16,9 @@ PreviewWindow::PreviewWindow(QQmlEngine& engine, app::QuickLook& look, QObject* 
 }
 
 PreviewWindow::~PreviewWindow() {
+    // The window hides as it is deleted; that must not reach back into this object.
+    disconnect(&m_look, nullptr, this, nullptr);
+    if (m_window) disconnect(m_window, nullptr, this, nullptr);
     delete m_window.data();
 }
 

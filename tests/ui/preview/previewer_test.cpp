@@ -53,15 +53,7 @@ class Previewer : public ::testing::Test {
         return services;
     }
 
-    void admitPhone() {
-        auto port = static_cast<std::uint16_t>(harness.model().port());
-        std::string agent = "User-Agent: " + kIphone + "\r\n";
-        std::string target = "/api/files?t=" + harness.model().pin().toStdString();
-        ASSERT_EQ(get(port, target, agent).status, 428);
-        ASSERT_TRUE(WindowHarness::waitFor([&] { return !harness.model().pending().empty(); }));
-        harness.model().answer(harness.model().pending().front().id, true);
-        ASSERT_EQ(get(port, target, agent).status, 200);
-    }
+    void admitPhone() { ASSERT_TRUE(harness.admitPhone(kIphone)); }
 
     // A phone sends a file; returns the id of its received entry.
     QString receive(const std::string& name, const std::string& content) {

@@ -123,15 +123,7 @@ class Notifications : public ::testing::Test {
         return services;
     }
 
-    void admitPhone() {
-        auto port = static_cast<std::uint16_t>(harness.model().port());
-        std::string agent = "User-Agent: " + kPixel + "\r\n";
-        std::string target = "/api/files?t=" + harness.model().pin().toStdString();
-        ASSERT_EQ(get(port, target, agent).status, 428);
-        ASSERT_TRUE(WindowHarness::waitFor([&] { return !harness.model().pending().empty(); }));
-        harness.model().answer(harness.model().pending().front().id, true);
-        ASSERT_EQ(get(port, target, agent).status, 200);
-    }
+    void admitPhone() { ASSERT_TRUE(harness.admitPhone(kPixel)); }
 
     // A phone sends a file; returns once the model has it.
     std::filesystem::path receive(const std::string& name) {

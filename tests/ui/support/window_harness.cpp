@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include "media/thumb_store.hpp"
+#include "support/raw_client.hpp"
 #include "ui/qml_setup.hpp"
 
 namespace skiff::test {
@@ -84,6 +85,17 @@ bool WindowHarness::waitFor(const std::function<bool()>& done, int ms) {
 QImage WindowHarness::grab() {
     pump(100);
     return m_window ? m_window->grabWindow() : QImage();
+}
+
+bool WindowHarness::admitPhone(const std::string& userAgent) {
+    auto port = static_cast<std::uint16_t>(model().port());
+    std::string agent = "User-Agent: " + userAgent + "\r\n";
+    std::string target = "/api/files?t=" + model().pin().toStdString();
+    if (get(port, target, agent).status != 428) return false;
+    if (!waitFor([&] { return !model().pending().empty(); })) return false;
+    model().answer(model().pending().front().id, true);
+    return get(port, target, agent).status == 200 &&
+           waitFor([&] { return !model().devices().empty(); });
 }
 
 }  // namespace skiff::test

@@ -41,6 +41,10 @@ class WindowHarness {
     static void pump(int ms = 50);
     // Runs the loop until `done` holds or `ms` pass; false on timeout.
     static bool waitFor(const std::function<bool()>& done, int ms = 5000);
+
+    // A phone with this user agent asks for the file list, the person allows it through the
+    // model (as the approval card does), and the phone is in; false at the first step that fails.
+    bool admitPhone(const std::string& userAgent);
     QImage grab();
 
     template <class T = QObject>

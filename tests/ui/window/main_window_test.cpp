@@ -54,16 +54,8 @@ class Window : public ::testing::Test {
         return window;
     }
 
-    // A phone asks for the file list, the person allows it, and it asks again.
     void admitPhone(WindowHarness& harness, const std::string& userAgent = kIphone) {
-        auto port = static_cast<std::uint16_t>(harness.model().port());
-        std::string agent = "User-Agent: " + userAgent + "\r\n";
-        std::string target = "/api/files?t=" + harness.model().pin().toStdString();
-        EXPECT_EQ(get(port, target, agent).status, 428);
-        ASSERT_TRUE(WindowHarness::waitFor([&] { return !harness.model().pending().empty(); }));
-        harness.model().answer(harness.model().pending().front().id, true);
-        EXPECT_EQ(get(port, target, agent).status, 200);
-        ASSERT_TRUE(WindowHarness::waitFor([&] { return !harness.model().devices().empty(); }));
+        ASSERT_TRUE(harness.admitPhone(userAgent));
     }
 
     UploadClient phone(WindowHarness& harness) {
