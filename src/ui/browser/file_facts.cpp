@@ -1,9 +1,5 @@
 #include "ui/browser/file_facts.hpp"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QUrl>
@@ -12,6 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/notifier_bus.hpp"
 #include "media/file_kinds.hpp"
 #include "media/thumb_store.hpp"
 #include "server/byte_count.hpp"
@@ -90,19 +87,7 @@ QString FileFacts::cardFamily(const QString& path) const {
 }
 
 void FileFacts::reveal(const QString& path) const {
-    auto url = QUrl::fromLocalFile(path).toString();
-    auto call = QDBusMessage::createMethodCall("org.freedesktop.FileManager1",
-                                               "/org/freedesktop/FileManager1",
-                                               "org.freedesktop.FileManager1", "ShowItems");
-    call << QStringList{url} << QString();
-    // Asked without waiting: a file manager that is slow to start must not freeze the window.
-    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                     [folder = QFileInfo(path).absolutePath()](QDBusPendingCallWatcher* done) {
-                         if (done->isError())
-                             QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
-                         done->deleteLater();
-                     });
+    app::revealInFileManager(path.toStdString());
 }
 
 }  // namespace skiff::ui
