@@ -1,5 +1,7 @@
 // End to end: one 1 GiB file sent by the phone page from headless Chromium to skiff over
-// loopback, next to the page's own SHA-256 speed measured in the same run. Prints JSON.
+// loopback, next to the page's own SHA-256 speed measured in the same run, and next to the
+// browser's own ceiling: the same file posted as 4 MiB slices, one at a time, to a server that
+// reads and drops the bytes, with no page work at all. Prints JSON.
 //
 // The send is driven over a bare DevTools connection that never enables the Network domain:
 // with it enabled (as Playwright always does) Chromium copies every request body into its
@@ -7,6 +9,7 @@
 // Run with `node --experimental-websocket` on Node 20 (Node 22 has WebSocket built in).
 import { spawn } from 'node:child_process';
 import { createHash, randomBytes } from 'node:crypto';
+import http from 'node:http';
 import { closeSync, createReadStream, mkdtempSync, openSync, rmSync, statSync, writeSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
@@ -75,6 +78,45 @@ async function bareChromium(profile) {
   return { send, evaluate, until, close };
 }
 
+// The browser alone: slices of the file posted one after another to a sink that only counts bytes.
+const SINK_PAGE = `<!doctype html><input type=file id=f><script>
+function post(url, body) {
+  return new Promise(done => {
+    const x = new XMLHttpRequest();
+    x.open('POST', url);
+    x.onload = () => done(x.status);
+    x.onerror = () => done(0);
+    x.send(body);
+  });
+}
+async function sendAll() {
+  const f = document.getElementById('f').files[0], t0 = performance.now();
+  for (let off = 0; off < f.size; off += 4194304)
+    if (await post('/sink', f.slice(off, off + 4194304)) !== 200) throw new Error('sink refused');
+  return f.size / 1e6 / ((performance.now() - t0) / 1000);
+}
+</script>`;
+
+async function browserCeiling(tab, source) {
+  const sink = http.createServer((req, res) => {
+    res.setHeader('connection', 'close');
+    if (req.method === 'GET') return res.end(SINK_PAGE);
+    req.on('data', () => {}).on('end', () => res.end('{}'));
+  });
+  await new Promise(resolve => sink.listen(0, '127.0.0.1', resolve));
+  try {
+    await tab.send('Page.navigate', { url: `http://127.0.0.1:${sink.address().port}/` });
+    await tab.until(`typeof sendAll === 'function' && !!document.getElementById('f')`, 10000);
+    const { root } = await tab.send('DOM.getDocument');
+    const { nodeId } = await tab.send('DOM.querySelector', { nodeId: root.nodeId, selector: '#f' });
+    await tab.send('DOM.setFileInputFiles', { nodeId, files: [source] });
+    const { result } = await tab.send('Runtime.evaluate', { expression: 'sendAll()', awaitPromise: true, returnByValue: true });
+    return +result.value.toFixed(1);
+  } finally {
+    sink.close();
+  }
+}
+
 const work = mkdtempSync(path.join(tmpdir(), 'skiff-send-bench-'));
 const browser = await launchBrowser();
 const skiff = await Skiff.start();
@@ -104,12 +146,16 @@ try {
   if (statSync(stored).size !== SIZE || await sha256Of(stored) !== await sha256Of(source))
     throw new Error('the stored file differs from the one sent');
   const mbps = +(SIZE / 1e6 / seconds).toFixed(1);
+  const ceiling = await browserCeiling(tab, source);
   console.log(JSON.stringify({
     sendMiB: SIZE / MIB,
     seconds: +seconds.toFixed(1),
     sendMBps: mbps,
     pageSha256MBps: hashing.sha256.page,
     ratio: +(mbps / hashing.sha256.page).toFixed(2),
+    browserCeilingMBps: ceiling,
+    ceilingToSha256: +(ceiling / hashing.sha256.page).toFixed(2),
+    sendToCeiling: +(mbps / ceiling).toFixed(2),
     hashing,
   }, null, 2));
 } finally {

@@ -224,23 +224,26 @@ void FileServer::uploadChunk(const ConnectionPtr& connection, const Request& req
         case Claim::claimed:
             break;
     }
+    // The flag is dropped before any answer leaves: a phone sends its next chunk the moment it
+    // has the answer, and must not find the upload still busy.
     auto release = [&] { mutateTables([&](ServerTables&) { upload->busy = false; }); };
     const auto length = static_cast<std::int64_t>(body.size());
 
     if (received + length > upload->size) {
-        respondJSON(connection, 400, {{"error", "beyond size"}});
-        return release();
+        release();
+        return respondJSON(connection, 400, {{"error", "beyond size"}});
     }
     const std::string* offered = request.header("x-crc32");
     if (!offered || lowerAscii(*offered) != crc32Hex(body)) {
         report("Khúc hỏng ở \"" + upload->name + "\" (vị trí " + formatByteCount(received) +
                ") — đã yêu cầu gửi lại");
-        respondJSON(connection, 422, {{"error", "chunk hash mismatch"}, {"received", received}});
-        return release();
+        release();
+        return respondJSON(connection, 422,
+                           {{"error", "chunk hash mismatch"}, {"received", received}});
     }
     if (!writeAt(upload->part, received, body)) {
-        respondJSON(connection, 507, {{"error", "write failed"}});
-        return release();
+        release();
+        return respondJSON(connection, 507, {{"error", "write failed"}});
     }
     // The busy flag keeps every other handler off this upload's hash, so it is fed outside
     // the lock, which other phones' requests need meanwhile.
@@ -249,6 +252,7 @@ void FileServer::uploadChunk(const ConnectionPtr& connection, const Request& req
     std::int64_t total = mutateTables([&](ServerTables&) {
         upload->hasher = std::move(hasher);
         upload->received += length;
+        upload->busy = false;
         return upload->received;
     });
 
@@ -260,7 +264,6 @@ void FileServer::uploadChunk(const ConnectionPtr& connection, const Request& req
            Flow{upload->host, deviceKind(upload->ua), deviceName(upload->ua), upload->uid,
                 upload->name, total, upload->size, Flow::State::progress});
     respondJSON(connection, 200, {{"received", total}});
-    release();
 }
 
 void FileServer::uploadFinish(const ConnectionPtr& connection, const Request& request,

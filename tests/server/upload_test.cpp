@@ -299,6 +299,33 @@ TEST_F(Upload, ConcurrentChunksForOneUploadNeverBothWrite) {
     EXPECT_EQ(readFile(inbox() / "race.bin"), content);
 }
 
+// A fast phone sends its next chunk the moment the last answer is complete, without waiting
+// for the close; by then the upload must no longer count as busy.
+TEST_F(Upload, TheNextChunkRightAfterAnAnswerIsTaken) {
+    const int chunks = 3000;
+    ASSERT_EQ(phone.init("quick1", "quick.bin", chunks).status, 200);
+    std::string content;
+    for (int i = 0; i < chunks; ++i) {
+        std::string piece(1, static_cast<char>('a' + i % 26));
+        RawClient client(server.port());
+        client.send("POST /api/up/chunk?t=123456&uid=quick1&offset=" + std::to_string(i) +
+                    " HTTP/1.1\r\nContent-Length: 1\r\nX-CRC32: " + UploadClient::crc32Of(piece) +
+                    "\r\n\r\n" + piece);
+        std::string answer;
+        for (std::size_t end = std::string::npos; end == std::string::npos || answer.size() < end;) {
+            std::string more = client.readAtLeast(1);
+            if (more.empty()) break;
+            answer += more;
+            if (auto length = parseReply(answer).header("Content-Length"))
+                end = answer.find("\r\n\r\n") + 4 + std::stoul(*length);
+        }
+        Reply reply = parseReply(answer);
+        ASSERT_EQ(reply.status, 200) << "chunk " << i << ": " << reply.body;
+        content += piece;
+    }
+    EXPECT_EQ(phone.finish("quick1", UploadClient::sha256Of(content)).status, 200);
+}
+
 TEST_F(Upload, StopDeletesPartFilesAndForgetsUploads) {
     ASSERT_EQ(phone.init("stop01", "s.bin", 10).status, 200);
     ASSERT_EQ(phone.chunk("stop01", 0, "12345").status, 200);
