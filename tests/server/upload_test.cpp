@@ -312,7 +312,8 @@ TEST_F(Upload, TheNextChunkRightAfterAnAnswerIsTaken) {
                     " HTTP/1.1\r\nContent-Length: 1\r\nX-CRC32: " + UploadClient::crc32Of(piece) +
                     "\r\n\r\n" + piece);
         std::string answer;
-        for (std::size_t end = std::string::npos; end == std::string::npos || answer.size() < end;) {
+        for (std::size_t end = std::string::npos;
+             end == std::string::npos || answer.size() < end;) {
             std::string more = client.readAtLeast(1);
             if (more.empty()) break;
             answer += more;
