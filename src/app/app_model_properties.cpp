@@ -34,12 +34,18 @@ QVariantMap entryMap(const FileEntry& entry) {
             {"removable", entry.removable}};
 }
 
+// One map per item, in order.
+template <typename Items, typename ToMap>
+QVariantList listOf(const Items& items, ToMap toMap) {
+    QVariantList list;
+    for (const auto& item : items) list.append(toMap(item));
+    return list;
+}
+
 }  // namespace
 
 QVariantList AppModel::ifacesList() const {
-    QVariantList list;
-    for (const auto& iface : m_ifaces) list.append(ifaceMap(iface));
-    return list;
+    return listOf(m_ifaces, ifaceMap);
 }
 
 QVariantMap AppModel::currentIfaceMap() const {
@@ -48,23 +54,21 @@ QVariantMap AppModel::currentIfaceMap() const {
 }
 
 QVariantList AppModel::devicesList() const {
-    QVariantList list;
-    for (const auto& device : m_devices)
-        list.append(QVariantMap{{"host", device.host},
-                                {"label", device.label},
-                                {"kind", device.kind},
-                                {"at", device.at}});
-    return list;
+    return listOf(m_devices, [](const auto& device) {
+        return QVariantMap{{"host", device.host},
+                           {"label", device.label},
+                           {"kind", device.kind},
+                           {"at", device.at}};
+    });
 }
 
 QVariantList AppModel::pendingList() const {
-    QVariantList list;
-    for (const auto& request : m_pending)
-        list.append(QVariantMap{{"id", request.id},
-                                {"host", request.host},
-                                {"label", request.label},
-                                {"code", request.code}});
-    return list;
+    return listOf(m_pending, [](const auto& request) {
+        return QVariantMap{{"id", request.id},
+                           {"host", request.host},
+                           {"label", request.label},
+                           {"code", request.code}};
+    });
 }
 
 QVariantMap AppModel::incomingMap() const {
@@ -77,30 +81,25 @@ QVariantMap AppModel::incomingMap() const {
 }
 
 QVariantList AppModel::flowsList() const {
-    QVariantList list;
-    for (const auto& flow : m_flows)
-        list.append(QVariantMap{{"host", flow.host},
-                                {"kind", flow.kind},
-                                {"device", flow.device},
-                                {"name", flow.name},
-                                {"received", static_cast<double>(flow.received)},
-                                {"size", static_cast<double>(flow.size)},
-                                {"speed", flow.speed},
-                                {"done", flow.done},
-                                {"count", flow.count}});
-    return list;
+    return listOf(m_flows, [](const auto& flow) {
+        return QVariantMap{{"host", flow.host},
+                           {"kind", flow.kind},
+                           {"device", flow.device},
+                           {"name", flow.name},
+                           {"received", static_cast<double>(flow.received)},
+                           {"size", static_cast<double>(flow.size)},
+                           {"speed", flow.speed},
+                           {"done", flow.done},
+                           {"count", flow.count}};
+    });
 }
 
 QVariantList AppModel::receivedList() const {
-    QVariantList list;
-    for (const auto& entry : receivedEntries()) list.append(entryMap(entry));
-    return list;
+    return listOf(receivedEntries(), entryMap);
 }
 
 QVariantList AppModel::sharedList() const {
-    QVariantList list;
-    for (const auto& entry : sharedEntries()) list.append(entryMap(entry));
-    return list;
+    return listOf(sharedEntries(), entryMap);
 }
 
 QVariant AppModel::firewallValue() const {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "media/vips_runtime.hpp"
+#include "support/file_bytes.hpp"
 
 namespace skiff::test {
 
@@ -115,11 +116,6 @@ inline bool writePdf(const std::filesystem::path& file, int width, int height) {
     pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
            " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
     return static_cast<bool>(std::ofstream(file, std::ios::binary) << pdf);
-}
-
-inline std::string readBytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // Pixels as the real JPEG decoder reads them back.

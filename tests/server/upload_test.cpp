@@ -8,6 +8,7 @@
 
 #include "server/file_names.hpp"
 #include "server/upload.hpp"
+#include "support/file_bytes.hpp"
 #include "support/server_fixture.hpp"
 #include "support/upload_client.hpp"
 
@@ -21,11 +22,6 @@ std::string randomBytes(std::size_t size, unsigned seed = 7) {
     std::string bytes(size, '\0');
     for (char& c : bytes) c = static_cast<char>(generator());
     return bytes;
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 class Upload : public ::testing::Test {
@@ -73,7 +69,7 @@ TEST_F(Upload, BytesAfterTheBodyAreIgnored) {
     Reply reply = request(server.port(), head + "helloEXTRA BYTES");
     EXPECT_EQ(reply.body, R"({"received":5})");
     EXPECT_EQ(phone.finish("extra1", UploadClient::sha256Of("hello")).status, 200);
-    EXPECT_EQ(readFile(inbox() / "a.txt"), "hello");
+    EXPECT_EQ(readBytes(inbox() / "a.txt"), "hello");
 }
 
 TEST_F(Upload, ZeroByteFile) {
@@ -96,7 +92,7 @@ TEST_F(Upload, MultiChunkFileArrivesWholeWithItsDateAndReports) {
     EXPECT_EQ(answer["renamed"], false);
     EXPECT_EQ(answer["sha256"], UploadClient::sha256Of(content));
     EXPECT_FALSE(answer.contains("converted"));
-    EXPECT_EQ(readFile(inbox() / "video.bin"), content);
+    EXPECT_EQ(readBytes(inbox() / "video.bin"), content);
     struct stat info {};
     ASSERT_EQ(stat((inbox() / "video.bin").c_str(), &info), 0);
     EXPECT_EQ(info.st_mtim.tv_sec, 1700000000);  // milliseconds became seconds
@@ -163,7 +159,7 @@ TEST_F(Upload, DroppedConnectionsAtAnyPointLoseNothing) {
               1 << 20);
     ASSERT_EQ(phone.chunk("drop01", 1 << 20, second).status, 200);
     EXPECT_EQ(phone.finish("drop01", UploadClient::sha256Of(content)).status, 200);
-    EXPECT_EQ(readFile(inbox() / "drop.bin"), content);
+    EXPECT_EQ(readBytes(inbox() / "drop.bin"), content);
 }
 
 TEST_F(Upload, ChunkRulesLeaveThePartFileAlone) {
@@ -195,7 +191,7 @@ TEST_F(Upload, ChunkRulesLeaveThePartFileAlone) {
         EXPECT_EQ(reply.status, c.status) << c.name;
         EXPECT_EQ(reply.body, c.answer) << c.name;
     }
-    EXPECT_EQ(readFile(inbox() / ".rules1.porter-part"), "abcdefgh");
+    EXPECT_EQ(readBytes(inbox() / ".rules1.porter-part"), "abcdefgh");
     EXPECT_EQ(request(server.port(),
                       "POST /api/up/chunk?t=123456&uid=rules1 HTTP/1.1\r\n"
                       "Content-Length: 0\r\n\r\n")
@@ -239,8 +235,8 @@ TEST_F(Upload, ClashingNamesGetTheNextFreeNumber) {
     EXPECT_EQ(first["renamed"], true);
     auto second = json(phone.sendFile("clash2", "a (2).jpg", "newer"));
     EXPECT_EQ(second["name"], "a (4).jpg");
-    EXPECT_EQ(readFile(inbox() / "a.jpg"), "old");
-    EXPECT_EQ(readFile(inbox() / "a (2).jpg"), "old2");
+    EXPECT_EQ(readBytes(inbox() / "a.jpg"), "old");
+    EXPECT_EQ(readBytes(inbox() / "a (2).jpg"), "old2");
 }
 
 TEST_F(Upload, TwoPhonesFinishingTheSameNameAtOnceKeepBothFiles) {
@@ -261,7 +257,7 @@ TEST_F(Upload, TwoPhonesFinishingTheSameNameAtOnceKeepBothFiles) {
     std::set<std::string> contents;
     for (int i = 0; i < phones; ++i) {
         ASSERT_EQ(replies[i].status, 200) << replies[i].body;
-        contents.insert(readFile(inbox() / json(replies[i])["name"].get<std::string>()));
+        contents.insert(readBytes(inbox() / json(replies[i])["name"].get<std::string>()));
     }
     EXPECT_EQ(contents.size(), static_cast<std::size_t>(phones));  // nothing overwritten
 }
@@ -296,7 +292,7 @@ TEST_F(Upload, ConcurrentChunksForOneUploadNeverBothWrite) {
     EXPECT_EQ(std::count(statuses.begin(), statuses.end(), 200), 1);
     EXPECT_EQ(std::count(statuses.begin(), statuses.end(), 409), 3);
     EXPECT_EQ(phone.finish("race01", UploadClient::sha256Of(content)).status, 200);
-    EXPECT_EQ(readFile(inbox() / "race.bin"), content);
+    EXPECT_EQ(readBytes(inbox() / "race.bin"), content);
 }
 
 // A fast phone sends its next chunk the moment the last answer is complete, without waiting

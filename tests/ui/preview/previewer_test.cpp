@@ -11,10 +11,9 @@
 #include <QTest>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "app/quick_look.hpp"
+#include "support/file_bytes.hpp"
 #include "support/upload_client.hpp"
 #include "support/window_harness.hpp"
 #include "ui/preview/preview_window.hpp"
@@ -173,9 +172,7 @@ TEST_F(Previewer, PicturesQtCannotReadAreDrawnThroughTheThumbnailStore) {
     ASSERT_EQ(QProcess::execute("vips", {"copy", QString::fromStdString(source.string()),
                                          QString::fromStdString(heic.string())}),
               0);
-    std::ifstream in(heic, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    QString id = receive("IMG_0001.HEIC", bytes);
+    QString id = receive("IMG_0001.HEIC", readBytes(heic));
     ASSERT_TRUE(harness.model().previewEntry(id));
     ASSERT_TRUE(WindowHarness::waitFor([&] { return shown() != nullptr; }));
 
@@ -198,9 +195,7 @@ TEST_F(Previewer, VideosAndPdfsOpenInTheirOwnViews) {
         QPainter painter(&writer);
         painter.drawText(100, 100, "Skiff");
     }
-    std::ifstream in(pdf, std::ios::binary);
-    QString doc = receive("doc.pdf", std::string((std::istreambuf_iterator<char>(in)),
-                                                 std::istreambuf_iterator<char>()));
+    QString doc = receive("doc.pdf", readBytes(pdf));
     ASSERT_TRUE(harness.model().previewEntry(doc));
     ASSERT_TRUE(WindowHarness::waitFor([&] { return shown() != nullptr; }));
     auto* view = item<QObject>("previewPdf");
@@ -214,9 +209,7 @@ TEST_F(Previewer, VideosAndPdfsOpenInTheirOwnViews) {
                                            "testsrc=size=64x48:rate=5", "-t", "1", "-pix_fmt",
                                            "yuv420p", QString::fromStdString(clip.string())}),
               0);
-    std::ifstream movie(clip, std::ios::binary);
-    QString video = receive("clip.mp4", std::string((std::istreambuf_iterator<char>(movie)),
-                                                    std::istreambuf_iterator<char>()));
+    QString video = receive("clip.mp4", readBytes(clip));
     ASSERT_TRUE(harness.model().previewEntry(video));
     ASSERT_TRUE(WindowHarness::waitFor([&] { return shown() != nullptr; }));
     auto* player = item<QObject>("previewVideo");
