@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import Skiff.Browser
+import Skiff.Common
 
 // One file in the list: small picture, name over size, and the same actions as a tile.
 Item {
@@ -66,7 +67,7 @@ Item {
         }
         Text {
             objectName: "detail"
-            text: root.gone ? "File không còn ở đây" : FileFacts.sizeText(root.modelData.size)
+            text: root.gone ? "File không còn ở đây" : Format.bytes(root.modelData.size)
             textFormat: Text.PlainText
             font.pixelSize: 11
             color: root.gone ? "#e8820c" : root.browser.secondaryColor

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import Skiff.Browser
+import Skiff.Common
 
 // One file in the grid: picture, name, and size or the notice that the file is gone.
 Item {
@@ -121,7 +122,7 @@ Item {
         Text {
             objectName: "detail"
             width: parent.width
-            text: root.gone ? "File không còn ở đây" : FileFacts.sizeText(root.modelData.size)
+            text: root.gone ? "File không còn ở đây" : Format.bytes(root.modelData.size)
             textFormat: Text.PlainText
             font.pixelSize: 11
             color: root.gone ? "#e8820c" : root.browser.secondaryColor

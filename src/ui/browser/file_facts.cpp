@@ -11,7 +11,6 @@
 #include "app/notifier_bus.hpp"
 #include "media/file_kinds.hpp"
 #include "media/thumb_store.hpp"
-#include "server/byte_count.hpp"
 
 namespace skiff::ui {
 
@@ -49,10 +48,6 @@ bool FileFacts::isVideo(const QString& path) const {
 
 bool FileFacts::canThumb(const QString& path) const {
     return media::canThumb(fsPath(path));
-}
-
-QString FileFacts::sizeText(double bytes) const {
-    return QString::fromStdString(server::formatByteCount(static_cast<std::int64_t>(bytes)));
 }
 
 QString FileFacts::durationText(const QString& path, int) const {

@@ -20,8 +20,6 @@ class FileFacts : public QObject {
     Q_INVOKABLE bool exists(const QString& path, int epoch = 0) const;
     Q_INVOKABLE bool isVideo(const QString& path) const;
     Q_INVOKABLE bool canThumb(const QString& path) const;
-    // The size in the file style: "532 byte", "4,2 MB".
-    Q_INVOKABLE QString sizeText(double bytes) const;
     // A video's length as "m:ss" or "h:mm:ss"; empty until the store has read it.
     Q_INVOKABLE QString durationText(const QString& path, int epoch = 0) const;
     // "image://thumb/…" for a picture fitted within side x side pixels, or "" when the

@@ -11,6 +11,7 @@
 
 #include "media/file_kinds.hpp"
 #include "media/thumb_store.hpp"
+#include "ui/common/bitmap_image.hpp"
 
 namespace skiff::ui {
 
@@ -19,14 +20,6 @@ namespace {
 // How many thumbnails may be with the store at once: as many as it generates in parallel, so
 // nothing waits there that could still be withdrawn here.
 constexpr int kInFlight = 2;
-
-QImage toImage(const media::Bitmap& bitmap) {
-    if (bitmap.width <= 0 || bitmap.height <= 0) return {};
-    auto format = bitmap.channels == 4 ? QImage::Format_RGBA8888 : QImage::Format_RGB888;
-    QImage view(bitmap.pixels.data(), bitmap.width, bitmap.height, bitmap.width * bitmap.channels,
-                format);
-    return view.copy();
-}
 
 }  // namespace
 
@@ -123,7 +116,7 @@ struct ThumbProvider::Queue : std::enable_shared_from_this<Queue> {
             // thread; either way the slot is given back and the next request goes out.
             media::ThumbStore::shared().image(next->path, next->side,
                                               [weak, next](media::ThumbStore::BitmapPtr made) {
-                                                  next->deliver(made ? toImage(*made) : QImage());
+                                                  next->deliver(made ? imageOf(*made) : QImage());
                                                   if (auto queue = weak.lock()) {
                                                       {
                                                           std::lock_guard lock(queue->mutex);

@@ -9,19 +9,11 @@
 #include <mutex>
 
 #include "media/thumb_store.hpp"
+#include "ui/common/bitmap_image.hpp"
 
 namespace skiff::ui {
 
 namespace {
-
-QImage toImage(const media::Bitmap& bitmap) {
-    auto format = bitmap.channels == 4   ? QImage::Format_RGBA8888
-                  : bitmap.channels == 1 ? QImage::Format_Grayscale8
-                                         : QImage::Format_RGB888;
-    QImage view(bitmap.pixels.data(), bitmap.width, bitmap.height, bitmap.width * bitmap.channels,
-                format);
-    return view.copy();  // the bitmap's pixels are not ours to keep
-}
 
 class Response : public QQuickImageResponse {
   public:
@@ -52,7 +44,7 @@ class Response : public QQuickImageResponse {
         media::ThumbStore::shared().bitmap(m_path.toStdString(), side,
                                            [this](media::ThumbStore::BitmapPtr bitmap) {
                                                if (bitmap && bitmap->width > 0)
-                                                   return finish(toImage(*bitmap));
+                                                   return finish(imageOf(*bitmap));
                                                m_error = "cannot draw this picture";
                                                emit finished();
                                            });

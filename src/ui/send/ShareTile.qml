@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import Skiff.Model
 import Skiff.Browser
+import Skiff.Common
 import Skiff.Send
 
 // One shared file: picture, the phones' progress on it, and the way to stop sharing it.
@@ -35,7 +36,7 @@ Item {
         onClicked: App.selection = root.modelData.id
         ToolTip.visible: containsMouse
         ToolTip.delay: 900
-        ToolTip.text: root.modelData.name + " · " + FileFacts.sizeText(root.modelData.size)
+        ToolTip.text: root.modelData.name + " · " + Format.bytes(root.modelData.size)
                       + "\nNhấp đúp: xem thử · rê chuột: Ngừng chia sẻ"
     }
 
@@ -123,7 +124,7 @@ Item {
         Row {
             spacing: 4
             Text {
-                text: FileFacts.sizeText(root.modelData.size)
+                text: Format.bytes(root.modelData.size)
                 font.pixelSize: 11
                 color: Qt.rgba(colours.text.r, colours.text.g, colours.text.b, 0.55)
             }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "server/byte_count.hpp"
+#include "ui/common/text_format.hpp"
 
 namespace skiff::ui {
 
@@ -62,8 +62,7 @@ QString SendTexts::sharedTotal(const QVariantList& entries) const {
     std::int64_t total = 0;
     for (const QVariant& entry : entries)
         total += static_cast<std::int64_t>(entry.toMap().value("size").toDouble());
-    return QString::number(entries.size()) + " file · " +
-           QString::fromStdString(server::formatByteCount(total));
+    return QString::number(entries.size()) + " file · " + byteCount(total);
 }
 
 QString SendTexts::percent(double fraction) const {
