@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     skiff::server::MainLoop loop;
     skiff::server::IoPool pool;
     auto server = skiff::server::FileServer::create(
-        pool.context(), argv[1], "123456",
+        pool, argv[1], "123456",
         [&loop](std::function<void()> task) { loop.post(std::move(task)); });
     server->mutateTables([&](skiff::server::ServerTables& tables) { tables.shared = shared; });
 

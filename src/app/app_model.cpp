@@ -59,8 +59,8 @@ AppModel::AppModel(Timing timing, DesktopServices services, QSettings* settings,
         QSettings fallback;
         m_saveDir = loadSaveDir(m_settings ? *m_settings : fallback);
         m_pool = std::make_unique<server::IoPool>();
-        m_server = server::FileServer::create(m_pool->context(), m_saveDir,
-                                              server::makeSessionCode(), postToQtMain());
+        m_server = server::FileServer::create(*m_pool, m_saveDir, server::makeSessionCode(),
+                                              postToQtMain());
     }
     m_pin = qs(m_server->token());
     installCallbacks();
@@ -213,6 +213,14 @@ void AppModel::answer(const QString& pendingId, bool allow) {
     m_pending.erase(found);
     emit pendingChanged();
     if (decide) decide(allow);
+}
+
+void AppModel::denyAll() {
+    std::vector<PendingDevice> waiting = std::move(m_pending);
+    m_pending.clear();
+    emit pendingChanged();
+    for (auto& request : waiting)
+        if (request.decide) request.decide(false);
 }
 
 void AppModel::onReceived(const server::ReceivedFile& file) {

@@ -120,6 +120,8 @@ class AppModel : public QObject {
     Q_INVOKABLE void setSaveDirUrl(const QUrl& folder);
     // Answers an approval request and takes it off the waiting list.
     Q_INVOKABLE void answer(const QString& pendingId, bool allow);
+    // Refuses every waiting request at once: the way out of a flood of them.
+    Q_INVOKABLE void denyAll();
     void select(const QString& ifaceId);
     void setSelection(const QString& entryId);  // empty clears it
     void setMissing(const QString& name);       // empty clears it

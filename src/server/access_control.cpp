@@ -1,5 +1,6 @@
 // Who may reach a route: the session code, the lockout after wrong guesses, and the approval
 // of each new device by the person at the computer.
+#include <algorithm>
 #include <tuple>
 
 #include "server/connection.hpp"
@@ -13,6 +14,8 @@ namespace {
 
 constexpr int hostFailureLimit = 10;
 constexpr int totalFailureLimit = 50;
+// More prompts than this at once would bury the person at the computer; the rest ask later.
+constexpr std::size_t pendingLimit = 3;
 
 }  // namespace
 
@@ -20,8 +23,10 @@ bool FileServer::checkAccess(const ConnectionPtr& connection, const Request& req
                              const std::string& host) {
     auto [hostFailures, totalFailures, admitted] = withTables([&](const ServerTables& tables) {
         auto found = tables.failures.find(host);
+        auto approval = tables.approvals.find(host);
+        bool allowed = approval != tables.approvals.end() && approval->second == Approval::allowed;
         return std::tuple(found == tables.failures.end() ? 0 : found->second, tables.totalFailures,
-                          tables.seen.count(host) > 0);
+                          allowed || tables.seen.count(host) > 0);
     });
     // Guessing from many addresses locks out every newcomer, but not the phones already let
     // in under this code: otherwise a few guessing hosts could shut everyone out.
@@ -50,15 +55,25 @@ bool FileServer::checkAccess(const ConnectionPtr& connection, const Request& req
     std::string ua = userAgent ? *userAgent : std::string();
     bool asking = withTables([&](const ServerTables&) { return bool(m_callbacks.askApproval); });
     if (asking) {
-        enum class Next { proceed, waiting, refused, ask };
+        enum class Next { proceed, waiting, refused, ask, full };
+        std::string code;
+        std::uint64_t generation = 0;
         Next next = mutateTables([&](ServerTables& tables) {
+            generation = tables.generation;
             auto found = tables.approvals.find(host);
             if (found == tables.approvals.end()) {
+                if (tables.pairCodes.size() >= pendingLimit) return Next::full;
                 // Set inside the same section as the lookup, so of several first requests
-                // exactly one asks.
+                // exactly one asks. The code is drawn, never derived from what a peer knows,
+                // and no two waiting requests show the same one.
                 tables.approvals[host] = Approval::pending;
+                do code = makePairCode();
+                while (std::any_of(tables.pairCodes.begin(), tables.pairCodes.end(),
+                                   [&](const auto& entry) { return entry.second == code; }));
+                tables.pairCodes[host] = code;
                 return Next::ask;
             }
+            if (found->second == Approval::pending) code = tables.pairCodes[host];
             switch (found->second) {
                 case Approval::pending:
                     return Next::waiting;
@@ -73,17 +88,22 @@ bool FileServer::checkAccess(const ConnectionPtr& connection, const Request& req
             respondJSON(connection, 403, {{"error", "denied"}});
             return false;
         }
+        if (next == Next::full) {
+            respond(connection, 503, "application/json; charset=utf-8", R"({"error":"busy"})",
+                    "Retry-After: 5\r\n");
+            return false;
+        }
         if (next != Next::proceed) {
             if (next == Next::ask) {
                 std::string label = deviceLabel(ua);
                 report(label + " (" + host + ") xin kết nối — chờ bạn cho phép");
                 std::weak_ptr<FileServer> weak = weak_from_this();
-                std::function<void(bool)> decide = [weak, host, label](bool allow) {
-                    if (auto self = weak.lock()) self->decide(host, label, allow);
+                std::function<void(bool)> decide = [weak, host, label, generation](bool allow) {
+                    if (auto self = weak.lock()) self->decide(host, label, allow, generation);
                 };
                 notify(&ServerCallbacks::askApproval, host, label, decide);
             }
-            respondJSON(connection, 428, {{"error", "pending"}, {"code", pairCode(host)}});
+            respondJSON(connection, 428, {{"error", "pending"}, {"code", code}});
             return false;
         }
     }
@@ -94,15 +114,23 @@ bool FileServer::checkAccess(const ConnectionPtr& connection, const Request& req
     return true;
 }
 
-void FileServer::decide(const std::string& host, const std::string& label, bool allow) {
-    mutateTables([&](ServerTables& tables) {
+void FileServer::decide(const std::string& host, const std::string& label, bool allow,
+                        std::uint64_t generation) {
+    // An answer given under an old session code must not let the host in under the new one.
+    bool decided = mutateTables([&](ServerTables& tables) {
+        if (tables.generation != generation) return false;
         tables.approvals[host] = allow ? Approval::allowed : Approval::denied;
+        tables.pairCodes.erase(host);
+        return true;
     });
-    report((allow ? "Đã cho phép " : "Đã từ chối ") + label + " (" + host + ")");
+    if (decided) report((allow ? "Đã cho phép " : "Đã từ chối ") + label + " (" + host + ")");
 }
 
 std::string FileServer::pairCode(const std::string& host) const {
-    return pairCodeFor(token(), host);
+    return withTables([&](const ServerTables& tables) {
+        auto found = tables.pairCodes.find(host);
+        return found == tables.pairCodes.end() ? std::string() : found->second;
+    });
 }
 
 void FileServer::regenerateToken() {
@@ -111,7 +139,9 @@ void FileServer::regenerateToken() {
         tables.failures.clear();
         tables.totalFailures = 0;
         tables.approvals.clear();
+        tables.pairCodes.clear();
         tables.seen.clear();
+        ++tables.generation;
     });
 }
 

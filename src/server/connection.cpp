@@ -137,33 +137,59 @@ void Connection::readBody(std::int64_t length, std::string initial, BodyHandler 
                    [self = shared_from_this(), length, initial = std::move(initial),
                     handler = std::move(handler)]() mutable {
                        if (self->m_closed) return;
-                       auto size = static_cast<std::size_t>(length);
+                       self->m_bodyLength = static_cast<std::size_t>(length);
                        self->m_onBody = std::move(handler);
                        self->m_body = std::move(initial);
-                       if (self->m_body.size() > size) self->m_body.resize(size);
+                       if (self->m_body.size() > self->m_bodyLength)
+                           self->m_body.resize(self->m_bodyLength);
                        self->m_bodyFilled = self->m_body.size();
-                       self->m_body.resize(size);
+                       self->m_rateMark = std::chrono::steady_clock::now();
+                       self->m_rateMarkFilled = self->m_bodyFilled;
                        self->receiveBody();
                    });
 }
 
 void Connection::receiveBody() {
     if (m_closed) return;
-    if (m_bodyFilled == m_body.size()) {
+    if (m_bodyFilled == m_bodyLength) {
         m_deadline.cancel();
         auto handler = std::move(m_onBody);
         handler(std::move(m_body));
         return;
     }
-    armDeadline(m_limits.idleTimeout);
+    // Room for the next bytes only, doubling as they come: a peer that announces 16 MiB and
+    // sends one byte holds a small buffer, not the 16 MiB.
+    if (m_bodyFilled == m_body.size()) {
+        constexpr std::size_t firstRoom = 262144;
+        m_body.resize(std::min(m_bodyLength, std::max(firstRoom, 2 * m_body.size())));
+    }
+    armDeadlineAt(std::min(std::chrono::steady_clock::now() + m_limits.idleTimeout,
+                           m_rateMark + m_limits.bodyRateWindow));
     m_socket.async_read_some(
         asio::buffer(m_body.data() + m_bodyFilled, m_body.size() - m_bodyFilled),
         [self = shared_from_this()](const std::error_code& error, std::size_t count) {
             if (self->m_closed) return;
             if (error) return self->cancel();
             self->m_bodyFilled += count;
+            if (!self->keepsPace()) return self->cancel();
             self->receiveBody();
         });
+}
+
+// A body that trickles in holds its memory and its place for as long as it lasts, so each
+// window must bring the minimum rate's worth of bytes (or the rest of the body). Once it has,
+// the next window starts at once: a fast phone may then pause for a whole window.
+bool Connection::keepsPace() {
+    auto now = std::chrono::steady_clock::now();
+    double window = std::chrono::duration<double>(m_limits.bodyRateWindow).count();
+    auto wanted = static_cast<std::size_t>(static_cast<double>(m_limits.bodyMinRate) * window);
+    std::size_t left = m_bodyLength - m_rateMarkFilled;
+    if (m_bodyFilled - m_rateMarkFilled >= std::min(wanted, left)) {
+        m_rateMark = now;
+        m_rateMarkFilled = m_bodyFilled;
+        return true;
+    }
+    return now - m_rateMark < m_limits.bodyRateWindow;
 }
 
 void Connection::sendAndClose(std::string bytes) {

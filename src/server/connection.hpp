@@ -53,6 +53,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
     // Drops the connection at once.
     void cancel();
 
+    // Keeps `slot` for as long as the connection lives.
+    void holdSlot(std::shared_ptr<void> slot) { m_slot = std::move(slot); }
+
     // Lets go of the stored head and body handlers without touching the socket. Only for when
     // the event loop drops this connection's pending work unrun: the handlers may hold the
     // connection, and that cycle would outlive the loop.
@@ -62,6 +65,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     void waitHead();
     void onHeadReadable(const std::error_code& error);
     void receiveBody();
+    bool keepsPace();
     void closeGracefully();
     void waitDrain();
     void armDeadline(std::chrono::steady_clock::duration after);
@@ -77,9 +81,13 @@ class Connection : public std::enable_shared_from_this<Connection> {
     HeadHandler m_onHead;
     std::chrono::steady_clock::time_point m_headDeadline;
 
-    std::string m_body;
+    std::string m_body;  // grows as the bytes come, never ahead of them
+    std::size_t m_bodyLength = 0;
     std::size_t m_bodyFilled = 0;
     BodyHandler m_onBody;
+    std::chrono::steady_clock::time_point m_rateMark;
+    std::size_t m_rateMarkFilled = 0;
+    std::shared_ptr<void> m_slot;
 
     std::string m_out;
     std::size_t m_drained = 0;

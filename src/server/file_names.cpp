@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "server/secure_random.hpp"
+#include "server/utf8.hpp"
 
 namespace skiff::server {
 
@@ -83,7 +84,7 @@ std::string cleanFileName(std::string_view name) {
     icu::UnicodeString kept;
     for (int32_t i = 0; i < text.length(); i = text.moveIndex32(i, 1)) {
         UChar32 c = text.char32At(i);
-        if (c < 0x20 || c == ':' || c == 0x7F) continue;
+        if (c == ':' || isControlOrDirectionMark(static_cast<char32_t>(c))) continue;
         kept.append(c);
     }
     // Dropping controls can join a letter to a combining mark that followed them.

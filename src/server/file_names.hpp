@@ -7,7 +7,8 @@
 namespace skiff::server {
 
 // A file name a phone sent, made safe to store: NFC, last path piece only, no control
-// characters or ":", no leading dots, trimmed, "file" when nothing is left, long names cut.
+// characters, direction marks or ":", no leading dots, trimmed, "file" when nothing is left, long
+// names cut.
 std::string cleanFileName(std::string_view name);
 
 // Cuts a name at grapheme boundaries, keeping its extension where it can, so that it plus a

@@ -2,6 +2,7 @@
 
 #include <sys/resource.h>
 #include <asio/ip/v6_only.hpp>
+#include <asio/post.hpp>
 #include <asio/strand.hpp>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 
 #include "server/connection.hpp"
 #include "server/decimal.hpp"
+#include "server/io_pool.hpp"
 #include "server/local_network.hpp"
 #include "server/response.hpp"
 #include "server/upload.hpp"
@@ -18,12 +20,16 @@ namespace skiff::server {
 namespace {
 
 // Each connection needs a descriptor; the default soft limit of 1024 is easy to exhaust.
-void raiseDescriptorLimit() {
+// Gives the limit in force.
+std::size_t raiseDescriptorLimit() {
     rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &limit);
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1024;
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlim_t wanted = limit.rlim_max;
+        limit.rlim_cur = wanted;
+        if (setrlimit(RLIMIT_NOFILE, &limit) != 0) getrlimit(RLIMIT_NOFILE, &limit);
     }
+    return limit.rlim_cur == RLIM_INFINITY ? SIZE_MAX : static_cast<std::size_t>(limit.rlim_cur);
 }
 
 bool outOfDescriptors(const std::error_code& error) {
@@ -34,16 +40,22 @@ bool outOfDescriptors(const std::error_code& error) {
 
 }  // namespace
 
-std::shared_ptr<FileServer> FileServer::create(asio::io_context& context,
-                                               std::filesystem::path saveDir, std::string token,
-                                               PostToMain postToMain, ServerLimits limits) {
-    return std::shared_ptr<FileServer>(new FileServer(context, std::move(saveDir), std::move(token),
-                                                      std::move(postToMain), limits));
+std::shared_ptr<FileServer> FileServer::create(IoPool& pool, std::filesystem::path saveDir,
+                                               std::string token, PostToMain postToMain,
+                                               ServerLimits limits) {
+    return std::shared_ptr<FileServer>(
+        new FileServer(pool, std::move(saveDir), std::move(token), std::move(postToMain), limits));
 }
 
-FileServer::FileServer(asio::io_context& context, std::filesystem::path saveDir, std::string token,
+FileServer::FileServer(IoPool& pool, std::filesystem::path saveDir, std::string token,
                        PostToMain postToMain, ServerLimits limits)
-    : m_context(context), m_postToMain(std::move(postToMain)), m_limits(limits) {
+    : m_context(pool.context()),
+      m_disk(pool.disk()),
+      m_postToMain(std::move(postToMain)),
+      m_limits(limits),
+      m_slots(
+          std::make_shared<ConnectionSlots>(limits.hostConnectionLimit, limits.connectionLimit)),
+      m_bodyBytes(std::make_shared<std::atomic<std::int64_t>>(0)) {
     m_tables.saveDir = std::move(saveDir);
     m_tables.token = std::move(token);
 }
@@ -74,7 +86,11 @@ void FileServer::start(std::uint16_t port, std::function<void(std::uint16_t)> on
         if (onError) onError(error);
         return;
     }
-    raiseDescriptorLimit();
+    std::size_t descriptors = raiseDescriptorLimit();
+    std::size_t room = descriptors > 2 * m_limits.descriptorReserve
+                           ? descriptors - m_limits.descriptorReserve
+                           : descriptors / 2;
+    m_slots->setTotal(std::min(m_limits.connectionLimit, room));
 
     auto listener = std::make_shared<asio::ip::tcp::acceptor>(m_context);
     using asio::ip::tcp;
@@ -154,6 +170,12 @@ void FileServer::accept(const std::shared_ptr<asio::ip::tcp::acceptor>& listener
 void FileServer::onAccepted(asio::ip::tcp::socket socket) {
     auto connection = std::make_shared<Connection>(std::move(socket), m_limits);
     const std::string& host = connection->host();
+    bool admitted =
+        withTables([&](const ServerTables& tables) { return tables.seen.count(host) > 0; });
+    // A host over its share is closed at once, unanswered: answering would cost what it is after.
+    ConnectionSlots::Slot slot = m_slots->take(host, admitted);
+    if (!slot) return connection->cancel();
+    connection->holdSlot(std::move(slot));
     if (!isLocalHost(host)) {
         report("Từ chối kết nối ngoài mạng nội bộ: " + host);
         respond(connection, 403, "text/plain; charset=utf-8",
@@ -186,6 +208,12 @@ void FileServer::setSaveDir(std::filesystem::path folder) {
     mutateTables([&](ServerTables& tables) { tables.saveDir = std::move(folder); });
 }
 
+void FileServer::onDisk(std::function<void(FileServer&)> work) {
+    asio::post(m_disk, [weak = weak_from_this(), work = std::move(work)] {
+        if (auto self = weak.lock()) work(*self);
+    });
+}
+
 void FileServer::report(std::string text) {
     notify(&ServerCallbacks::onEvent, std::move(text));
 }
@@ -201,13 +229,26 @@ void FileServer::respondJSON(const ConnectionPtr& connection, int status,
 }
 
 void FileServer::readBody(const ConnectionPtr& connection, const Request& request, std::string rest,
-                          std::function<void(std::string body)> then) {
+                          std::function<void(std::string body, MemoryHold hold)> then) {
     std::optional<std::int64_t> length;
     if (const std::string* text = request.header("content-length")) length = parseDecimal(*text);
     if (!length || *length < 0) return respondJSON(connection, 411, {{"error", "length required"}});
     if (*length > m_limits.bodyLimit)
         return respondJSON(connection, 413, {{"error", "chunk too large"}});
-    connection->readBody(*length, std::move(rest), std::move(then));
+    // The whole announced length counts from the start, so the bound holds however the bytes
+    // come; memory itself is only taken as they arrive.
+    const std::int64_t bytes = *length;
+    if (m_bodyBytes->fetch_add(bytes) + bytes > m_limits.bodyMemoryLimit) {
+        m_bodyBytes->fetch_sub(bytes);
+        return respond(connection, 503, "application/json; charset=utf-8", R"({"error":"busy"})",
+                       "Retry-After: 2\r\n");
+    }
+    MemoryHold hold(static_cast<void*>(m_bodyBytes.get()),
+                    [counter = m_bodyBytes, bytes](void*) { counter->fetch_sub(bytes); });
+    connection->readBody(bytes, std::move(rest),
+                         [then = std::move(then), hold = std::move(hold)](std::string body) {
+                             then(std::move(body), hold);
+                         });
 }
 
 }  // namespace skiff::server

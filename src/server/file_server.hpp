@@ -3,6 +3,7 @@
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
 #include <asio/steady_timer.hpp>
+#include <asio/thread_pool.hpp>
 
 #include <atomic>
 #include <cstdint>
@@ -19,6 +20,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "server/connection_slots.hpp"
 #include "server/records.hpp"
 #include "server/request.hpp"
 #include "server/server_limits.hpp"
@@ -26,6 +28,7 @@
 namespace skiff::server {
 
 class Connection;
+class IoPool;
 struct Upload;
 using ConnectionPtr = std::shared_ptr<Connection>;
 
@@ -57,17 +60,19 @@ struct ServerTables {
     std::map<std::string, int> failures;  // wrong codes per host
     int totalFailures = 0;
     std::map<std::string, Approval> approvals;
+    std::map<std::string, std::string> pairCodes;  // of the hosts waiting for a decision
     std::map<std::string, std::shared_ptr<Upload>> uploads;
-    std::set<std::string> seen;  // hosts that passed access since the code was made
+    std::set<std::string> seen;    // hosts that passed access since the code was made
+    std::uint64_t generation = 0;  // counts the session codes made, so old answers are known
 };
 
 // The computer's HTTP/1.1 server: one request per connection, local peers only.
 class FileServer : public std::enable_shared_from_this<FileServer> {
   public:
-    // Handlers run on `context`, whose threads (an IoPool) must outlive the server.
-    static std::shared_ptr<FileServer> create(asio::io_context& context,
-                                              std::filesystem::path saveDir, std::string token,
-                                              PostToMain postToMain, ServerLimits limits = {});
+    // Handlers run on the pool's threads; the pool must outlive the server.
+    static std::shared_ptr<FileServer> create(IoPool& pool, std::filesystem::path saveDir,
+                                              std::string token, PostToMain postToMain,
+                                              ServerLimits limits = {});
     ~FileServer();
     FileServer(const FileServer&) = delete;
     FileServer& operator=(const FileServer&) = delete;
@@ -88,6 +93,7 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
     std::string token() const;
     // A new session code; every device, approval and lockout is forgotten.
     void regenerateToken();
+    // The four digits a waiting host was given; empty once it is decided.
     std::string pairCode(const std::string& host) const;
     std::filesystem::path saveDir() const;
     void setSaveDir(std::filesystem::path folder);
@@ -110,11 +116,19 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
     void respond(const ConnectionPtr& connection, int status, std::string_view contentType,
                  std::string_view body, std::string_view extraHeaders = {});
     void respondJSON(const ConnectionPtr& connection, int status, const nlohmann::json& object);
+    // Counts the bytes of one body against the memory all bodies may hold together; they
+    // count until the last copy of the hold goes.
+    using MemoryHold = std::shared_ptr<void>;
     // Collects a request body of Content-Length bytes, then calls `then` with exactly those.
+    // Past the memory bound the request is answered 503 and asked to come back.
     void readBody(const ConnectionPtr& connection, const Request& request, std::string rest,
-                  std::function<void(std::string body)> then);
+                  std::function<void(std::string body, MemoryHold hold)> then);
 
     const ServerLimits& limits() const { return m_limits; }
+
+    // Runs `work` on the server's disk workers, so syncs, renames and folder creation never
+    // hold a network thread; nothing runs once the server is gone.
+    void onDisk(std::function<void(FileServer&)> work);
 
     // Records how far `host` got with `file` in the download table and tells the owner.
     void reportDownload(const SharedFile& file, const std::string& host,
@@ -122,7 +136,7 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
                         bool final, bool ok);
 
   private:
-    FileServer(asio::io_context& context, std::filesystem::path saveDir, std::string token,
+    FileServer(IoPool& pool, std::filesystem::path saveDir, std::string token,
                PostToMain postToMain, ServerLimits limits);
 
     void accept(const std::shared_ptr<asio::ip::tcp::acceptor>& listener);
@@ -132,7 +146,8 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
     // True when the request may go on to its route; otherwise an answer was sent.
     bool checkAccess(const ConnectionPtr& connection, const Request& request,
                      const std::string& host);
-    void decide(const std::string& host, const std::string& label, bool allow);
+    void decide(const std::string& host, const std::string& label, bool allow,
+                std::uint64_t generation);
     void servePin(const ConnectionPtr& connection, const Request& request);
     void serveFiles(const ConnectionPtr& connection, const Request& request,
                     const std::string& host);
@@ -149,16 +164,26 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
     void uploadInit(const ConnectionPtr& connection, const Request& request,
                     const std::string& host);
     void uploadChunk(const ConnectionPtr& connection, const Request& request,
-                     const std::string& host, std::string body);
+                     const std::string& host, std::string body, MemoryHold hold);
     void uploadFinish(const ConnectionPtr& connection, const Request& request,
                       const std::string& host);
     void uploadCancel(const ConnectionPtr& connection, const Request& request,
                       const std::string& host);
+    // Marks the host's own upload busy for one request: a chunk at `offset`, or the finish
+    // (no offset) of a complete one. Otherwise answers why not and gives none.
+    std::shared_ptr<Upload> claimUpload(const ConnectionPtr& connection, const std::string& uid,
+                                        const std::string& host,
+                                        std::optional<std::int64_t> offset);
+    void forgetUpload(const std::shared_ptr<Upload>& upload);
+    // Checks, syncs and moves a verified part file into place (on a disk worker).
+    void storeUpload(const ConnectionPtr& connection, const std::shared_ptr<Upload>& upload,
+                     const std::string& digest);
 
     template <typename Member, typename... Args>
     void notify(Member member, Args... args);
 
     asio::io_context& m_context;
+    asio::thread_pool& m_disk;
     PostToMain m_postToMain;
     const ServerLimits m_limits;
     std::atomic<std::uint16_t> m_port{0};
@@ -169,6 +194,9 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
 
     std::mutex m_listenerLock;  // guards the listener between accepts and stop()
     std::shared_ptr<asio::ip::tcp::acceptor> m_listener;
+
+    std::shared_ptr<ConnectionSlots> m_slots;
+    std::shared_ptr<std::atomic<std::int64_t>> m_bodyBytes;  // held by bodies being read
 };
 
 // Copies the callback under the lock and posts it with copies of the values; an absent

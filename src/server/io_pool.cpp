@@ -22,6 +22,8 @@ IoPool::~IoPool() {
         else
             thread.join();
     }
+    // Disk work still under way ends here, before the context its answers go to is gone.
+    m_disk.join();
 }
 
 }  // namespace skiff::server

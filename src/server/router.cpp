@@ -48,9 +48,10 @@ void FileServer::handle(const ConnectionPtr& connection, const std::string& host
             // Only this route reads a body; the request is copied into the completion.
             std::weak_ptr<FileServer> weak = weak_from_this();
             return readBody(connection, request, std::move(rest),
-                            [weak, connection, request, host](std::string body) {
+                            [weak, connection, request, host](std::string body, MemoryHold hold) {
                                 if (auto self = weak.lock())
-                                    self->uploadChunk(connection, request, host, std::move(body));
+                                    self->uploadChunk(connection, request, host, std::move(body),
+                                                      std::move(hold));
                             });
         }
         if (path == "/api/up/finish") return uploadFinish(connection, request, host);

@@ -2,9 +2,6 @@
 
 #include "server/secure_random.hpp"
 
-#include <openssl/evp.h>
-#include <openssl/sha.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -30,18 +27,11 @@ std::string makeSessionCode() {
     return text;
 }
 
-std::string pairCodeFor(std::string_view token, std::string_view host) {
-    std::string input = "tally|";
-    input += token;
-    input += '|';
-    input += host;
-    unsigned char digest[SHA256_DIGEST_LENGTH];
-    unsigned int length = 0;
-    EVP_Digest(input.data(), input.size(), digest, &length, EVP_sha256(), nullptr);
-    std::uint32_t number = (std::uint32_t{digest[0]} << 24) | (std::uint32_t{digest[1]} << 16) |
-                           (std::uint32_t{digest[2]} << 8) | std::uint32_t{digest[3]};
+std::string makePairCode() {
+    std::uint32_t value = secureRandom32();
+    while (value > 4294959999u) value = secureRandom32();
     char text[8];
-    std::snprintf(text, sizeof text, "%04u", number % 10000u);
+    std::snprintf(text, sizeof text, "%04u", value % 10000u);
     return text;
 }
 

@@ -9,8 +9,8 @@ namespace skiff::server {
 // Six decimal digits, leading zeros kept, every value equally likely, from a secure source.
 std::string makeSessionCode();
 
-// Four digits both screens show, derived from the session code and the phone's host text.
-std::string pairCodeFor(std::string_view token, std::string_view host);
+// Four digits both screens show for one waiting request, every value equally likely.
+std::string makePairCode();
 
 // Equality of two byte strings in time that does not depend on where they differ.
 bool constantTimeEquals(std::string_view offered, std::string_view expected);

@@ -19,8 +19,10 @@ struct Upload {
     std::optional<double> mtime;  // seconds since 1970
     std::filesystem::path part;   // the hidden part file
     std::int64_t received = 0;    // valid bytes at the start of the part file
-    bool busy = false;            // a chunk is being written
-    Sha256 hasher;                // over exactly the first `received` bytes
+    // A request holds the upload alone: its part file is being made, a chunk written, or the
+    // file verified and moved into place. Every other request for it is answered "busy".
+    bool busy = false;
+    Sha256 hasher;  // over exactly the first `received` bytes
 };
 
 }  // namespace skiff::server

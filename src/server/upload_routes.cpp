@@ -27,6 +27,7 @@ constexpr std::int64_t uploadSizeCap = 214748364800;
 constexpr std::int64_t freeSpaceMargin = 209715200;
 constexpr double millisecondThreshold = 1e11;
 constexpr int moveAttempts = 5;
+constexpr double latestMtime = 253402300799;  // 9999-12-31 23:59:59 UTC
 
 bool validUid(const std::string* uid) {
     if (!uid || uid->size() < 6 || uid->size() > 64) return false;
@@ -41,13 +42,22 @@ std::string lowerAscii(std::string text) {
     return text;
 }
 
-std::optional<double> parseMtime(const std::string* text) {
-    if (!text || text->empty()) return std::nullopt;
+// An absent or unreadable date is no date; one past year 9999 or before 1970 cannot be set on
+// a file and is refused.
+struct Mtime {
+    bool valid = true;
+    std::optional<double> seconds;
+};
+
+Mtime parseMtime(const std::string* text) {
+    if (!text || text->empty()) return {};
     char* end = nullptr;
     double value = std::strtod(text->c_str(), &end);
-    if (end != text->c_str() + text->size() || !std::isfinite(value)) return std::nullopt;
+    if (end != text->c_str() + text->size() || !std::isfinite(value)) return {};
     // Browsers give milliseconds; anything this large cannot be seconds.
-    return value > millisecondThreshold ? value / 1000 : value;
+    if (value > millisecondThreshold) value /= 1000;
+    if (value < 0 || value > latestMtime) return {false, std::nullopt};
+    return {true, value};
 }
 
 bool appleMobile(const std::string& ua) {
@@ -111,6 +121,27 @@ bool syncPath(const std::filesystem::path& path, int flags) {
     return ::close(fd) == 0 && ok;
 }
 
+// Makes the part file durable, and only if it is still the regular file of exactly `size`
+// bytes that the chunks wrote: the digest was taken over the bytes as they arrived, so the
+// file itself must be checked before anyone is told it is safe.
+bool syncPart(const std::filesystem::path& part, std::int64_t size) {
+    int fd = ::open(part.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat facts {};
+    bool ok = ::fstat(fd, &facts) == 0 && S_ISREG(facts.st_mode) && facts.st_size == size &&
+              ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok;
+}
+
+// A fresh, empty part file. One left by an earlier run, or by the upload this one replaces,
+// goes first; a symbolic link planted under the name is removed, never followed.
+bool createPart(const std::filesystem::path& part) {
+    if (::unlink(part.c_str()) != 0 && errno != ENOENT) return false;
+    int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    return ::close(fd) == 0;
+}
+
 void setFileTime(const std::filesystem::path& file, double seconds) {
     timespec times[2];
     double whole = std::floor(seconds);
@@ -140,36 +171,8 @@ void FileServer::uploadInit(const ConnectionPtr& connection, const Request& requ
     std::string name = cleanFileName(nameParam ? *nameParam : "file");
     if (*size > uploadSizeCap)
         return respondJSON(connection, 413, {{"error", "too large"}, {"max", uploadSizeCap}});
-    std::optional<double> mtime = parseMtime(request.param("mtime"));
-
-    auto resumed = withTables([&](const ServerTables& tables) -> std::optional<std::int64_t> {
-        auto found = tables.uploads.find(*uid);
-        if (found == tables.uploads.end()) return std::nullopt;
-        const Upload& upload = *found->second;
-        if (upload.size != *size || upload.name != name || upload.host != host) return std::nullopt;
-        return upload.received;
-    });
-    if (resumed) {
-        if (*resumed > 0) report("Nối tiếp \"" + name + "\" từ " + formatByteCount(*resumed));
-        return respondJSON(connection, 200,
-                           {{"uid", *uid}, {"received", *resumed}, {"chunk", chunkSize}});
-    }
-
-    std::filesystem::path folder = saveDir();
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error) return respondJSON(connection, 507, {{"error", "cannot create folder"}});
-
-    if (auto available = availableBytes(folder);
-        available && *available < *size + freeSpaceMargin) {
-        report("Mac không đủ chỗ trống để nhận \"" + name + "\" (" + formatByteCount(*size) + ")");
-        return respondJSON(connection, 507, {{"error", "disk full"}, {"free", *available}});
-    }
-
-    std::filesystem::path part = folder / ("." + *uid + ".porter-part");
-    int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return respondJSON(connection, 507, {{"error", "cannot write"}});
-    ::close(fd);
+    Mtime mtime = parseMtime(request.param("mtime"));
+    if (!mtime.valid) return respondJSON(connection, 400, {{"error", "bad params"}});
 
     auto upload = std::make_shared<Upload>();
     upload->uid = *uid;
@@ -178,56 +181,146 @@ void FileServer::uploadInit(const ConnectionPtr& connection, const Request& requ
     const std::string* ua = request.header("user-agent");
     upload->ua = ua ? *ua : std::string();
     upload->size = *size;
-    upload->mtime = mtime;
-    upload->part = part;
-    mutateTables([&](ServerTables& tables) {
+    upload->mtime = mtime.seconds;
+    upload->busy = true;  // until its part file exists
+
+    // The new record takes the slot at once, busy, so no other request can touch the uid
+    // while its part file is made.
+    enum class Claim { foreign, busy, resume, fresh };
+    std::int64_t received = 0;
+    std::filesystem::path folder, replacedPart;
+    Claim claim = mutateTables([&](ServerTables& tables) {
         auto& slot = tables.uploads[*uid];
-        // The receive folder changed since the older record began: its part file is orphaned.
-        if (slot && slot->part != part) {
-            std::error_code ignored;
-            std::filesystem::remove(slot->part, ignored);
+        if (slot && slot->host != host) return Claim::foreign;
+        if (slot && slot->busy) {
+            received = slot->received;
+            return Claim::busy;
         }
+        if (slot && slot->size == *size && slot->name == name) {
+            received = slot->received;
+            return Claim::resume;
+        }
+        if (slot) replacedPart = slot->part;
+        folder = tables.saveDir;
+        upload->part = folder / ("." + *uid + ".porter-part");
         slot = upload;
+        return Claim::fresh;
     });
-    respondJSON(connection, 200, {{"uid", *uid}, {"received", 0}, {"chunk", chunkSize}});
+    switch (claim) {
+        case Claim::foreign:
+            return respondJSON(connection, 404, {{"error", "unknown upload"}});
+        case Claim::busy:
+            return respondJSON(connection, 409, {{"error", "busy"}, {"received", received}});
+        case Claim::resume:
+            if (received > 0) report("Nối tiếp \"" + name + "\" từ " + formatByteCount(received));
+            return respondJSON(connection, 200,
+                               {{"uid", *uid}, {"received", received}, {"chunk", chunkSize}});
+        case Claim::fresh:
+            break;
+    }
+
+    onDisk([connection, upload, folder, replacedPart](FileServer& self) {
+        // Gives the slot up again when this init cannot go through; nothing stays behind.
+        auto abandon = [&](int status, nlohmann::json answer) {
+            self.mutateTables([&](ServerTables& tables) {
+                auto found = tables.uploads.find(upload->uid);
+                if (found != tables.uploads.end() && found->second == upload)
+                    tables.uploads.erase(found);
+            });
+            self.respondJSON(connection, status, answer);
+        };
+        // The receive folder changed since the replaced record began: its part file is orphaned.
+        if (!replacedPart.empty() && replacedPart != upload->part) {
+            std::error_code ignored;
+            std::filesystem::remove(replacedPart, ignored);
+        }
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+        if (error) return abandon(507, {{"error", "cannot create folder"}});
+        if (auto available = availableBytes(folder);
+            available && *available < upload->size + freeSpaceMargin) {
+            self.report("Mac không đủ chỗ trống để nhận \"" + upload->name + "\" (" +
+                        formatByteCount(upload->size) + ")");
+            return abandon(507, {{"error", "disk full"}, {"free", *available}});
+        }
+        if (!createPart(upload->part)) return abandon(507, {{"error", "cannot write"}});
+        bool kept = self.mutateTables([&](ServerTables& tables) {
+            auto found = tables.uploads.find(upload->uid);
+            if (found == tables.uploads.end() || found->second != upload) return false;
+            upload->busy = false;
+            return true;
+        });
+        // The server stopped meanwhile and forgot the upload: its part file must go too.
+        if (!kept) {
+            std::error_code ignored;
+            std::filesystem::remove(upload->part, ignored);
+            return self.respondJSON(connection, 404, {{"error", "unknown upload"}});
+        }
+        self.respondJSON(connection, 200,
+                         {{"uid", upload->uid}, {"received", 0}, {"chunk", chunkSize}});
+    });
 }
 
-void FileServer::uploadChunk(const ConnectionPtr& connection, const Request& request,
-                             const std::string& host, std::string body) {
-    (void)host;
-    const std::string* uid = request.param("uid");
-    if (!validUid(uid)) return respondJSON(connection, 400, {{"error", "bad params"}});
-    std::optional<std::int64_t> offset;
-    if (const std::string* offsetText = request.param("offset")) offset = parseDecimal(*offsetText);
-    if (!offset) return respondJSON(connection, 400, {{"error", "bad params"}});
-
-    enum class Claim { unknown, busy, offset, claimed };
+std::shared_ptr<Upload> FileServer::claimUpload(const ConnectionPtr& connection,
+                                                const std::string& uid, const std::string& host,
+                                                std::optional<std::int64_t> offset) {
+    enum class Claim { unknown, busy, offset, incomplete, claimed };
     std::shared_ptr<Upload> upload;
     std::int64_t received = 0;
     Claim claim = mutateTables([&](ServerTables& tables) {
-        auto found = tables.uploads.find(*uid);
-        if (found == tables.uploads.end()) return Claim::unknown;
+        auto found = tables.uploads.find(uid);
+        // Another phone's upload is answered as if it did not exist: a uid seen on a shared
+        // network must not let anyone else write, finish or even probe it.
+        if (found == tables.uploads.end() || found->second->host != host) return Claim::unknown;
         upload = found->second;
         received = upload->received;
         if (upload->busy) return Claim::busy;
-        if (*offset != upload->received) return Claim::offset;
+        if (offset && *offset != upload->received) return Claim::offset;
+        if (!offset && upload->received != upload->size) return Claim::incomplete;
         upload->busy = true;
         return Claim::claimed;
     });
     switch (claim) {
         case Claim::unknown:
-            return respondJSON(connection, 404, {{"error", "unknown upload"}});
+            respondJSON(connection, 404, {{"error", "unknown upload"}});
+            return nullptr;
         case Claim::busy:
-            return respondJSON(connection, 409, {{"error", "busy"}, {"received", received}});
+            respondJSON(connection, 409, {{"error", "busy"}, {"received", received}});
+            return nullptr;
         case Claim::offset:
-            return respondJSON(connection, 409, {{"error", "offset"}, {"received", received}});
+            respondJSON(connection, 409, {{"error", "offset"}, {"received", received}});
+            return nullptr;
+        case Claim::incomplete:
+            respondJSON(connection, 409, {{"error", "incomplete"}, {"received", received}});
+            return nullptr;
         case Claim::claimed:
             break;
     }
+    return upload;
+}
+
+void FileServer::forgetUpload(const std::shared_ptr<Upload>& upload) {
+    mutateTables([&](ServerTables& tables) {
+        auto found = tables.uploads.find(upload->uid);
+        if (found != tables.uploads.end() && found->second == upload) tables.uploads.erase(found);
+    });
+}
+
+void FileServer::uploadChunk(const ConnectionPtr& connection, const Request& request,
+                             const std::string& host, std::string body, MemoryHold hold) {
+    const std::string* uid = request.param("uid");
+    if (!validUid(uid)) return respondJSON(connection, 400, {{"error", "bad params"}});
+    std::optional<std::int64_t> offset;
+    if (const std::string* offsetText = request.param("offset")) offset = parseDecimal(*offsetText);
+    if (!offset) return respondJSON(connection, 400, {{"error", "bad params"}});
+    std::shared_ptr<Upload> upload = claimUpload(connection, *uid, host, offset);
+    if (!upload) return;
+
     // The flag is dropped before any answer leaves: a phone sends its next chunk the moment it
     // has the answer, and must not find the upload still busy.
-    auto release = [&] { mutateTables([&](ServerTables&) { upload->busy = false; }); };
+    auto release = [this, upload] { mutateTables([&](ServerTables&) { upload->busy = false; }); };
     const auto length = static_cast<std::int64_t>(body.size());
+    const std::int64_t received = *offset;
 
     if (received + length > upload->size) {
         release();
@@ -241,84 +334,83 @@ void FileServer::uploadChunk(const ConnectionPtr& connection, const Request& req
         return respondJSON(connection, 422,
                            {{"error", "chunk hash mismatch"}, {"received", received}});
     }
-    if (!writeAt(upload->part, received, body)) {
-        release();
-        return respondJSON(connection, 507, {{"error", "write failed"}});
-    }
-    // The busy flag keeps every other handler off this upload's hash, so it is fed outside
-    // the lock, which other phones' requests need meanwhile.
-    Sha256 hasher = withTables([&](const ServerTables&) { return upload->hasher; });
-    hasher.update(body);
-    std::int64_t total = mutateTables([&](ServerTables&) {
-        upload->hasher = std::move(hasher);
-        upload->received += length;
-        upload->busy = false;
-        return upload->received;
-    });
+    onDisk([connection, upload, received, length, release, body = std::move(body),
+            hold = std::move(hold)](FileServer& self) {
+        if (!writeAt(upload->part, received, body)) {
+            release();
+            return self.respondJSON(connection, 507, {{"error", "write failed"}});
+        }
+        // The busy flag keeps every other handler off this upload's hash, so it is fed outside
+        // the lock, which other phones' requests need meanwhile.
+        Sha256 hasher = self.withTables([&](const ServerTables&) { return upload->hasher; });
+        hasher.update(body);
+        std::int64_t total = self.mutateTables([&](ServerTables&) {
+            upload->hasher = std::move(hasher);
+            upload->received += length;
+            upload->busy = false;
+            return upload->received;
+        });
 
-    std::string label = deviceLabel(upload->ua);
-    notify(
-        &ServerCallbacks::onProgress,
-        std::optional<Incoming>(Incoming{upload->uid, upload->name, label, total, upload->size}));
-    notify(&ServerCallbacks::onFlow,
-           Flow{upload->host, deviceKind(upload->ua), deviceName(upload->ua), upload->uid,
-                upload->name, total, upload->size, Flow::State::progress});
-    respondJSON(connection, 200, {{"received", total}});
+        std::string label = deviceLabel(upload->ua);
+        self.notify(&ServerCallbacks::onProgress,
+                    std::optional<Incoming>(
+                        Incoming{upload->uid, upload->name, label, total, upload->size}));
+        self.notify(&ServerCallbacks::onFlow,
+                    Flow{upload->host, deviceKind(upload->ua), deviceName(upload->ua), upload->uid,
+                         upload->name, total, upload->size, Flow::State::progress});
+        self.respondJSON(connection, 200, {{"received", total}});
+    });
 }
 
 void FileServer::uploadFinish(const ConnectionPtr& connection, const Request& request,
                               const std::string& host) {
-    (void)host;
     const std::string* uid = request.param("uid");
     if (!validUid(uid)) return respondJSON(connection, 400, {{"error", "bad params"}});
-    std::shared_ptr<Upload> upload;
-    std::int64_t received = 0;
-    std::optional<Sha256> hasher;
-    withTables([&](const ServerTables& tables) {
-        auto found = tables.uploads.find(*uid);
-        if (found == tables.uploads.end()) return;
-        upload = found->second;
-        received = upload->received;
-        hasher = upload->hasher;
-    });
-    if (!upload) return respondJSON(connection, 404, {{"error", "unknown upload"}});
-    if (received != upload->size)
-        return respondJSON(connection, 409, {{"error", "incomplete"}, {"received", received}});
-
-    std::string digest = hasher->hexDigest();
+    // Held busy to the end: an init, chunk, cancel or second finish meanwhile is refused, so
+    // the part file cannot change between its check and its move.
+    std::shared_ptr<Upload> upload = claimUpload(connection, *uid, host, std::nullopt);
+    if (!upload) return;
+    Sha256 hasher = withTables([&](const ServerTables&) { return upload->hasher; });
+    std::string digest = hasher.hexDigest();
     const std::string* offered = request.param("sha256");
     if (!offered || lowerAscii(*offered) != digest) {
-        mutateTables([&](ServerTables& tables) {
-            auto found = tables.uploads.find(*uid);
-            if (found != tables.uploads.end() && found->second == upload)
-                tables.uploads.erase(found);
-        });
+        forgetUpload(upload);
         std::error_code ignored;
         std::filesystem::remove(upload->part, ignored);
         report("SHA-256 không khớp ở \"" + upload->name + "\" — đã huỷ, điện thoại sẽ gửi lại");
         return respondJSON(connection, 422, {{"error", "sha256 mismatch"}, {"sha256", digest}});
     }
+    onDisk([connection, upload, digest](FileServer& self) {
+        self.storeUpload(connection, upload, digest);
+    });
+}
 
+void FileServer::storeUpload(const ConnectionPtr& connection, const std::shared_ptr<Upload>& upload,
+                             const std::string& digest) {
+    // A failure keeps nothing half-done: the phone is told, and sends the file again.
+    auto fail = [&](const std::filesystem::path& leftover) {
+        forgetUpload(upload);
+        std::error_code ignored;
+        std::filesystem::remove(leftover, ignored);
+        report("Không lưu được \"" + upload->name + "\" — điện thoại sẽ gửi lại");
+        respondJSON(connection, 500, {{"error", "save failed"}});
+    };
     std::filesystem::path folder = upload->part.parent_path().lexically_normal();
     std::filesystem::path destination = uniqueDestination(folder / upload->name);
-    if (destination.parent_path().lexically_normal() != folder)
-        return respondJSON(connection, 400, {{"error", "bad name"}});
+    if (destination.parent_path().lexically_normal() != folder) return fail(upload->part);
 
     // The phone takes "ok" as "the file is safe": make the bytes durable before saying so.
-    syncPath(upload->part, O_RDONLY);
+    if (!syncPart(upload->part, upload->size)) return fail(upload->part);
     bool moved = false;
     for (int attempt = 0; attempt < moveAttempts && !moved; ++attempt) {
         if (attempt > 0) destination = uniqueDestination(destination);
         moved = !moveWithoutReplacing(upload->part, destination);
     }
-    if (!moved) return respondJSON(connection, 500, {{"error", "save failed"}});
-    syncPath(folder, O_RDONLY | O_DIRECTORY);
+    if (!moved) return fail(upload->part);
+    if (!syncPath(folder, O_RDONLY | O_DIRECTORY)) return fail(destination);
     if (upload->mtime && *upload->mtime > 0) setFileTime(destination, *upload->mtime);
+    forgetUpload(upload);
 
-    mutateTables([&](ServerTables& tables) {
-        auto found = tables.uploads.find(*uid);
-        if (found != tables.uploads.end() && found->second == upload) tables.uploads.erase(found);
-    });
     std::optional<std::string> hint = conversionHint(upload->ua, destination);
     std::string finalName = destination.filename().string();
     std::string label = deviceLabel(upload->ua);
@@ -344,15 +436,17 @@ void FileServer::uploadCancel(const ConnectionPtr& connection, const Request& re
                               const std::string& host) {
     const std::string* uid = request.param("uid");
     if (!validUid(uid)) return respondJSON(connection, 400, {{"error", "bad params"}});
-    std::shared_ptr<Upload> removed = mutateTables([&](ServerTables& tables) {
-        std::shared_ptr<Upload> found;
+    enum class Outcome { absent, busy, removed };
+    std::shared_ptr<Upload> removed;
+    Outcome outcome = mutateTables([&](ServerTables& tables) {
         auto it = tables.uploads.find(*uid);
-        if (it != tables.uploads.end() && it->second->host == host) {
-            found = it->second;
-            tables.uploads.erase(it);
-        }
-        return found;
+        if (it == tables.uploads.end() || it->second->host != host) return Outcome::absent;
+        if (it->second->busy) return Outcome::busy;
+        removed = it->second;
+        tables.uploads.erase(it);
+        return Outcome::removed;
     });
+    if (outcome == Outcome::busy) return respondJSON(connection, 409, {{"error", "busy"}});
     if (removed) {
         std::error_code ignored;
         std::filesystem::remove(removed->part, ignored);

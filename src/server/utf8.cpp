@@ -3,6 +3,7 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace skiff::server {
 
@@ -14,6 +15,31 @@ std::string toValidUtf8(std::string_view bytes) {
     icu::UnicodeString::fromUTF8(icu::StringPiece(bytes.data(), static_cast<int32_t>(bytes.size())))
         .toUTF8String(out);
     return out;
+}
+
+bool isControlOrDirectionMark(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+std::string escapeControls(std::string_view utf8) {
+    icu::UnicodeString text = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+    icu::UnicodeString out;
+    for (int32_t i = 0; i < text.length(); i = text.moveIndex32(i, 1)) {
+        UChar32 c = text.char32At(i);
+        if (!isControlOrDirectionMark(static_cast<char32_t>(c))) {
+            out.append(c);
+            continue;
+        }
+        char escape[12];
+        std::snprintf(escape, sizeof escape, c < 0x100 ? "\\x%02x" : "\\u%04x",
+                      static_cast<unsigned>(c));
+        out.append(icu::UnicodeString(escape, -1, icu::UnicodeString::kInvariant));
+    }
+    std::string result;
+    out.toUTF8String(result);
+    return result;
 }
 
 }  // namespace skiff::server

@@ -15,6 +15,7 @@
 #include "server/byte_count.hpp"
 #include "server/session_code.hpp"
 #include "server/stop_signals.hpp"
+#include "server/utf8.hpp"
 
 namespace skiff::terminal {
 
@@ -50,10 +51,13 @@ class TerminalFront : public QObject {
     // A line typed by the user: the answer to the oldest waiting request.
     void answer(const QString& line) {
         QString word = line.trimmed().toLower();
+        if (word == "m") return m_model.newCode();
         if (m_model.pending().empty() || word.isEmpty()) return;
+        if (word == "t") return m_model.denyAll();
         bool allow = word == "c" || word == "y";
         bool deny = word == "k" || word == "n";
-        if (!allow && !deny) return say("Gõ c để cho phép hoặc k để từ chối.");
+        if (!allow && !deny)
+            return say("Gõ c để cho phép, k để từ chối, t để từ chối tất cả, m để đổi mã mới.");
         m_model.answer(m_model.pending().front().id, allow);
     }
 
@@ -99,7 +103,7 @@ class TerminalFront : public QObject {
     void showNewLogLines() {
         if (m_model.log().isEmpty()) return;
         clearLive();
-        say(m_model.log().front());
+        say(QString::fromStdString(server::escapeControls(m_model.log().front().toStdString())));
     }
 
     void showDevices() {
@@ -120,7 +124,7 @@ class TerminalFront : public QObject {
             say("“" + request.label + "” muốn kết nối");
             say("Kiểm tra số này giống số trên điện thoại: " + request.code);
             say("Địa chỉ " + request.host + " · đã nhập đúng mã phiên");
-            say("Cho phép? c = Cho phép, k = Từ chối");
+            say("Cho phép? c = Cho phép, k = Từ chối, t = Từ chối tất cả, m = Đổi mã mới");
         }
     }
 

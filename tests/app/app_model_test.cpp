@@ -23,7 +23,7 @@ class Model : public ::testing::Test {
         settings = std::make_unique<QSettings>(
             QString::fromStdString((dir.path() / "settings.ini").string()), QSettings::IniFormat);
         fileServer = server::FileServer::create(
-            pool.context(), dir.path() / "inbox", "123456",
+            pool, dir.path() / "inbox", "123456",
             [this](std::function<void()> t) { loop.post(std::move(t)); });
         DesktopServices services;
         services.listInterfaces = [this] { return interfaces; };

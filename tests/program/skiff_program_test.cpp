@@ -242,7 +242,9 @@ TEST(Program, HelpVersionAndBadArguments) {
     EXPECT_EQ(status, 2);
 }
 
-TEST(Program, KeepsAcceptingAfterRunningOutOfDescriptors) {
+// The connection cap stays below the descriptor limit, so a flood never leaves the program
+// without descriptors for its files, and it answers again once the flood is gone.
+TEST(Program, AConnectionFloodLeavesDescriptorsSpareAndPasses) {
     TempDir home;
     // Without descriptors the sanitizer cannot probe memory and misreports type checks as
     // "invalid vptr"; those are let through and every other report still counts.
@@ -255,12 +257,8 @@ TEST(Program, KeepsAcceptingAfterRunningOutOfDescriptors) {
     {
         std::vector<RawClient> hogs;
         for (int i = 0; i < 80; ++i) hogs.emplace_back(started.port);
-        // Hold them until the program has run out of descriptors; the kernel queues the rest.
-        auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (program.openDescriptors() < 48 && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(10ms);
-        EXPECT_GE(program.openDescriptors(), 48u);
-        std::this_thread::sleep_for(100ms);  // let it meet the limit in accept
+        std::this_thread::sleep_for(1s);  // let it accept (and shed) what it can
+        EXPECT_LT(program.openDescriptors(), 48u);
     }
     // Once the hogs are gone (closed or timed out), new phones get answers again.
     bool answered = false;

@@ -1,6 +1,6 @@
 // Session code, lockout and device approval, over real connections.
 #include <gtest/gtest.h>
-#include <openssl/sha.h>
+#include <nlohmann/json.hpp>
 
 #include <set>
 #include <thread>
@@ -84,20 +84,25 @@ TEST(Access, FiftyWrongCodesOverAllHostsLockEveryNewcomer) {
     });
     EXPECT_EQ(statusOf(server, "/api/pin?t=123456"), 429);
     EXPECT_EQ(request(server.port(), "GET /api/pin?t=123456 HTTP/1.1\r\n\r\n", true).status, 200);
+    // So does one approved but not yet back with its first admitted request.
+    server.server().mutateTables(
+        [](server::ServerTables& t) { t.approvals["127.0.0.2"] = server::Approval::allowed; });
+    EXPECT_EQ(
+        request(server.port(), "GET /api/pin?t=123456 HTTP/1.1\r\n\r\n", false, "127.0.0.2").status,
+        200);
 }
 
 TEST(Access, ApprovalFlowWithOneQuestionForConcurrentFirstRequests) {
     TestServer::Options options;
     options.askApproval = true;
     TestServer server(options);
-    std::string code = server.server().pairCode("127.0.0.1");
-
     std::vector<std::thread> phones;
     std::vector<Reply> replies(8);
     for (std::size_t i = 0; i < replies.size(); ++i)
         phones.emplace_back(
             [&, i] { replies[i] = get(server.port(), "/api/files?t=123456", iphone); });
     for (auto& p : phones) p.join();
+    std::string code = server.server().pairCode("127.0.0.1");
     for (const Reply& reply : replies) {
         EXPECT_EQ(reply.status, 428);
         EXPECT_EQ(reply.body, R"({"code":")" + code + R"(","error":"pending"})");
@@ -147,20 +152,51 @@ TEST(Access, WithoutApprovalTheCodeAloneAdmits) {
     EXPECT_EQ(server.devices[0].name, "iPhone");
 }
 
-TEST(PairCode, MatchesAnIndependentSha256) {
-    for (std::string host : {"192.168.1.20", "fe80::1", "10.0.0.1"}) {
-        for (std::string token : {"000000", "123456", "987654"}) {
-            std::string input = "tally|" + token + "|" + host;
-            unsigned char digest[SHA256_DIGEST_LENGTH];
-            SHA256(reinterpret_cast<const unsigned char*>(input.data()), input.size(), digest);
-            unsigned value = (unsigned(digest[0]) << 24 | unsigned(digest[1]) << 16 |
-                              unsigned(digest[2]) << 8 | unsigned(digest[3])) %
-                             10000;
-            char expected[8];
-            std::snprintf(expected, sizeof expected, "%04u", value);
-            EXPECT_EQ(server::pairCodeFor(token, host), expected) << token << " " << host;
-        }
+TEST(Access, WaitingRequestsGetDrawnCodesAndAtMostThreeWait) {
+    TestServer::Options options;
+    options.askApproval = true;
+    TestServer server(options);
+    auto ask = [&](const char* host) {
+        return request(server.port(), "GET /api/files?t=123456 HTTP/1.1\r\n\r\n", false, host);
+    };
+    std::set<std::string> codes;
+    for (const char* host : {"127.0.0.1", "127.0.0.2", "127.0.0.3"}) {
+        Reply reply = ask(host);
+        ASSERT_EQ(reply.status, 428) << host;
+        std::string code = nlohmann::json::parse(reply.body)["code"];
+        EXPECT_EQ(code, server.server().pairCode(host));
+        EXPECT_EQ(code.size(), 4u);
+        codes.insert(code);
     }
+    EXPECT_EQ(codes.size(), 3u);  // two requests that look alike on the computer cannot both wait
+
+    // A fourth newcomer is turned away without a prompt and without a trace in the tables.
+    Reply fourth = ask("127.0.0.4");
+    EXPECT_EQ(fourth.status, 503);
+    EXPECT_EQ(fourth.body, R"({"error":"busy"})");
+    EXPECT_TRUE(fourth.header("Retry-After"));
+    server.settle();
+    EXPECT_EQ(server.approvals.size(), 3u);
+    EXPECT_FALSE(server.server().withTables(
+        [](const server::ServerTables& t) { return t.approvals.count("127.0.0.4") > 0; }));
+    server.approvals[0].decide(false);
+    EXPECT_EQ(ask("127.0.0.4").status, 428);
+
+    // The same session code and host give a fresh draw each time: nothing a peer knows fixes it.
+    std::set<std::string> redraws;
+    for (int round = 0; round < 6; ++round) {
+        server.server().regenerateToken();
+        server.server().mutateTables([](server::ServerTables& t) { t.token = "123456"; });
+        Reply reply = ask("127.0.0.1");
+        ASSERT_EQ(reply.status, 428);
+        redraws.insert(nlohmann::json::parse(reply.body)["code"].get<std::string>());
+    }
+    EXPECT_GT(redraws.size(), 1u);
+
+    // An answer from before the new code is ignored.
+    std::size_t asked = server.approvals.size();
+    server.approvals[asked - 2].decide(true);
+    EXPECT_EQ(ask("127.0.0.1").status, 428);
 }
 
 TEST(SessionCode, SixDigitsEveryPositionUsesEveryDigit) {

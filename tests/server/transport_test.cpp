@@ -198,9 +198,8 @@ TEST(Transport, StopClosesTheListenerAndStartPicksANewPort) {
 TEST(Transport, StartFailsWhenTheFolderCannotBeMade) {
     server::MainLoop loop;
     server::IoPool pool(1);
-    auto fileServer =
-        server::FileServer::create(pool.context(), "/proc/skiff-cannot-exist", "123456",
-                                   [&](std::function<void()> t) { loop.post(t); });
+    auto fileServer = server::FileServer::create(pool, "/proc/skiff-cannot-exist", "123456",
+                                                 [&](std::function<void()> t) { loop.post(t); });
     std::error_code reported;
     fileServer->start(0, {}, [&](std::error_code error) { reported = error; });
     EXPECT_TRUE(reported);  // on the calling thread, at once

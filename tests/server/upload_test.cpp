@@ -115,13 +115,85 @@ TEST_F(Upload, ResumeKeepsStoredChunksOnlyForTheSameFileAndHost) {
                          "Nối tiếp \"r.bin\" từ 3 KB") != server.events.end();
     }));
 
-    // The same uid from another host (::1 instead of 127.0.0.1) starts over.
-    Reply other = request(
-        server.port(),
-        "POST /api/up/init?t=123456&uid=resume1&name=r.bin&size=3001 HTTP/1.1\r\n\r\n", true);
-    EXPECT_EQ(json(other)["received"], 0);
-    EXPECT_EQ(fs::file_size(inbox() / ".resume1.porter-part"), 0u);
     EXPECT_EQ(json(phone.init("resume1", "r.bin", 3002))["received"], 0);  // another size
+}
+
+// Admitted phones share a network where every uid travels in plain text: none of them may
+// write, finish, replace or cancel another's upload.
+TEST_F(Upload, AnotherHostCannotTouchAnUpload) {
+    std::string content = randomBytes(3000);
+    ASSERT_EQ(phone.init("owned1", "o.bin", 3000).status, 200);
+    ASSERT_EQ(phone.chunk("owned1", 0, content.substr(0, 1000)).status, 200);
+    UploadClient other(server.port());
+    other.sendFrom("127.0.0.2");
+    const std::string unknown = R"({"error":"unknown upload"})";
+    EXPECT_EQ(other.init("owned1", "o.bin", 3000).body, unknown);
+    EXPECT_EQ(other.init("owned1", "evil.bin", 5).body, unknown);
+    EXPECT_EQ(other.chunk("owned1", 1000, content.substr(1000, 1000)).body, unknown);
+    EXPECT_EQ(other.finish("owned1", UploadClient::sha256Of(content)).body, unknown);
+    EXPECT_EQ(other.cancel("owned1").status, 200);  // as for a uid that never was
+    EXPECT_EQ(readBytes(inbox() / ".owned1.porter-part"), content.substr(0, 1000));
+
+    ASSERT_EQ(phone.chunk("owned1", 1000, content.substr(1000)).status, 200);
+    ASSERT_EQ(phone.finish("owned1", UploadClient::sha256Of(content)).status, 200);
+    EXPECT_EQ(readBytes(inbox() / "o.bin"), content);
+}
+
+// A finish syncs and moves the part file while the phone, having lost the answer, may already
+// be starting over with the same uid: the file must never be emptied under the finish.
+TEST_F(Upload, FinishRacingInitOrFinishNeverSavesWrongBytes) {
+    std::string content = randomBytes(8 << 20, 3);
+    for (int trial = 0; trial < 5; ++trial) {
+        std::string uid = "racefin" + std::to_string(trial);
+        ASSERT_EQ(phone.init(uid, "r.bin", static_cast<std::int64_t>(content.size())).status, 200);
+        ASSERT_EQ(phone.chunk(uid, 0, content).status, 200);
+        Reply finished, other;
+        bool secondIsInit = trial % 2 == 0;
+        std::thread finisher(
+            [&] { finished = phone.finish(uid, UploadClient::sha256Of(content)); });
+        std::thread racer([&] {
+            other = secondIsInit ? phone.init(uid, "r.bin", 1)
+                                 : phone.finish(uid, UploadClient::sha256Of(content));
+        });
+        finisher.join();
+        racer.join();
+        // Whichever won, a 200 from a finish means the whole file is in place.
+        int saves = 0;
+        for (Reply* reply : {&finished, secondIsInit ? nullptr : &other}) {
+            if (!reply || reply->status != 200) continue;
+            ++saves;
+            EXPECT_EQ(readBytes(inbox() / json(*reply)["name"].get<std::string>()), content);
+        }
+        if (secondIsInit)
+            EXPECT_TRUE(saves == 1 || (finished.status != 200 && other.status == 200))
+                << finished.body << " / " << other.body;
+        else
+            EXPECT_EQ(saves, 1) << finished.body << " / " << other.body;
+        phone.cancel(uid);
+    }
+}
+
+TEST_F(Upload, HostileInitsAndTamperedPartFiles) {
+    // A link planted under a part name is replaced, never written through.
+    fs::create_directories(inbox());
+    fs::path victim = server.folder() / "victim.txt";
+    std::ofstream(victim) << "precious";
+    fs::create_symlink(victim, inbox() / ".plant01.porter-part");
+    ASSERT_EQ(phone.sendFile("plant01", "p.txt", "payload").status, 200);
+    EXPECT_EQ(readBytes(victim), "precious");
+    EXPECT_EQ(readBytes(inbox() / "p.txt"), "payload");
+
+    EXPECT_EQ(phone.init("date01", "d.txt", 1, "&mtime=1e300").body, R"({"error":"bad params"})");
+    EXPECT_EQ(phone.init("date02", "d.txt", 1, "&mtime=-5").status, 400);
+
+    // The digest covers the bytes as they came; a part file changed since is never called safe.
+    ASSERT_EQ(phone.init("tamper1", "t.txt", 4).status, 200);
+    ASSERT_EQ(phone.chunk("tamper1", 0, "abcd").status, 200);
+    fs::resize_file(inbox() / ".tamper1.porter-part", 1);
+    EXPECT_EQ(phone.finish("tamper1", UploadClient::sha256Of("abcd")).body,
+              R"({"error":"save failed"})");
+    EXPECT_FALSE(fs::exists(inbox() / "t.txt"));
+    EXPECT_FALSE(fs::exists(inbox() / ".tamper1.porter-part"));
 }
 
 TEST_F(Upload, DroppedConnectionsAtAnyPointLoseNothing) {

@@ -11,9 +11,18 @@
 
 namespace skiff::test {
 
-RawClient::RawClient(std::uint16_t port, bool ipv6) {
+RawClient::RawClient(std::uint16_t port, bool ipv6, const char* from) {
     m_fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (m_fd < 0) throw std::runtime_error("socket failed");
+    if (from && !ipv6) {
+        sockaddr_in source{};
+        source.sin_family = AF_INET;
+        if (::inet_pton(AF_INET, from, &source.sin_addr) != 1 ||
+            ::bind(m_fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0) {
+            ::close(m_fd);
+            throw std::runtime_error("bind failed");
+        }
+    }
     int result;
     if (ipv6) {
         sockaddr_in6 address{};
@@ -128,14 +137,14 @@ Reply parseReply(const std::string& raw) {
     return reply;
 }
 
-std::string exchange(std::uint16_t port, std::string_view request, bool ipv6) {
-    RawClient client(port, ipv6);
+std::string exchange(std::uint16_t port, std::string_view request, bool ipv6, const char* from) {
+    RawClient client(port, ipv6, from);
     client.send(request);
     return client.readAll();
 }
 
-Reply request(std::uint16_t port, std::string_view text, bool ipv6) {
-    return parseReply(exchange(port, text, ipv6));
+Reply request(std::uint16_t port, std::string_view text, bool ipv6, const char* from) {
+    return parseReply(exchange(port, text, ipv6, from));
 }
 
 Reply get(std::uint16_t port, const std::string& target, const std::string& headers) {

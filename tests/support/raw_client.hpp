@@ -12,8 +12,9 @@ namespace skiff::test {
 // A plain blocking TCP client for talking to the server byte for byte.
 class RawClient {
   public:
-    // Connects to 127.0.0.1 (or ::1 when `ipv6`).
-    RawClient(std::uint16_t port, bool ipv6 = false);
+    // Connects to 127.0.0.1 (or ::1 when `ipv6`), from the loopback address `from` when given,
+    // so one test can play several hosts ("127.0.0.2", ...).
+    RawClient(std::uint16_t port, bool ipv6 = false, const char* from = nullptr);
     ~RawClient();
     RawClient(RawClient&& other) noexcept;
     RawClient(const RawClient&) = delete;
@@ -51,8 +52,10 @@ struct Reply {
 Reply parseReply(const std::string& raw);
 
 // Sends one request and returns the whole answer.
-std::string exchange(std::uint16_t port, std::string_view request, bool ipv6 = false);
-Reply request(std::uint16_t port, std::string_view request, bool ipv6 = false);
+std::string exchange(std::uint16_t port, std::string_view request, bool ipv6 = false,
+                     const char* from = nullptr);
+Reply request(std::uint16_t port, std::string_view request, bool ipv6 = false,
+              const char* from = nullptr);
 // A GET of `target` with the given extra header lines (each ending in CR LF).
 Reply get(std::uint16_t port, const std::string& target, const std::string& headers = "");
 

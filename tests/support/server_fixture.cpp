@@ -8,7 +8,7 @@ namespace skiff::test {
 
 TestServer::TestServer(Options options) : m_pool(options.threads) {
     m_server = server::FileServer::create(
-        m_pool.context(), m_dir.path() / "inbox", options.token,
+        m_pool, m_dir.path() / "inbox", options.token,
         [this](std::function<void()> task) { m_loop.post(std::move(task)); }, options.limits);
     server::ServerCallbacks callbacks;
     callbacks.onEvent = [this](const std::string& line) { events.push_back(line); };

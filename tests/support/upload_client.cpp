@@ -49,7 +49,7 @@ Reply UploadClient::post(const std::string& target, const std::string& body,
     std::string head = "POST " + target + " HTTP/1.1\r\nHost: x\r\n";
     if (!m_userAgent.empty()) head += "User-Agent: " + m_userAgent + "\r\n";
     head += "Content-Length: " + std::to_string(body.size()) + "\r\n" + headers + "\r\n";
-    return request(m_port, head + body);
+    return request(m_port, head + body, false, m_from.empty() ? nullptr : m_from.c_str());
 }
 
 Reply UploadClient::init(const std::string& uid, const std::string& name, std::int64_t size,

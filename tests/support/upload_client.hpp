@@ -25,6 +25,9 @@ class UploadClient {
     Reply sendFile(const std::string& uid, const std::string& name, const std::string& content,
                    std::size_t chunkSize = 4194304, const std::string& extraQuery = "");
 
+    // Later requests come from this loopback address, another host to the server.
+    void sendFrom(std::string address) { m_from = std::move(address); }
+
     static std::string crc32Of(const std::string& bytes);
     static std::string sha256Of(const std::string& bytes);
     static std::string encode(const std::string& text);
@@ -35,6 +38,7 @@ class UploadClient {
     std::uint16_t m_port;
     std::string m_code;
     std::string m_userAgent;
+    std::string m_from;
 };
 
 nlohmann::json json(const Reply& reply);

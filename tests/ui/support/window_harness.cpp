@@ -19,7 +19,7 @@ WindowHarness::WindowHarness(std::vector<app::NetIface> interfaces, app::Desktop
     m_settings = std::make_unique<QSettings>();
 
     m_server = server::FileServer::create(
-        m_pool.context(), m_dir.path() / "inbox", "012345", [](std::function<void()> task) {
+        m_pool, m_dir.path() / "inbox", "012345", [](std::function<void()> task) {
             QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
         });
     if (!services.listInterfaces) services.listInterfaces = [interfaces] { return interfaces; };

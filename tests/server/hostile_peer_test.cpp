@@ -1,0 +1,72 @@
+// What one hostile peer can hold: connections, body memory, time. It can slow itself down,
+// never the phones that are admitted.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "support/raw_client.hpp"
+#include "support/server_fixture.hpp"
+#include "support/upload_client.hpp"
+
+namespace skiff::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::size_t residentBytes() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0) return std::stoul(line.substr(6)) * 1024;
+    return 0;
+}
+
+TEST(HostilePeer, IdleConnectionsFromOneHostLeaveOthersServed) {
+    TestServer server;
+    std::vector<std::unique_ptr<RawClient>> flood;
+    for (int i = 0; i < 600; ++i)
+        flood.push_back(std::make_unique<RawClient>(server.port(), false, "127.0.0.3"));
+    // Past its 32 the host's sockets are closed at once, without an answer.
+    ASSERT_TRUE(flood.back()->waitClosed(3s));
+    int closed = 0;
+    for (auto& client : flood) closed += client->waitClosed(50ms) ? 1 : 0;
+    EXPECT_GE(closed, 600 - 32);
+    EXPECT_EQ(get(server.port(), "/api/pin?t=123456").status, 200);
+    UploadClient phone(server.port());
+    EXPECT_EQ(phone.sendFile("flood1", "f.txt", "still works").status, 200);
+}
+
+TEST(HostilePeer, SlowBodiesHoldLittleMemoryAndAreDropped) {
+    TestServer::Options options;
+    options.limits.bodyRateWindow = 1s;
+    TestServer server(options);
+    const std::string head =
+        "POST /api/up/chunk?t=123456&uid=slow01&offset=0 HTTP/1.1\r\nContent-Length: 16777216\r\n"
+        "X-CRC32: 00000000\r\n\r\n";
+    std::size_t before = residentBytes();
+    std::vector<std::unique_ptr<RawClient>> slow;
+    for (int i = 0; i < 16; ++i) {  // 16 x 16 MiB announced: the whole body bound
+        slow.push_back(std::make_unique<RawClient>(server.port()));
+        slow.back()->send(head + "x");
+    }
+    std::this_thread::sleep_for(300ms);  // let every connection reach its body
+    EXPECT_LT(residentBytes() - before, std::size_t{64} << 20);  // not 256 MiB
+
+    // Past the bound a body is asked to come back later; nothing is read or kept.
+    RawClient late(server.port());
+    late.send(head);
+    Reply refused = parseReply(late.readAll(5s));
+    EXPECT_EQ(refused.status, 503);
+    EXPECT_EQ(refused.body, R"({"error":"busy"})");
+    EXPECT_TRUE(refused.header("Retry-After"));
+
+    // A body slower than the minimum rate is dropped after its window, and its room comes back.
+    for (auto& client : slow) EXPECT_TRUE(client->waitClosed(5s));
+    UploadClient phone(server.port());
+    EXPECT_EQ(phone.sendFile("after1", "a.bin", std::string(1 << 20, 'a')).status, 200);
+}
+
+}  // namespace
+}  // namespace skiff::test
