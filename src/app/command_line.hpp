@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     bool terminal = false;  // stay in the terminal even when a display is there
+    std::optional<std::uint16_t> port;  // listen on this port or not at all
     std::string error;      // set when the arguments cannot be used
 };
 

@@ -38,9 +38,21 @@ nlohmann::json FileServer::describeYou(const Request& request) const {
     return {{"kind", deviceKind(ua)}, {"name", deviceName(ua)}};
 }
 
+void FileServer::setFirewall(std::string name) {
+    std::lock_guard guard(m_firewallLock);
+    m_firewall = std::move(name);
+}
+
+std::string FileServer::firewall() const {
+    std::lock_guard guard(m_firewallLock);
+    return m_firewall;
+}
+
 void FileServer::servePin(const ConnectionPtr& connection, const Request& request) {
-    respondJSON(connection, 200,
-                {{"ok", true}, {"mac", cachedComputerName()}, {"you", describeYou(request)}});
+    nlohmann::json answer = {
+        {"ok", true}, {"mac", cachedComputerName()}, {"you", describeYou(request)}};
+    if (std::string name = firewall(); !name.empty()) answer["firewall"] = std::move(name);
+    respondJSON(connection, 200, std::move(answer));
 }
 
 void FileServer::serveFiles(const ConnectionPtr& connection, const Request& request,
