@@ -49,10 +49,8 @@ std::string FileServer::firewall() const {
 }
 
 void FileServer::servePin(const ConnectionPtr& connection, const Request& request) {
-    nlohmann::json answer = {
-        {"ok", true}, {"mac", cachedComputerName()}, {"you", describeYou(request)}};
-    if (std::string name = firewall(); !name.empty()) answer["firewall"] = std::move(name);
-    respondJSON(connection, 200, std::move(answer));
+    respondJSON(connection, 200,
+                {{"ok", true}, {"mac", cachedComputerName()}, {"you", describeYou(request)}});
 }
 
 void FileServer::serveFiles(const ConnectionPtr& connection, const Request& request,
@@ -79,11 +77,13 @@ void FileServer::serveFiles(const ConnectionPtr& connection, const Request& requ
         if (auto seconds = media::ThumbStore::shared().duration(file.url)) entry["dur"] = *seconds;
         files.push_back(std::move(entry));
     }
-    respondJSON(connection, 200,
-                {{"files", std::move(files)},
-                 {"chunk", uploadChunkSize},
-                 {"mac", cachedComputerName()},
-                 {"you", describeYou(request)}});
+    nlohmann::json answer = {{"files", std::move(files)},
+                             {"chunk", uploadChunkSize},
+                             {"mac", cachedComputerName()},
+                             {"you", describeYou(request)}};
+    // The page names it when the computer later goes out of reach.
+    if (std::string name = firewall(); !name.empty()) answer["firewall"] = std::move(name);
+    respondJSON(connection, 200, answer);
 }
 
 }  // namespace skiff::server
