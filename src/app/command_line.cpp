@@ -42,8 +42,8 @@ CommandLine parseCommandLine(int argc, char** argv) {
         } else if (argument == "--terminal") {
             line.terminal = true;
         } else if (argument == "--port" || argument.starts_with("--port=")) {
-            std::string value = argument == "--port" ? (i + 1 < argc ? argv[++i] : "")
-                                                     : argument.substr(7);
+            std::string value =
+                argument == "--port" ? (i + 1 < argc ? argv[++i] : "") : argument.substr(7);
             line.port = portNumber(value);
             if (!line.port) {
                 line.error = "số cổng không hợp lệ: “" + value + "” (cần một số từ 1 đến 65535)";

@@ -162,7 +162,8 @@ void FileServer::uploadInit(const ConnectionPtr& connection, const Request& requ
 
     if (auto available = availableBytes(folder);
         available && *available < *size + freeSpaceMargin) {
-        report("Máy tính không đủ chỗ trống để nhận \"" + name + "\" (" + formatByteCount(*size) + ")");
+        report("Máy tính không đủ chỗ trống để nhận \"" + name + "\" (" + formatByteCount(*size) +
+               ")");
         return respondJSON(connection, 507, {{"error", "disk full"}, {"free", *available}});
     }
 

@@ -105,8 +105,9 @@ class TerminalFront : public QObject {
         QString name = m_model.firewallNameText();
         QStringList lines;
         if (!name.isEmpty())
-            lines << "Tường lửa (" + name + ") đang bật. Nếu điện thoại không mở được trang, mở cổng " +
-                         port + " bằng lệnh:"
+            lines << "Tường lửa (" + name +
+                         ") đang bật. Nếu điện thoại không mở được trang, mở cổng " + port +
+                         " bằng lệnh:"
                   << "  " + m_model.firewallCommandText();
         if (int old = m_model.portMovedFrom()) {
             QString from = QString::number(old);

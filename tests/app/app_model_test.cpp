@@ -261,9 +261,9 @@ TEST_F(Model, TheFirewallThatIsOnGetsTheCommandForThePortInUse) {
     ASSERT_TRUE(loop.runUntil([&] { return model->running(); }));
     std::string port = std::to_string(fileServer->port());
     EXPECT_EQ(model->firewallNameText(), "firewalld");
-    EXPECT_EQ(model->firewallCommandText().toStdString(),
-              "sudo firewall-cmd --add-port=" + port +
-                  "/tcp --permanent && sudo firewall-cmd --reload");
+    EXPECT_EQ(
+        model->firewallCommandText().toStdString(),
+        "sudo firewall-cmd --add-port=" + port + "/tcp --permanent && sudo firewall-cmd --reload");
     EXPECT_EQ(fileServer->firewall(), "firewalld");
     EXPECT_EQ(storedPort(*settings), fileServer->port());
     EXPECT_EQ(model->portMovedFrom(), 0);

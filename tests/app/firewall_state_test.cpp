@@ -20,8 +20,7 @@ const char* const kOff = "echo 'not running' >&2; exit 252";
 // system bus, so a script stands in for it, answering only the state question as it does.
 class FirewallState : public testing::Test {
   protected:
-    FirewallReading state(const char* ufwConf, const char* firewallCmd,
-                              bool ufwInstalled = true) {
+    FirewallReading state(const char* ufwConf, const char* firewallCmd, bool ufwInstalled = true) {
         FirewallTools tools{m_dir.path() / "ufw", m_dir.path() / "ufw.conf",
                             m_dir.path() / "firewall-cmd", std::chrono::milliseconds(1000)};
         for (const fs::path& file : {tools.ufwProgram, tools.ufwConfig, tools.firewallCmd})

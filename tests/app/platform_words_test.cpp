@@ -56,7 +56,8 @@ std::vector<std::string> platformWords(const std::string& source) {
         bool maybe = line.find("Mac") != std::string::npos ||
                      line.find("macOS") != std::string::npos ||
                      line.find("Finder") != std::string::npos;
-        if (maybe && std::regex_search(line, word)) found.push_back(std::to_string(number) + ": " + line);
+        if (maybe && std::regex_search(line, word))
+            found.push_back(std::to_string(number) + ": " + line);
     }
     return found;
 }

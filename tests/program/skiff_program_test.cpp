@@ -1,10 +1,10 @@
 // The `skiff` program as a terminal user and a script see it.
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 

@@ -2,9 +2,9 @@
 
 #include <QClipboard>
 #include <QDir>
-#include <QGuiApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
 

@@ -39,9 +39,9 @@ QString SheetTexts::firewallOnBody(int port, bool withCommand) {
 }
 
 QString SheetTexts::portMovedNote(int from, int to) {
-    return "Cổng " + QString::number(from) + " của lần trước đang bận nên Skiff đã chuyển sang cổng " +
-           QString::number(to) + ": quy tắc tường lửa đã tạo cho cổng " + QString::number(from) +
-           " không còn tác dụng.";
+    return "Cổng " + QString::number(from) +
+           " của lần trước đang bận nên Skiff đã chuyển sang cổng " + QString::number(to) +
+           ": quy tắc tường lửa đã tạo cho cổng " + QString::number(from) + " không còn tác dụng.";
 }
 
 }  // namespace skiff::ui

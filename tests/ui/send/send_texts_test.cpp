@@ -19,7 +19,8 @@ TEST(SendTexts, StatusLineFollowsTheDownloadState) {
         {0.999, false, true, true, 2'600'000, "Pixel đang tải về · ", "99%", " · 3 MB/s"},
         {0.0, false, true, true, 400'000, "Pixel đang tải về · ", "0%", " · 0 MB/s"},
         {0.4, false, false, true, 0, "Pixel mở Skiff → “Nhận từ máy tính” để tải về", "", ""},
-        {0.0, false, false, false, 0, "Mở Skiff trên điện thoại → “Nhận từ máy tính” để tải về", "", ""},
+        {0.0, false, false, false, 0, "Mở Skiff trên điện thoại → “Nhận từ máy tính” để tải về", "",
+         ""},
     };
     for (const Case& c : cases) {
         SendStatus line = sendStatus(c.fraction, c.done, c.active, 3, "Pixel", c.seen, c.speed);

@@ -85,8 +85,9 @@ Shown helpFor(app::FirewallReading firewall, bool withTool, const std::string& i
 }
 
 TEST(HelpPopover, FirewallRowFollowsTheStateAndTheInstalledTool) {
-    const QString on = "Tường lửa đang BẬT và có thể chặn điện thoại. Mở cổng <port> cho Skiff "
-                       "bằng lệnh này trong cửa sổ dòng lệnh:";
+    const QString on =
+        "Tường lửa đang BẬT và có thể chặn điện thoại. Mở cổng <port> cho Skiff "
+        "bằng lệnh này trong cửa sổ dòng lệnh:";
     using app::Firewall;
     struct Case {
         app::FirewallReading state;
@@ -95,9 +96,16 @@ TEST(HelpPopover, FirewallRowFollowsTheStateAndTheInstalledTool) {
         bool button;
     };
     const Case cases[] = {
-        {{true, Firewall::ufw}, true, "Tường lửa (ufw)", on,
-         "sudo ufw allow <port>/tcp comment 'Skiff'", true},
-        {{true, Firewall::firewalld}, false, "Tường lửa (firewalld)", on,
+        {{true, Firewall::ufw},
+         true,
+         "Tường lửa (ufw)",
+         on,
+         "sudo ufw allow <port>/tcp comment 'Skiff'",
+         true},
+        {{true, Firewall::firewalld},
+         false,
+         "Tường lửa (firewalld)",
+         on,
          "sudo firewall-cmd --add-port=<port>/tcp --permanent && sudo firewall-cmd --reload",
          false},
         {{false, {}}, true, "Tường lửa", "Tường lửa đang tắt — không phải nguyên nhân", "", false},
