@@ -1,5 +1,7 @@
 #include "app/port_memory.hpp"
 
+#include <asio/error.hpp>
+
 namespace skiff::app {
 
 namespace {
@@ -33,11 +35,12 @@ ListenResult listenOn(server::FileServer& server, std::optional<std::uint16_t> f
 }
 
 QString listenErrorText(std::error_code error, std::optional<std::uint16_t> asked) {
-    if (asked && error == std::errc::address_in_use)
+    // Asio's own category does not map its codes onto std::errc: compare with both.
+    if (asked && (error == asio::error::address_in_use || error == std::errc::address_in_use))
         return "Cổng " + QString::number(*asked) +
                " đang được chương trình khác dùng. Chọn cổng khác với --port, hoặc bỏ --port để "
                "Skiff tự chọn cổng.";
-    if (asked && error == std::errc::permission_denied)
+    if (asked && (error == asio::error::access_denied || error == std::errc::permission_denied))
         return "Không được phép mở cổng " + QString::number(*asked) +
                " (cổng dưới 1024 cần quyền quản trị). Chọn cổng khác với --port.";
     return "Không mở được máy chủ nội bộ: " + QString::fromStdString(error.message());
