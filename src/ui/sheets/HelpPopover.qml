@@ -66,17 +66,16 @@ Popup {
                 }
             }
 
-            Row {
+            Column {
                 visible: App.firewallOn === true && App.firewallCommand !== ""
                 width: parent.width
-                spacing: 6
+                spacing: 4
                 TextEdit {
                     objectName: "firewallCommand"
-                    width: parent.width - copyButton.width - parent.spacing
-                    anchors.verticalCenter: parent.verticalCenter
+                    width: parent.width
                     readOnly: true
                     selectByMouse: true
-                    wrapMode: TextEdit.WrapAnywhere
+                    wrapMode: TextEdit.Wrap
                     font.family: "monospace"
                     font.pixelSize: 11
                     color: Theme.text
@@ -84,7 +83,6 @@ Popup {
                     text: App.firewallCommand
                 }
                 Button {
-                    id: copyButton
                     objectName: "firewallCopyButton"
                     font.pixelSize: 11
                     text: "Sao chép"
