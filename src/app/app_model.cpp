@@ -126,7 +126,7 @@ void AppModel::start() {
     std::optional<std::uint16_t> first = m_askedPort;
     if (!first && m_settings) first = storedPort(*m_settings);
     ListenResult listening = listenOn(*m_server, first, !m_askedPort, ready);
-    m_portMovedFrom = listening.moved ? first : std::nullopt;
+    m_portMovedFrom = listening.moved && !listening.error ? first : std::nullopt;
     if (listening.error) {
         m_error = listenErrorText(*listening.error, m_askedPort);
         emit errorChanged();
