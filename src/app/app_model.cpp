@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <set>
 
+#include "app/firewall_command.hpp"
+#include "app/port_memory.hpp"
 #include "app/receive_folder.hpp"
 #include "app/share_walk.hpp"
 #include "media/thumb_store.hpp"
@@ -112,23 +114,23 @@ void AppModel::installCallbacks() {
 void AppModel::start() {
     if (m_running) return;
     QPointer<AppModel> self(this);
-    m_server->start(
-        0,
-        [self](std::uint16_t) {
-            if (!self) return;
-            self->m_running = true;
-            emit self->runningChanged();
-            self->refresh();
-            if (self->m_services.firewallState)
-                self->m_firewallOn = self->m_services.firewallState();
-            emit self->firewallChanged();
-            emit self->addressChanged();
-        },
-        [self](std::error_code error) {
-            if (!self) return;
-            self->m_error = "Không mở được máy chủ nội bộ: " + qs(error.message());
-            emit self->errorChanged();
-        });
+    auto ready = [self](std::uint16_t port) {
+        if (!self) return;
+        if (self->m_settings) storePort(*self->m_settings, port);
+        self->m_running = true;
+        emit self->runningChanged();
+        self->refresh();
+        self->readFirewall();
+        emit self->addressChanged();
+    };
+    std::optional<std::uint16_t> first = m_askedPort;
+    if (!first && m_settings) first = storedPort(*m_settings);
+    ListenResult listening = listenOn(*m_server, first, !m_askedPort, ready);
+    m_portMovedFrom = listening.moved && !listening.error ? first : std::nullopt;
+    if (listening.error) {
+        m_error = listenErrorText(*listening.error, m_askedPort);
+        emit errorChanged();
+    }
     if (!m_refreshTick) {
         // The interface list follows the network every five seconds while the model exists.
         m_refreshTick = std::make_shared<std::function<void()>>();
@@ -171,7 +173,12 @@ void AppModel::refresh() {
 
 void AppModel::retryNetwork() {
     refresh();
-    if (m_services.firewallState) m_firewallOn = m_services.firewallState();
+    readFirewall();
+}
+
+void AppModel::readFirewall() {
+    if (m_services.firewallState) m_firewall = m_services.firewallState();
+    m_server->setFirewall(m_firewall.active ? firewallName(*m_firewall.active) : std::string());
     emit firewallChanged();
 }
 

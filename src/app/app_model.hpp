@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/app_records.hpp"
+#include "app/firewall_state.hpp"
 #include "app/net_iface.hpp"
 #include "app/timing.hpp"
 #include "server/file_server.hpp"
@@ -25,7 +26,7 @@ namespace skiff::app {
 // may replace any of them.
 struct DesktopServices {
     std::function<std::vector<NetIface>()> listInterfaces;
-    std::function<std::optional<bool>()> firewallState;
+    std::function<FirewallReading()> firewallState;
     // Warms the thumbnail cache for a received or shared file.
     std::function<void(const std::filesystem::path&)> prefetch;
     // A finished upload, for a notification when the window is not in front.
@@ -64,6 +65,12 @@ class AppModel : public QObject {
     Q_PROPERTY(QVariantList sharedEntries READ sharedList NOTIFY sharedChanged)
     Q_PROPERTY(QString convertedNote READ convertedNoteText NOTIFY receivedChanged)
     Q_PROPERTY(QVariant firewallOn READ firewallValue NOTIFY firewallChanged)
+    // The firewall that is on ("ufw", "firewalld"; empty for none) and the command that opens
+    // the server's port in it.
+    Q_PROPERTY(QString firewallName READ firewallNameText NOTIFY firewallChanged)
+    Q_PROPERTY(QString firewallCommand READ firewallCommandText NOTIFY firewallChanged)
+    // The port kept from the last start when it was taken and a fresh one is used; 0 otherwise.
+    Q_PROPERTY(int portMovedFrom READ portMovedFrom NOTIFY firewallChanged)
     Q_PROPERTY(QString saveDir READ saveDirText NOTIFY saveDirChanged)
     Q_PROPERTY(QString selection READ selectionText WRITE setSelection NOTIFY selectionChanged)
     Q_PROPERTY(QString missing READ missingText WRITE setMissing NOTIFY missingChanged)
@@ -92,7 +99,8 @@ class AppModel : public QObject {
     const std::vector<PendingDevice>& pending() const { return m_pending; }
     const std::optional<server::Incoming>& incoming() const { return m_incoming; }
     QStringList log() const { return m_log; }
-    const std::optional<bool>& firewallOn() const { return m_firewallOn; }
+    const std::optional<bool>& firewallOn() const { return m_firewall.on; }
+    const FirewallReading& firewall() const { return m_firewall; }
     const std::filesystem::path& saveDir() const { return m_saveDir; }
     double speed() const { return m_speed; }
     const std::optional<JustDone>& justDone() const { return m_justDone; }
@@ -105,6 +113,8 @@ class AppModel : public QObject {
     const std::optional<QString>& missing() const { return m_missing; }
 
     // Operations.
+    // The port asked for on the command line: start() listens there or fails.
+    void askPort(std::uint16_t port) { m_askedPort = port; }
     Q_INVOKABLE void start();
     Q_INVOKABLE void stop();
     Q_INVOKABLE void refresh();
@@ -156,6 +166,9 @@ class AppModel : public QObject {
     QVariantList sharedList() const;
     QString convertedNoteText() const { return convertedNote().value_or(QString()); }
     QVariant firewallValue() const;
+    QString firewallNameText() const;
+    QString firewallCommandText() const;
+    int portMovedFrom() const { return m_portMovedFrom.value_or(0); }
     QString saveDirText() const;
     QString selectionText() const { return m_selection.value_or(QString()); }
     QString missingText() const { return m_missing.value_or(QString()); }
@@ -189,6 +202,7 @@ class AppModel : public QObject {
 
   private:
     void installCallbacks();
+    void readFirewall();
     void addLog(const QString& line);
     void onReceived(const server::ReceivedFile& file);
     void onDevice(const QString& host, const QString& name, const QString& kind);
@@ -218,7 +232,9 @@ class AppModel : public QObject {
     std::vector<PendingDevice> m_pending;
     std::optional<server::Incoming> m_incoming;
     QStringList m_log;
-    std::optional<bool> m_firewallOn;
+    FirewallReading m_firewall;
+    std::optional<std::uint16_t> m_askedPort;
+    std::optional<std::uint16_t> m_portMovedFrom;
     std::filesystem::path m_saveDir;
     double m_speed = 0;
     std::optional<JustDone> m_justDone;

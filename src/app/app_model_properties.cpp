@@ -3,6 +3,8 @@
 
 #include "app/app_model.hpp"
 
+#include "app/firewall_command.hpp"
+
 namespace skiff::app {
 
 namespace {
@@ -103,7 +105,16 @@ QVariantList AppModel::sharedList() const {
 }
 
 QVariant AppModel::firewallValue() const {
-    return m_firewallOn ? QVariant(*m_firewallOn) : QVariant();
+    return m_firewall.on ? QVariant(*m_firewall.on) : QVariant();
+}
+
+QString AppModel::firewallNameText() const {
+    return m_firewall.active ? QString::fromStdString(firewallName(*m_firewall.active)) : QString();
+}
+
+QString AppModel::firewallCommandText() const {
+    if (!m_firewall.active || !m_running) return {};
+    return QString::fromStdString(openPortCommand(*m_firewall.active, m_server->port()));
 }
 
 QString AppModel::saveDirText() const {

@@ -8,7 +8,7 @@ namespace skiff::app {
 DesktopServices DesktopServices::system() {
     DesktopServices services;
     services.listInterfaces = [] { return app::listInterfaces(); };
-    services.firewallState = [] { return app::firewallState(); };
+    services.firewallState = [] { return app::readFirewall(); };
     services.prefetch = [](const std::filesystem::path& file) {
         media::ThumbStore::shared().prefetch(file);
     };

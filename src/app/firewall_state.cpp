@@ -87,15 +87,20 @@ std::optional<bool> firewalldRunning(const FirewallTools& tools) {
 
 }  // namespace
 
-std::optional<bool> firewallState(const FirewallTools& tools) {
+FirewallReading readFirewall(const FirewallTools& tools) {
     // A configuration left behind by a removed ufw says nothing about this system.
     std::optional<bool> ufw =
         installed(tools.ufwProgram) ? ufwEnabled(tools.ufwConfig) : std::nullopt;
-    if (ufw == true) return true;
+    if (ufw == true) return {true, Firewall::ufw};
     std::optional<bool> firewalld =
         installed(tools.firewallCmd) ? firewalldRunning(tools) : std::nullopt;
-    if (firewalld) return firewalld;
-    return ufw;
+    if (firewalld == true) return {true, Firewall::firewalld};
+    if (firewalld) return {false, std::nullopt};
+    return {ufw, std::nullopt};
+}
+
+std::optional<bool> firewallState(const FirewallTools& tools) {
+    return readFirewall(tools).on;
 }
 
 }  // namespace skiff::app

@@ -34,7 +34,8 @@ NetIface classify(const AddressEntry& entry, const InterfaceFacts& facts) {
         return NetIface{entry.name, entry.address, std::move(label), kind};
     };
     if (facts.wireless) return is(NetIface::Kind::wifi, "Wi-Fi");
-    if (name.starts_with("bridge")) return is(NetIface::Kind::hotspot, "Chia sẻ Internet của Mac");
+    if (name.starts_with("bridge"))
+        return is(NetIface::Kind::hotspot, "Chia sẻ Internet của máy tính");
     if (name.starts_with("tun") || name.starts_with("wg")) return is(NetIface::Kind::other, "VPN");
     bool namedVirtual = std::any_of(kVirtualPrefixes.begin(), kVirtualPrefixes.end(),
                                     [&](const char* prefix) { return name.starts_with(prefix); });

@@ -38,6 +38,16 @@ nlohmann::json FileServer::describeYou(const Request& request) const {
     return {{"kind", deviceKind(ua)}, {"name", deviceName(ua)}};
 }
 
+void FileServer::setFirewall(std::string name) {
+    std::lock_guard guard(m_firewallLock);
+    m_firewall = std::move(name);
+}
+
+std::string FileServer::firewall() const {
+    std::lock_guard guard(m_firewallLock);
+    return m_firewall;
+}
+
 void FileServer::servePin(const ConnectionPtr& connection, const Request& request) {
     respondJSON(connection, 200,
                 {{"ok", true}, {"mac", cachedComputerName()}, {"you", describeYou(request)}});
@@ -67,11 +77,13 @@ void FileServer::serveFiles(const ConnectionPtr& connection, const Request& requ
         if (auto seconds = media::ThumbStore::shared().duration(file.url)) entry["dur"] = *seconds;
         files.push_back(std::move(entry));
     }
-    respondJSON(connection, 200,
-                {{"files", std::move(files)},
-                 {"chunk", uploadChunkSize},
-                 {"mac", cachedComputerName()},
-                 {"you", describeYou(request)}});
+    nlohmann::json answer = {{"files", std::move(files)},
+                             {"chunk", uploadChunkSize},
+                             {"mac", cachedComputerName()},
+                             {"you", describeYou(request)}};
+    // The page names it when the computer later goes out of reach.
+    if (std::string name = firewall(); !name.empty()) answer["firewall"] = std::move(name);
+    respondJSON(connection, 200, answer);
 }
 
 }  // namespace skiff::server

@@ -183,7 +183,7 @@ std::string computerName(const std::filesystem::path& machineInfo) {
         return validUtf8(*pretty);
     if (std::optional<std::string> host = hostName(); host && !host->empty())
         return validUtf8(*host);
-    return "Mac";
+    return "Máy tính";
 }
 
 std::string computerName() {

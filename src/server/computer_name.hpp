@@ -6,7 +6,7 @@
 namespace skiff::server {
 
 // The name people know this computer by: the pretty host name the desktop settings store
-// in /etc/machine-info, else the host name, else "Mac". Always valid UTF-8.
+// in /etc/machine-info, else the host name, else "Máy tính". Always valid UTF-8.
 std::string computerName();
 
 // The same, reading the pretty host name from machineInfo instead.

@@ -97,6 +97,10 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
     std::string pairCode(const std::string& host) const;
     std::filesystem::path saveDir() const;
     void setSaveDir(std::filesystem::path folder);
+    // The firewall on at the computer ("ufw", "firewalld"; empty for none), told to phones so
+    // the page can name it when the computer is out of reach.
+    void setFirewall(std::string name);
+    std::string firewall() const;
 
     // Runs `f` on the shared tables under the lock: no I/O and no callbacks inside.
     template <typename F>
@@ -187,6 +191,8 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
     PostToMain m_postToMain;
     const ServerLimits m_limits;
     std::atomic<std::uint16_t> m_port{0};
+    mutable std::mutex m_firewallLock;
+    std::string m_firewall;
 
     mutable std::mutex m_lock;
     ServerTables m_tables;

@@ -239,7 +239,7 @@ void FileServer::uploadInit(const ConnectionPtr& connection, const Request& requ
         if (error) return abandon(507, {{"error", "cannot create folder"}});
         if (auto available = availableBytes(folder);
             available && *available < upload->size + freeSpaceMargin) {
-            self.report("Mac không đủ chỗ trống để nhận \"" + upload->name + "\" (" +
+            self.report("Máy tính không đủ chỗ trống để nhận \"" + upload->name + "\" (" +
                         formatByteCount(upload->size) + ")");
             return abandon(507, {{"error", "disk full"}, {"free", *available}});
         }

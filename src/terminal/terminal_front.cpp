@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/app_model.hpp"
+#include "app/command_line.hpp"
 #include "app/qr_code.hpp"
 #include "server/byte_count.hpp"
 #include "server/session_code.hpp"
@@ -41,6 +42,7 @@ class TerminalFront : public QObject {
             clearLive();
             say(m_model.errorText());
         });
+        connect(&model, &app::AppModel::firewallChanged, this, [this] { showFirewall(); });
         connect(&model, &app::AppModel::logChanged, this, [this] { showNewLogLines(); });
         connect(&model, &app::AppModel::devicesChanged, this, [this] { showDevices(); });
         connect(&model, &app::AppModel::pendingChanged, this, [this] { showPending(); });
@@ -92,11 +94,38 @@ class TerminalFront : public QObject {
             say("Đang mở · " + QString::fromStdString(iface->label));
             say("Quét mã bằng camera điện thoại, hoặc mở " + *address);
         } else {
-            say("Chưa có mạng — Mac chưa vào mạng Wi-Fi/LAN nào");
+            say("Chưa có mạng — máy tính chưa vào mạng Wi-Fi/LAN nào");
             say("Trên chính máy này: http://localhost:" + QString::number(m_model.server().port()) +
                 "/?t=" + m_model.pin());
         }
         say("Mã phiên " + code);
+    }
+
+    // After the address: the command that opens the port in the firewall that is on, and why
+    // the port is not the one of the last start.
+    void showFirewall() {
+        if (!m_model.running()) return;
+        QString port = QString::number(m_model.port());
+        QString name = m_model.firewallNameText();
+        QStringList lines;
+        if (!name.isEmpty())
+            lines << "Tường lửa (" + name +
+                         ") đang bật. Nếu điện thoại không mở được trang, mở cổng " + port +
+                         " bằng lệnh:"
+                  << "  " + m_model.firewallCommandText();
+        if (int old = m_model.portMovedFrom()) {
+            QString from = QString::number(old);
+            lines << "Cổng " + from + " của lần trước đang bận nên Skiff đã chuyển sang cổng " +
+                         port + ": địa chỉ và mã QR đã đổi" +
+                         (name.isEmpty() ? QString()
+                                         : ", quy tắc tường lửa đã tạo cho cổng " + from +
+                                               " không còn tác dụng") +
+                         ".";
+        }
+        if (lines == m_lastFirewall) return;
+        m_lastFirewall = lines;
+        clearLive();
+        for (const QString& line : lines) say(line);
     }
 
     // The model announces each line as it puts it at the front of the log.
@@ -166,6 +195,7 @@ class TerminalFront : public QObject {
     bool m_live;
     bool m_liveShown = false;
     QString m_lastAddress;
+    QStringList m_lastFirewall;
     std::set<QString> m_announced;
     std::set<QString> m_asked;
 };
@@ -182,6 +212,7 @@ int runTerminalFront(int argc, char** argv, const std::vector<std::filesystem::p
     auto services = app::DesktopServices::system();
     services.requestAttention = [] { std::fputc('\a', stdout); };
     app::AppModel model(app::Timing::system(&application), services, &settings);
+    if (auto port = app::parseCommandLine(argc, argv).port) model.askPort(*port);
     TerminalFront front(model, isatty(STDOUT_FILENO));
     model.start();
     if (!model.error()) model.share(toShare);

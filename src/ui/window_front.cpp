@@ -7,6 +7,7 @@
 #include <QWindow>
 
 #include "app/app_model.hpp"
+#include "app/command_line.hpp"
 #include "app/quick_look.hpp"
 #include "server/stop_signals.hpp"
 #include "ui/preview/preview_window.hpp"
@@ -40,6 +41,7 @@ int runWindowFront(int argc, char** argv, const std::vector<std::filesystem::pat
     services.requestAttention = [] { requestAttention(); };
     services.preview = previewService(look);
     app::AppModel model(app::Timing::system(&application), services, &settings);
+    if (auto port = app::parseCommandLine(argc, argv).port) model.askPort(*port);
     QQmlApplicationEngine engine;
     prepareEngine(engine, model);
     PreviewWindow previewWindow(engine, look);

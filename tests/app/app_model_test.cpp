@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "app/app_model.hpp"
+#include "app/port_memory.hpp"
 #include "app/share_walk.hpp"
 #include "server/main_loop.hpp"
 #include "support/fake_time.hpp"
@@ -27,6 +28,7 @@ class Model : public ::testing::Test {
             [this](std::function<void()> t) { loop.post(std::move(t)); });
         DesktopServices services;
         services.listInterfaces = [this] { return interfaces; };
+        services.firewallState = [this] { return firewall; };
         services.prefetch = [this](const fs::path& p) { prefetched.push_back(p); };
         services.preview = [this](const std::vector<fs::path>& files, const fs::path& start,
                                   bool toggle) {
@@ -52,6 +54,7 @@ class Model : public ::testing::Test {
     std::unique_ptr<QSettings> settings;
     std::shared_ptr<server::FileServer> fileServer;
     std::vector<NetIface> interfaces;
+    FirewallReading firewall;
     std::vector<fs::path> prefetched;
     struct Preview {
         std::vector<fs::path> files;
@@ -249,6 +252,26 @@ TEST_F(Model, AddressFollowsTheChosenInterface) {
     model->refresh();
     EXPECT_EQ(model->address(), "http://192.168.1.20:0/?t=123456");
     EXPECT_EQ(model->selected(), "wlan0192.168.1.20");
+}
+
+// The command names the port the server got; the page hears which firewall to blame.
+TEST_F(Model, TheFirewallThatIsOnGetsTheCommandForThePortInUse) {
+    firewall = {true, Firewall::firewalld};
+    model->start();
+    ASSERT_TRUE(loop.runUntil([&] { return model->running(); }));
+    std::string port = std::to_string(fileServer->port());
+    EXPECT_EQ(model->firewallNameText(), "firewalld");
+    EXPECT_EQ(
+        model->firewallCommandText().toStdString(),
+        "sudo firewall-cmd --add-port=" + port + "/tcp --permanent && sudo firewall-cmd --reload");
+    EXPECT_EQ(fileServer->firewall(), "firewalld");
+    EXPECT_EQ(storedPort(*settings), fileServer->port());
+    EXPECT_EQ(model->portMovedFrom(), 0);
+
+    firewall = {false, {}};
+    model->retryNetwork();
+    EXPECT_EQ(model->firewallCommandText(), "");
+    EXPECT_EQ(fileServer->firewall(), "");
 }
 
 TEST_F(Model, ConvertedNote) {

@@ -1,5 +1,7 @@
 #include "app/firewall_state.hpp"
 
+#include "app/firewall_command.hpp"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -18,8 +20,7 @@ const char* const kOff = "echo 'not running' >&2; exit 252";
 // system bus, so a script stands in for it, answering only the state question as it does.
 class FirewallState : public testing::Test {
   protected:
-    std::optional<bool> state(const char* ufwConf, const char* firewallCmd,
-                              bool ufwInstalled = true) {
+    FirewallReading state(const char* ufwConf, const char* firewallCmd, bool ufwInstalled = true) {
         FirewallTools tools{m_dir.path() / "ufw", m_dir.path() / "ufw.conf",
                             m_dir.path() / "firewall-cmd", std::chrono::milliseconds(1000)};
         for (const fs::path& file : {tools.ufwProgram, tools.ufwConfig, tools.firewallCmd})
@@ -31,7 +32,7 @@ class FirewallState : public testing::Test {
                                              << firewallCmd << "\n";
             fs::permissions(tools.firewallCmd, fs::perms::owner_all);
         }
-        return firewallState(tools);
+        return readFirewall(tools);
     }
 
     test::TempDir m_dir;
@@ -57,40 +58,54 @@ TEST_F(FirewallState, ReadsUfwConfiguration) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.conf);
-        EXPECT_EQ(state(row.conf, nullptr), row.on);
+        EXPECT_EQ(state(row.conf, nullptr).on, row.on);
     }
     // A configuration left behind by a removed ufw says nothing.
-    EXPECT_EQ(state("ENABLED=yes\n", nullptr, false), std::nullopt);
+    EXPECT_EQ(state("ENABLED=yes\n", nullptr, false).on, std::nullopt);
 }
 
 TEST_F(FirewallState, AsksFirewalldAndEitherFirewallOnMeansOn) {
     struct Row {
         const char* ufwConf;      // null: ufw not installed
         const char* firewallCmd;  // script body; null: not installed
-        std::optional<bool> on;
+        FirewallReading reading;
     };
+    constexpr auto ufw = Firewall::ufw;
+    constexpr auto firewalld = Firewall::firewalld;
     const Row rows[] = {
-        {nullptr, "echo running", true},
-        {nullptr, kOff, false},
-        {nullptr, "echo 'not running'; exit 252", false},
-        {nullptr, "echo 'Authorization failed.' >&2; exit 1", std::nullopt},
-        {nullptr, "echo running later", std::nullopt},
-        {nullptr, "exec sleep 60", std::nullopt},             // hangs: the timeout ends it
-        {nullptr, "head -c 100000 /dev/zero", std::nullopt},  // far more than an answer
-        {nullptr, nullptr, std::nullopt},
-        {"ENABLED=yes\n", kOff, true},
-        {"ENABLED=no\n", "echo running", true},
-        {"ENABLED=no\n", kOff, false},
-        {"ENABLED=no\n", "echo confused", false},
-        {"ENABLED=maybe\n", kOff, false},
+        {nullptr, "echo running", {true, firewalld}},
+        {nullptr, kOff, {false, {}}},
+        {nullptr, "echo 'not running'; exit 252", {false, {}}},
+        {nullptr, "echo 'Authorization failed.' >&2; exit 1", {}},
+        {nullptr, "echo running later", {}},
+        {nullptr, "exec sleep 60", {}},             // hangs: the timeout ends it
+        {nullptr, "head -c 100000 /dev/zero", {}},  // far more than an answer
+        {nullptr, nullptr, {}},
+        {"ENABLED=yes\n", kOff, {true, ufw}},
+        {"ENABLED=yes\n", "echo running", {true, ufw}},
+        {"ENABLED=no\n", "echo running", {true, firewalld}},
+        {"ENABLED=no\n", kOff, {false, {}}},
+        {"ENABLED=no\n", "echo confused", {false, {}}},
+        {"ENABLED=maybe\n", kOff, {false, {}}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.ufwConf ? row.ufwConf : "(no ufw)") + " | " +
                      (row.firewallCmd ? row.firewallCmd : "(no firewall-cmd)"));
         auto started = std::chrono::steady_clock::now();
-        EXPECT_EQ(state(row.ufwConf, row.firewallCmd), row.on);
+        FirewallReading got = state(row.ufwConf, row.firewallCmd);
+        EXPECT_EQ(got.on, row.reading.on);
+        EXPECT_EQ(got.active, row.reading.active);
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
     }
+}
+
+// Pasted into a shell, the command opens exactly the port in use, over TCP, for good.
+TEST(FirewallCommand, OpensThePortInUse) {
+    EXPECT_EQ(openPortCommand(Firewall::ufw, 41053), "sudo ufw allow 41053/tcp comment 'Skiff'");
+    EXPECT_EQ(openPortCommand(Firewall::firewalld, 1024),
+              "sudo firewall-cmd --add-port=1024/tcp --permanent && sudo firewall-cmd --reload");
+    EXPECT_EQ(firewallName(Firewall::ufw), "ufw");
+    EXPECT_EQ(firewallName(Firewall::firewalld), "firewalld");
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ TEST(InterfaceList, ClassifiesFiltersAndOrdersRecordedLists) {
           v4("enp0s31f6", "10.0.0.5"), v4("wlp2s0", "192.168.1.20")},
          {{"wlp2s0", wifi}, {"bridge0", virt}},
          {"wlp2s0|192.168.1.20|Wi-Fi|0", "enp0s31f6|10.0.0.5|Mạng dây|1",
-          "bridge0|192.168.2.1|Chia sẻ Internet của Mac|2"}},
+          "bridge0|192.168.2.1|Chia sẻ Internet của máy tính|2"}},
         {"wired by name in code-point order; tunnels, container and VM links last",
          {v4("wg0", "10.66.66.2"), v4("eth2", "10.1.0.2"), v4("tun0", "10.8.0.2"),
           v4("eth10", "10.1.0.10"), v4("docker0", "172.17.0.1"), v4("br-3f2a", "172.18.0.1"),

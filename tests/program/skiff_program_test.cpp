@@ -1,8 +1,10 @@
 // The `skiff` program as a terminal user and a script see it.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -235,11 +237,80 @@ TEST(Program, HelpVersionAndBadArguments) {
     EXPECT_EQ(status, 0);
     EXPECT_EQ(run("--version", &status).rfind("Skiff ", 0), 0u);
     EXPECT_EQ(status, 0);
-    EXPECT_NE(run("--port 80", &status).find("tuỳ chọn không hợp lệ: --port"), std::string::npos);
+    EXPECT_NE(run("--bogus", &status).find("tuỳ chọn không hợp lệ: --bogus"), std::string::npos);
     EXPECT_EQ(status, 2);
+    for (const char* port : {"--port 0", "--port=65536", "--port abc", "--port"}) {
+        EXPECT_NE(run(port, &status).find("số cổng không hợp lệ"), std::string::npos) << port;
+        EXPECT_EQ(status, 2) << port;
+    }
     EXPECT_NE(run("/no/such/file", &status).find("không tìm thấy: /no/such/file"),
               std::string::npos);
     EXPECT_EQ(status, 2);
+}
+
+// Another program listening on `port` on every IPv4 address; -1 when that fails.
+int holdPort(std::uint16_t port) {
+    int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    if (bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(socket, 1) != 0) {
+        close(socket);
+        return -1;
+    }
+    return socket;
+}
+
+TEST(Program, KeepsItsPortAcrossStartsAndLeavesOneThatIsTaken) {
+    TempDir home;
+    auto startOnce = [&](std::vector<std::string> arguments = {}) {
+        auto program = std::make_unique<Program>(home.path(), std::vector<std::string>{},
+                                                 std::vector<std::pair<std::string, std::string>>{},
+                                                 fs::path(), std::move(arguments));
+        return program;
+    };
+    std::uint16_t first = 0;
+    {
+        auto program = startOnce();
+        first = readStart(*program).port;
+        EXPECT_EQ(program->interrupt(), 0);
+    }
+    ASSERT_NE(first, 0);
+    {
+        auto program = startOnce();
+        EXPECT_EQ(readStart(*program).port, first);  // the same address as yesterday
+        EXPECT_EQ(program->interrupt(), 0);
+    }
+
+    int holder = holdPort(first);
+    ASSERT_GE(holder, 0);
+    std::uint16_t moved = 0;
+    {
+        auto program = startOnce();
+        moved = readStart(*program).port;
+        EXPECT_NE(moved, first);
+        EXPECT_NE(waitForLine(*program, "Cổng " + std::to_string(first) +
+                                            " của lần trước đang bận nên Skiff đã chuyển sang "
+                                            "cổng " +
+                                            std::to_string(moved)),
+                  "");
+        EXPECT_EQ(program->interrupt(), 0);
+    }
+    {
+        auto program = startOnce();
+        EXPECT_EQ(readStart(*program).port, moved);  // the fresh port is the one kept now
+        EXPECT_EQ(program->interrupt(), 0);
+    }
+    {
+        // Asked for by number, a taken port stops the start instead of moving.
+        auto program = startOnce({"--port", std::to_string(first)});
+        EXPECT_EQ(program->line(), "Cổng " + std::to_string(first) +
+                                       " đang được chương trình khác dùng. Chọn cổng khác với "
+                                       "--port, hoặc bỏ --port để Skiff tự chọn cổng.");
+        EXPECT_EQ(program->interrupt(), 1);
+    }
+    close(holder);
 }
 
 // The connection cap stays below the descriptor limit, so a flood never leaves the program

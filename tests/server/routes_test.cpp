@@ -77,6 +77,12 @@ TEST(Routes, FilesWithNothingShared) {
     EXPECT_TRUE(body["mac"].is_string());
     EXPECT_EQ(body["you"]["kind"], "other");
     EXPECT_EQ(body["you"]["name"], "Thiết bị");
+    EXPECT_FALSE(body.contains("firewall"));
+
+    // The firewall the computer found on, for the page's "cannot reach" help.
+    server.server().setFirewall("ufw");
+    body = nlohmann::json::parse(get(server.port(), "/api/files?t=123456").body);
+    EXPECT_EQ(body["firewall"], "ufw");
 }
 
 void makeVideo(const std::filesystem::path& path) {

@@ -32,18 +32,18 @@ describe('accessibility of every screen', () => {
     try {
       const page = await openPage(browser);
       await page.goto(`${skiff.base}/`);
-      await page.getByRole('heading', { name: 'Nhập mã trên Mac' }).waitFor();
+      await page.getByRole('heading', { name: 'Nhập mã trên máy tính' }).waitFor();
       await page.getByRole('button', { name: 'Kết nối' }).click();
       await page.getByText('Mã gồm đúng 6 chữ số.').waitFor();
       await check(page, 'code');
 
       await page.goto(`${skiff.base}/?t=${skiff.code}`);
-      await page.getByRole('heading', { name: 'Chờ Mac cho phép' }).waitFor();
+      await page.getByRole('heading', { name: 'Chờ máy tính cho phép' }).waitFor();
       await skiff.pairingCode();
       await check(page, 'waiting');
 
       skiff.answer('c');
-      await page.getByRole('tab', { name: /Gửi lên Mac/ }).click();
+      await page.getByRole('tab', { name: /Gửi lên máy tính/ }).click();
       await page.getByRole('button', { name: 'Chọn ảnh, video' }).waitFor();
       await check(page, 'send, nothing chosen');
       const [chooser] = await Promise.all([
@@ -54,8 +54,8 @@ describe('accessibility of every screen', () => {
       await page.getByText('1 file đã chọn').waitFor();
       await check(page, 'send, one file chosen');
 
-      await page.getByRole('tab', { name: /Nhận từ Mac/ }).click();
-      await page.getByText('Mac đang chia sẻ 2 file').waitFor();
+      await page.getByRole('tab', { name: /Nhận từ máy tính/ }).click();
+      await page.getByText('Máy tính đang chia sẻ 2 file').waitFor();
       await check(page, 'receive');
 
       await page.getByRole('button', { name: 'Xem clip.mp4' }).click();
@@ -65,7 +65,7 @@ describe('accessibility of every screen', () => {
       await page.getByRole('dialog').waitFor({ state: 'hidden' });
 
       await skiff.stop();
-      await page.getByRole('heading', { name: 'Chưa tới được Mac' }).waitFor({ timeout: 12000 });
+      await page.getByRole('heading', { name: 'Chưa tới được máy tính' }).waitFor({ timeout: 12000 });
       await page.getByText('Wi‑Fi chặn các máy nói chuyện với nhau?').click();
       await check(page, 'network');
     } finally {

@@ -12,27 +12,27 @@ describe('pairing a new phone', () => {
     try {
       const page = await openPage(browser);
       await page.goto(`${skiff.base}/?t=${skiff.code}`);
-      await page.getByRole('heading', { name: 'Chờ Mac cho phép' }).waitFor();
+      await page.getByRole('heading', { name: 'Chờ máy tính cho phép' }).waitFor();
       const code = await skiff.pairingCode();
       await eventually(async () => assert.equal(await page.getByLabel('Số ghép nối').innerText().then(t => t.replace(/\s/g, '')), code));
       assert.equal(new URL(page.url()).pathname + new URL(page.url()).search, '/', 'the code must leave the address bar');
       assert.equal(await page.evaluate(() => sessionStorage.getItem('pin')), skiff.code);
 
       skiff.answer('c');
-      await page.getByRole('tab', { name: /Gửi lên Mac/ }).waitFor({ timeout: 5000 });
+      await page.getByRole('tab', { name: /Gửi lên máy tính/ }).waitFor({ timeout: 5000 });
       await page.getByText('Đã kết nối', { exact: true }).waitFor();
-      assert.equal(await page.getByRole('heading', { name: 'Chờ Mac cho phép' }).isVisible(), false);
+      assert.equal(await page.getByRole('heading', { name: 'Chờ máy tính cho phép' }).isVisible(), false);
 
       await page.reload();
-      await page.getByRole('tab', { name: /Gửi lên Mac/ }).waitFor();
+      await page.getByRole('tab', { name: /Gửi lên máy tính/ }).waitFor();
       await page.getByText('Đã kết nối', { exact: true }).waitFor();
-      assert.equal(await page.getByRole('heading', { name: 'Nhập mã trên Mac' }).isVisible(), false);
+      assert.equal(await page.getByRole('heading', { name: 'Nhập mã trên máy tính' }).isVisible(), false);
 
       // The tab choice survives a reload as well.
-      await page.getByRole('tab', { name: /Nhận từ Mac/ }).click();
+      await page.getByRole('tab', { name: /Nhận từ máy tính/ }).click();
       await page.reload();
-      await page.getByText('Mac chưa chia sẻ file nào').waitFor();
-      assert.equal(await page.getByRole('tab', { name: /Nhận từ Mac/ }).getAttribute('aria-selected'), 'true');
+      await page.getByText('Máy tính chưa chia sẻ file nào').waitFor();
+      assert.equal(await page.getByRole('tab', { name: /Nhận từ máy tính/ }).getAttribute('aria-selected'), 'true');
     } finally {
       await skiff.stop();
     }
@@ -45,9 +45,9 @@ describe('pairing a new phone', () => {
       await page.goto(`${skiff.base}/?t=${skiff.code}`);
       await skiff.pairingCode();
       skiff.answer('k');
-      await page.getByText('Mac đã từ chối thiết bị này.', { exact: false }).waitFor();
+      await page.getByText('Máy tính đã từ chối thiết bị này.', { exact: false }).waitFor();
       await page.reload();
-      await page.getByText('Mac đã từ chối thiết bị này.', { exact: false }).waitFor();
+      await page.getByText('Máy tính đã từ chối thiết bị này.', { exact: false }).waitFor();
       assert.equal(await page.evaluate(() => sessionStorage.getItem('pin')), skiff.code);
     } finally {
       await skiff.stop();
@@ -62,7 +62,7 @@ describe('entering the session code', () => {
       const page = await openPage(browser);
       const wrong = skiff.code === '000000' ? '111111' : '000000';
       await page.goto(`${skiff.base}/?t=${wrong}`);
-      await page.getByText('Mã không đúng hoặc Mac đã đổi mã. Xem lại mã trên Mac.').waitFor();
+      await page.getByText('Mã không đúng hoặc máy tính đã đổi mã. Xem lại mã trên máy tính.').waitFor();
       assert.equal(await page.evaluate(() => sessionStorage.getItem('pin')), null);
 
       await page.reload();
@@ -78,7 +78,7 @@ describe('entering the session code', () => {
       // Autofill of a one-time code can bring blanks the six-character limit does not stop.
       await input.evaluate((el, v) => { el.value = v; }, ' ' + skiff.code + ' ');
       await input.press('Enter');
-      await page.getByRole('heading', { name: 'Chờ Mac cho phép' }).waitFor();
+      await page.getByRole('heading', { name: 'Chờ máy tính cho phép' }).waitFor();
       assert.equal(await page.evaluate(() => sessionStorage.getItem('pin')), skiff.code);
     } finally {
       await skiff.stop();
@@ -90,7 +90,7 @@ describe('entering the session code', () => {
     try {
       const page = await openPage(browser);
       await page.goto(`${skiff.base}/?t=12345`);
-      await page.getByRole('heading', { name: 'Nhập mã trên Mac' }).waitFor();
+      await page.getByRole('heading', { name: 'Nhập mã trên máy tính' }).waitFor();
       assert.equal(await page.getByRole('alert').isVisible(), false);
       assert.ok(!page.requests.some(u => u.includes('/api/')), 'no request should carry an invalid code');
     } finally {
@@ -114,13 +114,13 @@ describe('too many wrong codes', () => {
           page.getByRole('button', { name: 'Kết nối' }).click(),
         ]);
         assert.equal(answer.status(), 403, `wrong code ${i + 1}`);
-        await page.getByText('Mã không đúng hoặc Mac đã đổi mã. Xem lại mã trên Mac.').waitFor();
+        await page.getByText('Mã không đúng hoặc máy tính đã đổi mã. Xem lại mã trên máy tính.').waitFor();
       }
       await input.fill(skiff.code);
       await page.getByRole('button', { name: 'Kết nối' }).click();
-      await page.getByText('Nhập sai quá nhiều lần nên Mac tạm khoá. Trên Mac bấm “Đổi mã” rồi quét lại mã QR.').waitFor();
+      await page.getByText('Nhập sai quá nhiều lần nên máy tính tạm khoá. Trên máy tính bấm “Đổi mã” rồi quét lại mã QR.').waitFor();
       await page.getByText('Cần mã xác nhận').waitFor();
-      assert.ok(await page.getByRole('heading', { name: 'Nhập mã trên Mac' }).isVisible());
+      assert.ok(await page.getByRole('heading', { name: 'Nhập mã trên máy tính' }).isVisible());
     } finally {
       await skiff.stop();
     }
@@ -136,15 +136,15 @@ describe('losing the program', () => {
     } finally {
       await skiff.stop();
     }
-    await page.getByRole('heading', { name: 'Chưa tới được Mac' }).waitFor({ timeout: 12000 });
-    await page.getByText('Mất kết nối với Mac').waitFor();
+    await page.getByRole('heading', { name: 'Chưa tới được máy tính' }).waitFor({ timeout: 12000 });
+    await page.getByText('Mất kết nối với máy tính').waitFor();
     await page.evaluate(() => {
       window.pillTexts = [];
       const conn = document.getElementById('conn');
       new MutationObserver(() => window.pillTexts.push(conn.textContent)).observe(conn, { childList: true, characterData: true, subtree: true });
     });
     await page.getByRole('button', { name: 'Thử lại' }).click();
-    await eventually(async () => assert.deepEqual(await page.evaluate(() => window.pillTexts), ['Đang thử lại…', 'Mất kết nối với Mac']));
-    assert.ok(await page.getByRole('heading', { name: 'Chưa tới được Mac' }).isVisible());
+    await eventually(async () => assert.deepEqual(await page.evaluate(() => window.pillTexts), ['Đang thử lại…', 'Mất kết nối với máy tính']));
+    assert.ok(await page.getByRole('heading', { name: 'Chưa tới được máy tính' }).isVisible());
   });
 });

@@ -134,7 +134,7 @@ export async function connectApproved(skiff, page) {
   await page.goto(`${skiff.base}/?t=${skiff.code}`);
   await skiff.pairingCode();
   skiff.answer('c');
-  await page.getByRole('tab', { name: /Gửi lên Mac/ }).waitFor();
+  await page.getByRole('tab', { name: /Gửi lên máy tính/ }).waitFor();
 }
 
 const AXE = readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');

@@ -18,7 +18,7 @@ before(async () => {
   await paths.script.addInitScript(() => { delete globalThis.WebAssembly; });
   for (const page of Object.values(paths)) {
     await page.goto(`${skiff.base}/`);
-    await page.getByRole('heading', { name: 'Nhập mã trên Mac' }).waitFor();
+    await page.getByRole('heading', { name: 'Nhập mã trên máy tính' }).waitFor();
   }
 });
 after(async () => {

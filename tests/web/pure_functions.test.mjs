@@ -10,7 +10,7 @@ before(async () => {
   skiff = await Skiff.start();
   page = await openPage(browser);
   await page.goto(`${skiff.base}/`);
-  await page.getByRole('heading', { name: 'Nhập mã trên Mac' }).waitFor();
+  await page.getByRole('heading', { name: 'Nhập mã trên máy tính' }).waitFor();
 });
 after(async () => {
   await browser?.close();
@@ -67,6 +67,9 @@ describe('text helpers', () => {
     ['osOf("Mozilla/5.0 (iPad; CPU OS 17_0)", false)', 'ios'],
     ['osOf("Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15)", true)', 'ios'],
     ['osOf("Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15)", false)', 'desktop'],
+    ['firewallOf({firewall: "ufw"})', 'ufw'], ['firewallOf({firewall: "<b>"})', ''], ['firewallOf({})', ''],
+    ['firewallNote("")', ''],
+    ['firewallNote("firewalld")', 'Tường lửa (firewalld) của máy tính có thể đang chặn điện thoại. Trên máy tính, chạy lệnh mở cổng mà Skiff đưa ra (nút Trợ giúp › Tường lửa), rồi bấm Thử lại.'],
   ];
   test('each helper answers as the page expects', async () => {
     for (const [expr, want] of cases) {

@@ -20,7 +20,7 @@ describe('receiving files from the computer', () => {
     try {
       const page = await openPage(browser);
       await connectApproved(skiff, page);
-      await page.getByRole('tab', { name: 'Nhận từ Mac (2)' }).click();
+      await page.getByRole('tab', { name: 'Nhận từ máy tính (2)' }).click();
       await page.getByText(HOSTILE, { exact: true }).first().waitFor();
       await page.getByText(`it's "quoted" & <b>bold.txt`, { exact: true }).first().waitFor();
       assert.equal(await page.getByRole('button', { name: `Xem ${HOSTILE}` }).count(), 1);
@@ -43,8 +43,8 @@ describe('receiving files from the computer', () => {
     try {
       const page = await openPage(browser);
       await connectApproved(skiff, page);
-      await page.getByRole('tab', { name: 'Nhận từ Mac (2)' }).click();
-      await page.getByText('Mac đang chia sẻ 2 file').waitFor();
+      await page.getByRole('tab', { name: 'Nhận từ máy tính (2)' }).click();
+      await page.getByText('Máy tính đang chia sẻ 2 file').waitFor();
       await page.getByRole('link', { name: '🗜 Tải tất cả (.zip) · 3.00 MB' }).waitFor();
       await page.getByRole('button', { name: 'Tải lần lượt (2)' }).waitFor();
 
@@ -65,7 +65,7 @@ describe('receiving files from the computer', () => {
       const bytes = readFileSync(await zip.path());
       assert.equal(bytes.readUInt32LE(0), 0x04034b50, 'an archive starts with a local file header');
       await page.getByRole('link', { name: '✓ Đã lưu cả 2 file' }).waitFor();
-      await page.getByText('Đã lưu xong · Mac đã thấy tích xanh').waitFor();
+      await page.getByText('Đã lưu xong · máy tính đã thấy tích xanh').waitFor();
     } finally {
       await skiff.stop();
       rmSync(share, { recursive: true, force: true });
@@ -79,7 +79,7 @@ describe('receiving files from the computer', () => {
     try {
       const page = await openPage(browser);
       await connectApproved(skiff, page);
-      await page.getByRole('tab', { name: 'Nhận từ Mac (1)' }).click();
+      await page.getByRole('tab', { name: 'Nhận từ máy tính (1)' }).click();
       assert.equal(await page.getByRole('button', { name: /^Tải lần lượt/ }).count(), 0, 'one file needs no sequence');
       for (const close of [() => page.goBack(), () => page.getByRole('button', { name: 'Đóng' }).click()]) {
         await page.getByRole('button', { name: 'Xem clip.mp4' }).click();
@@ -87,7 +87,7 @@ describe('receiving files from the computer', () => {
         await player.getByText('clip.mp4').waitFor();
         await close();
         await player.waitFor({ state: 'hidden' });
-        await page.getByText('Mac đang chia sẻ 1 file').waitFor();
+        await page.getByText('Máy tính đang chia sẻ 1 file').waitFor();
         assert.equal(new URL(page.url()).pathname, '/');
       }
     } finally {
@@ -101,8 +101,8 @@ describe('receiving files from the computer', () => {
     try {
       const page = await openPage(browser);
       await connectApproved(skiff, page);
-      await page.getByRole('tab', { name: '⬇ Nhận từ Mac', exact: true }).click();
-      await page.getByText('Mac chưa chia sẻ file nào').waitFor();
+      await page.getByRole('tab', { name: '⬇ Nhận từ máy tính', exact: true }).click();
+      await page.getByText('Máy tính chưa chia sẻ file nào').waitFor();
     } finally {
       await skiff.stop();
     }
@@ -115,8 +115,8 @@ describe('receiving files from the computer', () => {
     try {
       const page = await openPage(browser);
       await connectApproved(skiff, page);
-      const sendTab = page.getByRole('tab', { name: '⬆ Gửi lên Mac' });
-      assert.equal(await page.getByRole('tab', { name: '⬇ Nhận từ Mac', exact: true }).count(), 1, 'no count while nothing is shared');
+      const sendTab = page.getByRole('tab', { name: '⬆ Gửi lên máy tính' });
+      assert.equal(await page.getByRole('tab', { name: '⬇ Nhận từ máy tính', exact: true }).count(), 1, 'no count while nothing is shared');
 
       // Files chosen for sending keep the user where they are; only the count changes.
       const [chooser] = await Promise.all([
@@ -125,18 +125,18 @@ describe('receiving files from the computer', () => {
       ]);
       await chooser.setFiles([path.join(share, 'c.txt')]);
       await skiff.share(path.join(share, 'c.txt'));
-      await page.getByRole('tab', { name: '⬇ Nhận từ Mac (1)' }).waitFor();
+      await page.getByRole('tab', { name: '⬇ Nhận từ máy tính (1)' }).waitFor();
       assert.equal(await sendTab.getAttribute('aria-selected'), 'true');
 
       await page.getByRole('button', { name: 'Bỏ' }).click();
       await skiff.unshare();
-      await page.getByRole('tab', { name: '⬇ Nhận từ Mac', exact: true }).waitFor();
+      await page.getByRole('tab', { name: '⬇ Nhận từ máy tính', exact: true }).waitFor();
       assert.equal(await sendTab.getAttribute('aria-selected'), 'true');
 
       await skiff.share(path.join(share, 'a.txt'));
       await skiff.share(path.join(share, 'b.txt'));
-      await page.getByText('Mac đang chia sẻ 2 file').waitFor();
-      assert.equal(await page.getByRole('tab', { name: '⬇ Nhận từ Mac (2)' }).getAttribute('aria-selected'), 'true');
+      await page.getByText('Máy tính đang chia sẻ 2 file').waitFor();
+      assert.equal(await page.getByRole('tab', { name: '⬇ Nhận từ máy tính (2)' }).getAttribute('aria-selected'), 'true');
       assert.equal(await page.evaluate(() => sessionStorage.getItem('tab')), 'recv');
     } finally {
       await skiff.stop();
@@ -156,8 +156,8 @@ describe('receiving files from the computer', () => {
     const skiff = await Skiff.start([share]);
     try {
       await connectApproved(skiff, page);
-      await page.getByRole('tab', { name: /Nhận từ Mac \(4\)/ }).click();
-      await page.getByText('Mac đang chia sẻ 4 file').waitFor();
+      await page.getByRole('tab', { name: /Nhận từ máy tính \(4\)/ }).click();
+      await page.getByText('Máy tính đang chia sẻ 4 file').waitFor();
       const tile = name => page.getByRole('button', { name: `Xem ${name}` });
 
       await eventually(async () => assert.ok(await tile('photo.jpg').locator('img').evaluate(i => i.complete && i.naturalWidth > 0)));
@@ -183,7 +183,7 @@ describe('receiving files from the computer', () => {
     try {
       const page = await openPage(browser);
       await connectApproved(skiff, page);
-      await page.getByRole('tab', { name: 'Nhận từ Mac (3)' }).click();
+      await page.getByRole('tab', { name: 'Nhận từ máy tính (3)' }).click();
       const downloads = [];
       page.on('download', d => downloads.push([Date.now(), d.suggestedFilename()]));
       await page.getByRole('button', { name: 'Tải lần lượt (3)' }).click();

@@ -90,7 +90,7 @@ Item {
             TileButton {
                 symbol: "folder"
                 onDark: true
-                tip: "Mở Finder và chọn đúng file này"
+                tip: "Mở trình quản lý file và chọn đúng file này"
                 onClicked: FileFacts.reveal(root.modelData.path)
             }
         }

@@ -80,14 +80,14 @@ Item {
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
                 text: root.dragging
-                      ? "Nhả chuột — điện thoại thấy file ngay trong tab “Nhận từ Mac”."
+                      ? "Nhả chuột — điện thoại thấy file ngay trong tab “Nhận từ máy tính”."
                       : "Thả bất kỳ file nào: ảnh, video, PDF, Word, Excel. Điện thoại đang mở Skiff sẽ thấy ngay và bấm Tải về."
                 font.pixelSize: 13
                 color: root.secondary
             }
             Text {
                 Layout.alignment: Qt.AlignHCenter
-                text: "Mac → điện thoại"
+                text: "Máy tính → điện thoại"
                 font.pixelSize: 12
                 color: root.secondary
             }

@@ -26,8 +26,8 @@ SendStatus sendStatus(double fraction, bool done, bool active, int fileCount, co
     if (active)
         return {phone + " đang tải về · ", wholePercent(fraction),
                 sendSpeed > 0 ? " · " + megabytesPerSecond(sendSpeed) : QString()};
-    if (phoneSeen) return {phone + " mở Skiff → “Nhận từ Mac” để tải về", {}, {}};
-    return {"Mở Skiff trên điện thoại → “Nhận từ Mac” để tải về", {}, {}};
+    if (phoneSeen) return {phone + " mở Skiff → “Nhận từ máy tính” để tải về", {}, {}};
+    return {"Mở Skiff trên điện thoại → “Nhận từ máy tính” để tải về", {}, {}};
 }
 
 double beamSpeed(double mbps, bool active) {

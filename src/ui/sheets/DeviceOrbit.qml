@@ -30,7 +30,7 @@ Item {
     implicitHeight: 290
 
     Accessible.role: Accessible.Graphic
-    Accessible.name: "iPhone, điện thoại Android, iPad, laptop Windows và máy tính khác đều gửi file được sang MacBook này"
+    Accessible.name: "iPhone, điện thoại Android, iPad, laptop Windows và máy tính khác đều gửi file được sang máy tính này"
 
     NumberAnimation on phase {
         from: 0
@@ -73,7 +73,7 @@ Item {
         Label {
             anchors.horizontalCenter: parent.horizontalCenter
             font.weight: Font.DemiBold
-            text: "MacBook này"
+            text: "Máy tính này"
         }
     }
 

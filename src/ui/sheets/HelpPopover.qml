@@ -36,16 +36,16 @@ Popup {
             width: parent.width
             number: 2
             title: "Wi-Fi chặn các máy nói chuyện với nhau"
-            body: "Wi-Fi khách, quán cà phê, công ty hay bật “cách ly thiết bị”. Cách chắc ăn: bật Điểm truy cập cá nhân trên điện thoại, cho Mac vào mạng đó, rồi quét lại mã. File đi thẳng, không tốn 4G."
+            body: "Wi-Fi khách, quán cà phê, công ty hay bật “cách ly thiết bị”. Cách chắc ăn: bật Điểm truy cập cá nhân trên điện thoại, cho máy tính vào mạng đó, rồi quét lại mã. File đi thẳng, không tốn 4G."
         }
 
         HelpRow {
             objectName: "helpFirewall"
             width: parent.width
             number: 3
-            title: "Tường lửa macOS"
+            title: SheetTexts.firewallTitle(App.firewallName)
             body: App.firewallOn === true
-                  ? "Tường lửa đang BẬT. Nếu macOS hỏi “Cho phép kết nối đến?” hãy bấm Cho phép; hoặc thêm app vào danh sách cho phép."
+                  ? SheetTexts.firewallOnBody(App.port, App.firewallCommand !== "")
                   : ""
 
             Row {
@@ -64,6 +64,40 @@ Popup {
                     text: App.firewallOn === false ? "tắt — không phải nguyên nhân"
                                                    : "không rõ trạng thái"
                 }
+            }
+
+            Column {
+                visible: App.firewallOn === true && App.firewallCommand !== ""
+                width: parent.width
+                spacing: 4
+                TextEdit {
+                    objectName: "firewallCommand"
+                    width: parent.width
+                    readOnly: true
+                    selectByMouse: true
+                    wrapMode: TextEdit.Wrap
+                    font.family: "monospace"
+                    font.pixelSize: 11
+                    color: Theme.text
+                    selectionColor: Theme.accent
+                    text: App.firewallCommand
+                }
+                Button {
+                    objectName: "firewallCopyButton"
+                    font.pixelSize: 11
+                    text: "Sao chép"
+                    onClicked: firewallTool.copy(App.firewallCommand)
+                }
+            }
+
+            Label {
+                objectName: "portMovedNote"
+                visible: App.firewallOn === true && App.portMovedFrom > 0
+                width: parent.width
+                wrapMode: Text.Wrap
+                font.pixelSize: 12
+                color: Theme.orange
+                text: SheetTexts.portMovedNote(App.portMovedFrom, App.port)
             }
 
             Button {

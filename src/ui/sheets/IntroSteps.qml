@@ -11,7 +11,7 @@ Row {
     property int current: 0
 
     readonly property var steps: [
-        { symbol: "laptopcomputer", title: "Mở Skiff trên Mac", tint: "#3b82f6" },
+        { symbol: "laptopcomputer", title: "Mở Skiff trên máy tính", tint: "#3b82f6" },
         { symbol: "qrcode.viewfinder", title: "Quét QR bằng camera điện thoại", tint: "#8b5cf6" },
         { symbol: "paperplane.fill", title: "Chọn file & gửi", tint: "#10b981" }
     ]

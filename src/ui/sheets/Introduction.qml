@@ -32,7 +32,7 @@ FocusScope {
             font.pixelSize: 28
             font.bold: true
             font.letterSpacing: -0.6
-            text: "Chuyển file bất kỳ từ mọi thiết bị\nsang MacBook này"
+            text: "Chuyển file bất kỳ từ mọi thiết bị\nsang máy tính này"
         }
 
         DeviceOrbit {

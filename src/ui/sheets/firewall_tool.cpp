@@ -1,8 +1,10 @@
 #include "ui/sheets/firewall_tool.hpp"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -152,6 +154,10 @@ FirewallTool::FirewallTool(QObject* parent)
 bool FirewallTool::open() {
     if (!m_command) return false;
     return QProcess::startDetached(m_command->front(), m_command->mid(1));
+}
+
+void FirewallTool::copy(const QString& command) {
+    QGuiApplication::clipboard()->setText(command);
 }
 
 }  // namespace skiff::ui

@@ -35,6 +35,8 @@ class FirewallTool : public QObject {
     bool available() const { return m_command.has_value(); }
     // Starts the tool on its own; false when there is none or it could not be started.
     Q_INVOKABLE bool open();
+    // Puts the command that opens the port on the clipboard, for pasting into a terminal.
+    Q_INVOKABLE static void copy(const QString& command);
 
   private:
     std::optional<QStringList> m_command;

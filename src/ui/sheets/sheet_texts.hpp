@@ -23,6 +23,12 @@ class SheetTexts : public QObject {
     Q_INVOKABLE static QString otherNetworkBody(const QString& ip);
     // The last help row: what to type on the phone by hand.
     Q_INVOKABLE static QString typeByHandBody(const QString& ip, int port, const QString& pin);
+    // The firewall row's title, naming the firewall that is on when there is one.
+    Q_INVOKABLE static QString firewallTitle(const QString& name);
+    // The firewall row while it is on: to open the port, with the command under it when known.
+    Q_INVOKABLE static QString firewallOnBody(int port, bool withCommand);
+    // The kept port was taken at this start, so a rule made for it no longer lets phones in.
+    Q_INVOKABLE static QString portMovedNote(int from, int to);
 };
 
 }  // namespace skiff::ui

@@ -21,7 +21,7 @@ Rectangle {
     border.width: 1
     border.color: root.f.done ? Qt.rgba(Theme.green.r, Theme.green.g, Theme.green.b, 0.5) : Theme.divider
 
-    // Compact: "✓ 3 file đã vào Mac · name" or the name, then the byte counts and percent.
+    // Compact: "✓ 3 file đã vào máy tính · name" or the name, then the byte counts and percent.
     RowLayout {
         visible: root.compact
         anchors.fill: parent
@@ -41,7 +41,7 @@ Rectangle {
         Label {
             objectName: "compactTitle"
             Layout.fillWidth: true
-            text: root.f.done ? root.f.count + " file đã vào Mac · " + root.f.name : root.f.name
+            text: root.f.done ? root.f.count + " file đã vào máy tính · " + root.f.name : root.f.name
             textFormat: Text.PlainText
             elide: Text.ElideMiddle
             color: Theme.text
@@ -143,7 +143,7 @@ Rectangle {
             Label {
                 width: 104
                 horizontalAlignment: Text.AlignHCenter
-                text: "MacBook này"
+                text: "Máy tính này"
                 font.weight: Font.DemiBold
                 color: Theme.text
             }

@@ -48,7 +48,7 @@ Item {
     HoverHandler { id: boxHover }
     ToolTip.visible: boxHover.hovered && !thumbs.hoveredAny
     ToolTip.delay: 900
-    ToolTip.text: "Điện thoại thấy các file này ở mục “File Mac đang chia sẻ”"
+    ToolTip.text: "Điện thoại thấy các file này ở mục “File máy tính đang chia sẻ”"
 
     DropArea {
         objectName: "shareDrop"
@@ -85,7 +85,7 @@ Item {
         Label {
             anchors.verticalCenter: parent.verticalCenter
             visible: root.shared.length === 0
-            text: "Gửi từ Mac sang điện thoại — kéo-thả file vào đây"
+            text: "Gửi từ máy tính sang điện thoại — kéo-thả file vào đây"
             color: Theme.secondary
         }
 

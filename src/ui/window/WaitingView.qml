@@ -47,7 +47,7 @@ Item {
                     }
                     Label {
                         anchors.horizontalCenter: parent.horizontalCenter
-                        text: "Mac chưa vào mạng Wi-Fi/LAN nào"
+                        text: "Máy tính chưa vào mạng Wi-Fi/LAN nào"
                         font.bold: true
                         font.pixelSize: 15
                         color: Theme.text
@@ -57,7 +57,7 @@ Item {
                         width: Math.min(420, parent.width)
                         horizontalAlignment: Text.AlignHCenter
                         wrapMode: Text.WordWrap
-                        text: "Kết nối Mac vào Wi-Fi, hoặc bật Điểm truy cập cá nhân trên điện thoại rồi cho Mac vào mạng đó."
+                        text: "Kết nối máy tính vào Wi-Fi, hoặc bật Điểm truy cập cá nhân trên điện thoại rồi cho máy tính vào mạng đó."
                         color: Theme.secondary
                     }
                     Button {

@@ -129,7 +129,7 @@ TEST_F(SendTab, AHalfWayDownloadOfOneOfTwoEqualFilesReads25Percent) {
     share({harness.root() / "share" / "first.bin", harness.root() / "share" / "second.bin"});
     ASSERT_TRUE(harness.waitFor([&] { return one(window, "statusLine") != nullptr; }));
     std::string phoneName = harness.model().devices().front().label.toStdString();
-    EXPECT_EQ(text(window, "statusLead"), phoneName + " mở Skiff → “Nhận từ Mac” để tải về");
+    EXPECT_EQ(text(window, "statusLead"), phoneName + " mở Skiff → “Nhận từ máy tính” để tải về");
 
     Reply half = phone.downloadStart(harness.model().shared()[0].id, 1 << 19);
     ASSERT_EQ(half.status, 206);

@@ -18,8 +18,9 @@ TEST(SendTexts, StatusLineFollowsTheDownloadState) {
         {0.25, false, true, true, 0, "Pixel đang tải về · ", "25%", ""},
         {0.999, false, true, true, 2'600'000, "Pixel đang tải về · ", "99%", " · 3 MB/s"},
         {0.0, false, true, true, 400'000, "Pixel đang tải về · ", "0%", " · 0 MB/s"},
-        {0.4, false, false, true, 0, "Pixel mở Skiff → “Nhận từ Mac” để tải về", "", ""},
-        {0.0, false, false, false, 0, "Mở Skiff trên điện thoại → “Nhận từ Mac” để tải về", "", ""},
+        {0.4, false, false, true, 0, "Pixel mở Skiff → “Nhận từ máy tính” để tải về", "", ""},
+        {0.0, false, false, false, 0, "Mở Skiff trên điện thoại → “Nhận từ máy tính” để tải về", "",
+         ""},
     };
     for (const Case& c : cases) {
         SendStatus line = sendStatus(c.fraction, c.done, c.active, 3, "Pixel", c.seen, c.speed);
@@ -34,9 +35,9 @@ TEST(SendTexts, PhoneNameComesFromTheLastDownloaderThenTheNewestDevice) {
     QVariantMap idle{{"fraction", 0.0}, {"done", false}, {"active", false}};
     QVariantList devices{QVariantMap{{"label", "iPhone"}}, QVariantMap{{"label", "Pixel"}}};
     EXPECT_EQ(texts.status(idle, 1, "Galaxy", devices, 0)["lead"].toString(),
-              "Galaxy mở Skiff → “Nhận từ Mac” để tải về");
+              "Galaxy mở Skiff → “Nhận từ máy tính” để tải về");
     EXPECT_EQ(texts.status(idle, 1, "", devices, 0)["lead"].toString(),
-              "iPhone mở Skiff → “Nhận từ Mac” để tải về");
+              "iPhone mở Skiff → “Nhận từ máy tính” để tải về");
     QVariantMap done{{"fraction", 1.0}, {"done", true}, {"active", false}};
     EXPECT_EQ(texts.status(done, 2, "", {}, 0)["lead"].toString(), "Điện thoại đã tải đủ 2 file");
 }

@@ -1,7 +1,9 @@
-// The help popover's rows from the real model: the network range, the firewall state with its
-// settings button, the address to type by hand.
+// The help popover's rows from the real model: the network range, the firewall state with the
+// command that opens the port and the settings button, the address to type by hand.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QQuickItem>
 
 #include <filesystem>
@@ -42,13 +44,13 @@ class FakeDesktop {
 };
 
 struct Shown {
-    QString network, firewall, byHand;
+    QString network, title, firewall, command, byHand;
     bool button = false;
 };
 
-Shown helpFor(std::optional<bool> firewallOn, bool withTool, const std::string& ip) {
+Shown helpFor(app::FirewallReading firewall, bool withTool, const std::string& ip) {
     app::DesktopServices services;
-    services.firewallState = [firewallOn] { return firewallOn; };
+    services.firewallState = [firewall] { return firewall; };
     WindowHarness harness({{"wlan0", ip, "Wi-Fi", app::NetIface::Kind::wifi}}, services);
     {
         FakeDesktop desktop(withTool);
@@ -60,44 +62,69 @@ Shown helpFor(std::optional<bool> firewallOn, bool withTool, const std::string& 
     WindowHarness::waitFor([&] { return popover->property("opened").toBool(); });
 
     Shown shown;
+    QString port = QString::number(harness.model().port());
     shown.network = textOf(harness.find("helpNetworkBody"));
+    for (QQuickItem* item : harness.find("helpFirewall")->findChildren<QQuickItem*>()) {
+        QString text = item->property("text").toString();
+        if (text == "Tường lửa" || text.startsWith("Tường lửa (")) shown.title = text;
+    }
     auto* state = harness.find<QQuickItem>("firewallState");
     shown.firewall = test::shown(state) ? textOf(harness.find("firewallLead")) + textOf(state)
                                         : textOf(harness.find("helpFirewallBody"));
-    shown.byHand = textOf(harness.find("helpByHandBody"))
-                       .replace(QString::number(harness.model().port()), "<port>");
+    shown.firewall.replace(port, "<port>");
+    auto* command = harness.find<QQuickItem>("firewallCommand");
+    if (test::shown(command)) {
+        shown.command = command->property("text").toString().replace(port, "<port>");
+        click(harness.window(), harness.find<QQuickItem>("firewallCopyButton"));
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), command->property("text").toString());
+    }
+    shown.byHand = textOf(harness.find("helpByHandBody")).replace(port, "<port>");
     shown.button = test::shown(harness.find<QQuickItem>("firewallSettingsButton"));
-    if (firewallOn == true && withTool) keepScreenshot(harness, "help");
+    if (firewall.on == true && withTool) keepScreenshot(harness, "help");
     return shown;
 }
 
 TEST(HelpPopover, FirewallRowFollowsTheStateAndTheInstalledTool) {
     const QString on =
-        "Tường lửa đang BẬT. Nếu macOS hỏi “Cho phép kết nối đến?” hãy bấm Cho phép; hoặc thêm "
-        "app vào danh sách cho phép.";
+        "Tường lửa đang BẬT và có thể chặn điện thoại. Mở cổng <port> cho Skiff "
+        "bằng lệnh này trong cửa sổ dòng lệnh:";
+    using app::Firewall;
     struct Case {
-        std::optional<bool> state;
+        app::FirewallReading state;
         bool tool;
-        QString text;
+        QString title, text, command;
         bool button;
     };
     const Case cases[] = {
-        {true, true, on, true},
-        {true, false, on, false},
-        {false, true, "Tường lửa đang tắt — không phải nguyên nhân", false},
-        {std::nullopt, true, "Tường lửa đang không rõ trạng thái", false},
+        {{true, Firewall::ufw},
+         true,
+         "Tường lửa (ufw)",
+         on,
+         "sudo ufw allow <port>/tcp comment 'Skiff'",
+         true},
+        {{true, Firewall::firewalld},
+         false,
+         "Tường lửa (firewalld)",
+         on,
+         "sudo firewall-cmd --add-port=<port>/tcp --permanent && sudo firewall-cmd --reload",
+         false},
+        {{false, {}}, true, "Tường lửa", "Tường lửa đang tắt — không phải nguyên nhân", "", false},
+        {{}, true, "Tường lửa", "Tường lửa đang không rõ trạng thái", "", false},
     };
     for (const Case& c : cases) {
-        std::string name = (c.state ? (*c.state ? "on" : "off") : "unknown") +
+        std::string name = c.title.toStdString() +
+                           (c.state.on ? (*c.state.on ? " on" : " off") : " unknown") +
                            std::string(c.tool ? ", tool installed" : ", no tool");
         Shown shown = helpFor(c.state, c.tool, "192.168.1.23");
+        EXPECT_EQ(shown.title, c.title) << name;
         EXPECT_EQ(shown.firewall, c.text) << name;
+        EXPECT_EQ(shown.command, c.command) << name;
         EXPECT_EQ(shown.button, c.button) << name;
     }
 }
 
 TEST(HelpPopover, NamesTheNetworkAndTheAddressToType) {
-    Shown shown = helpFor(false, false, "192.168.1.23");
+    Shown shown = helpFor({false, {}}, false, "192.168.1.23");
     EXPECT_TRUE(shown.network.endsWith("(dải 192.168.1.x).")) << shown.network.toStdString();
     EXPECT_EQ(shown.byHand,
               "Mở Safari/Chrome trên điện thoại, gõ đúng 192.168.1.23:<port> (có cả dấu hai chấm "

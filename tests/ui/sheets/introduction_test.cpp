@@ -31,7 +31,7 @@ TEST(Introduction, ReturnOrTheButtonStarts) {
     QQuickWindow* window = harness.openSource(introduction(false, false));
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(textOf(harness.find("introHeading")),
-              "Chuyển file bất kỳ từ mọi thiết bị\nsang MacBook này");
+              "Chuyển file bất kỳ từ mọi thiết bị\nsang máy tính này");
     EXPECT_EQ(textOf(harness.find("startButton")), "Bắt đầu");
     keepScreenshot(harness, "introduction");
 
@@ -41,7 +41,7 @@ TEST(Introduction, ReturnOrTheButtonStarts) {
     ASSERT_NE(drawing, nullptr);
     EXPECT_EQ(drawing->text(QAccessible::Name),
               "iPhone, điện thoại Android, iPad, laptop Windows và máy tính khác đều gửi file "
-              "được sang MacBook này");
+              "được sang máy tính này");
 
     QTest::keyClick(window, Qt::Key_Return);
     EXPECT_EQ(window->property("starts").toInt(), 1);

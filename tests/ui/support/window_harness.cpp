@@ -23,7 +23,7 @@ WindowHarness::WindowHarness(std::vector<app::NetIface> interfaces, app::Desktop
             QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
         });
     if (!services.listInterfaces) services.listInterfaces = [interfaces] { return interfaces; };
-    if (!services.firewallState) services.firewallState = [] { return std::optional<bool>(); };
+    if (!services.firewallState) services.firewallState = [] { return app::FirewallReading{}; };
     if (!services.prefetch) services.prefetch = [](const std::filesystem::path&) {};
     m_model =
         std::make_unique<app::AppModel>(m_time.timing(), services, m_settings.get(), m_server);

@@ -136,7 +136,7 @@ TEST_F(Window, WithoutANetworkTheHeaderAndCardSaySoUntilRetryFindsOne) {
     QQuickWindow* window = openWorking(harness);
 
     ASSERT_TRUE(WindowHarness::waitFor([&] { return countText(window, "Chưa có mạng"); }));
-    EXPECT_EQ(countText(window, "Mac chưa vào mạng Wi-Fi/LAN nào"), 1);
+    EXPECT_EQ(countText(window, "Máy tính chưa vào mạng Wi-Fi/LAN nào"), 1);
     EXPECT_EQ(visibleItem(window, "waitingQr"), nullptr);
     QQuickItem* dot = visibleItem(window, "statusDot");
     ASSERT_NE(dot, nullptr);
@@ -148,7 +148,7 @@ TEST_F(Window, WithoutANetworkTheHeaderAndCardSaySoUntilRetryFindsOne) {
     *interfaces = {{"eth0", "10.0.0.7", "Mạng dây", app::NetIface::Kind::ethernet}};
     ASSERT_TRUE(click(window, buttonWithText(window, "Thử lại")));
     EXPECT_TRUE(WindowHarness::waitFor([&] { return countText(window, "Đang mở · Mạng dây"); }));
-    EXPECT_EQ(countText(window, "Mac chưa vào mạng Wi-Fi/LAN nào"), 0);
+    EXPECT_EQ(countText(window, "Máy tính chưa vào mạng Wi-Fi/LAN nào"), 0);
     EXPECT_NE(visibleItem(window, "waitingQr"), nullptr);
 }
 
@@ -313,7 +313,7 @@ TEST_F(Window, DroppingFilesOnTheStripSharesThemAndShowsTheSendTab) {
     }
     QQuickItem* strip = visibleItem(window, "sharingStrip");
     ASSERT_NE(strip, nullptr);
-    EXPECT_EQ(countText(window, "Gửi từ Mac sang điện thoại — kéo-thả file vào đây"), 1);
+    EXPECT_EQ(countText(window, "Gửi từ máy tính sang điện thoại — kéo-thả file vào đây"), 1);
 
     QMimeData data;
     data.setUrls(urls);

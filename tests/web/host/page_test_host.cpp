@@ -28,7 +28,7 @@ void say(const QString& line) {
 skiff::app::DesktopServices quietServices() {
     skiff::app::DesktopServices services;
     services.listInterfaces = [] { return std::vector<skiff::app::NetIface>(); };
-    services.firewallState = [] { return std::optional<bool>(); };
+    services.firewallState = [] { return skiff::app::FirewallReading{}; };
     services.prefetch = [](const std::filesystem::path&) {};
     services.notifyReceived = [](const std::filesystem::path&, const QString&) {};
     services.requestAttention = [] {};
