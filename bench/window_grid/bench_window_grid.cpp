@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
 
     skiff::app::DesktopServices services;
     services.listInterfaces = [] { return std::vector<skiff::app::NetIface>{}; };
-    services.firewallState = [] { return std::optional<bool>(); };
+    services.firewallState = [] { return skiff::app::FirewallReading(); };
     services.prefetch = [](const std::filesystem::path&) {};
     skiff::app::AppModel model(skiff::app::Timing::system(&app), services, &settings);
     QQmlApplicationEngine engine;
