@@ -7,9 +7,11 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
+#include "media/capture_date.hpp"
 #include "server/byte_count.hpp"
 #include "server/connection.hpp"
 #include "server/decimal.hpp"
@@ -179,6 +181,8 @@ void FileServer::uploadInit(const ConnectionPtr& connection, const Request& requ
     upload->ua = ua ? *ua : std::string();
     upload->size = *size;
     upload->mtime = mtime;
+    upload->started =
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
     upload->part = part;
     mutateTables([&](ServerTables& tables) {
         auto& slot = tables.uploads[*uid];
@@ -313,7 +317,9 @@ void FileServer::uploadFinish(const ConnectionPtr& connection, const Request& re
     }
     if (!moved) return respondJSON(connection, 500, {{"error", "save failed"}});
     syncPath(folder, O_RDONLY | O_DIRECTORY);
-    if (upload->mtime && *upload->mtime > 0) setFileTime(destination, *upload->mtime);
+    if (upload->mtime && *upload->mtime > 0)
+        setFileTime(destination,
+                    media::receivedFileTime(destination, *upload->mtime, upload->started));
 
     mutateTables([&](ServerTables& tables) {
         auto found = tables.uploads.find(*uid);
