@@ -18,6 +18,8 @@ packages=(
     # tests: the phone page in the three engines phones use (Chromium, WebKit, Gecko); WebKitGTK
     # draws on the Xvfb display below
     chromium webkit2gtk-driver firefox-esr
+    # the page's screenshots (scripts/page_screens.mjs) draw its emoji
+    fonts-noto-color-emoji
     # the window: Qt Quick, media and PDF preview, D-Bus notifications, the approval sound
     qt6-declarative-dev qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-dialogs
     qml6-module-qtquick-layouts qml6-module-qtquick-window qml6-module-qtquick-templates
