@@ -181,10 +181,17 @@ export async function launch(engine) {
     // WebKit saves downloads into the XDG download folder of the home it is given.
     const home = path.join(root, 'home');
     mkdirSync(home);
-    const env = { ...process.env, DISPLAY: display, HOME: home, XDG_DOWNLOAD_DIR: downloads, XDG_CONFIG_HOME: path.join(home, '.config') };
+    // A private session bus for the browser, and neither the accessibility bus nor the desktop
+    // portals on it: they would outlive the browser, the document portal with a mount in home.
+    const env = { ...process.env, DISPLAY: display, HOME: home, XDG_DOWNLOAD_DIR: downloads, XDG_CONFIG_HOME: path.join(home, '.config'),
+      NO_AT_BRIDGE: '1', GTK_USE_PORTAL: '0', GIO_USE_VFS: 'local', WEBKIT_DISABLE_DMABUF_RENDERER: '1' };
+    delete env.DBUS_SESSION_BUS_ADDRESS;
     mkdirSync(env.XDG_CONFIG_HOME);
     writeFileSync(path.join(env.XDG_CONFIG_HOME, 'user-dirs.dirs'), `XDG_DOWNLOAD_DIR="${downloads}"\n`);
-    const driver = spawn(WEBKIT_DRIVER, [`--port=${port}`, '--host=127.0.0.1'], { env, stdio: ['ignore', 'pipe', 'pipe'] });
+    // Its own process group, so that closing ends the driver, the browser and the bus together.
+    const driver = spawn('dbus-run-session', ['--', WEBKIT_DRIVER, `--port=${port}`, '--host=127.0.0.1'],
+      { env, stdio: ['ignore', 'pipe', 'pipe'], detached: true });
+    driver.group = true;
     procs.push(driver);
     const base = `http://127.0.0.1:${port}`;
     for (const end = Date.now() + 10000; ;) {
@@ -205,7 +212,7 @@ export async function launch(engine) {
       for (const p of procs.reverse()) {
         if (p.exitCode === null && p.signalCode === null) {
           const gone = new Promise(r => p.on('exit', r));
-          p.kill();
+          if (p.group) process.kill(-p.pid, 'SIGTERM'); else p.kill();
           await gone;
         }
       }
