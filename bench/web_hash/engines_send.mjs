@@ -3,27 +3,18 @@
 // as the page is, with its live progress panel hidden (the page's own ceiling in that engine),
 // and with the other chunk body (a file slice or the bytes already read). Prints JSON.
 // Run with `node --experimental-websocket` on Node 20 (Node 22 has WebSocket built in).
-import { randomBytes } from 'node:crypto';
-import { closeSync, mkdtempSync, openSync, rmSync, statSync, writeSync } from 'node:fs';
+import { mkdtempSync, rmSync, statSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { launch } from '../../tests/web/engines.mjs';
 import { Skiff } from '../../tests/web/harness.mjs';
 import { bareChromium } from './bare_chromium.mjs';
+import { writeRandomFile } from './random_file.mjs';
 
 const MIB = 1024 * 1024;
 const SIZE = Number(process.env.SEND_MIB || 256) * MIB;
 const ROUNDS = Number(process.env.ROUNDS || 3);
 const ENGINES = (process.env.ENGINES || 'chromium,webkit,firefox').split(',');
-
-function writeRandomFile(file, size) {
-  const fd = openSync(file, 'w');
-  try {
-    for (let done = 0; done < size; done += 64 * MIB) writeSync(fd, randomBytes(Math.min(64 * MIB, size - done)));
-  } finally {
-    closeSync(fd);
-  }
-}
 
 // One tab per engine behind three calls: go to an address, run an expression (awaiting a
 // promise it gives), choose files. Chromium runs without Playwright, whose DevTools session

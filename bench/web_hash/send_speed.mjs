@@ -7,26 +7,18 @@
 // with it enabled (as Playwright always does) Chromium copies every request body into its
 // DevTools events, and byte-array uploads crawl at a few MB/s that no phone would see.
 // Run with `node --experimental-websocket` on Node 20 (Node 22 has WebSocket built in).
-import { createHash, randomBytes } from 'node:crypto';
+import { createHash } from 'node:crypto';
 import http from 'node:http';
-import { closeSync, createReadStream, mkdtempSync, openSync, rmSync, statSync, writeSync } from 'node:fs';
+import { createReadStream, mkdtempSync, rmSync, statSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { Skiff, launchBrowser } from '../../tests/web/harness.mjs';
 import { bareChromium } from './bare_chromium.mjs';
+import { writeRandomFile } from './random_file.mjs';
 import { hashSpeeds } from './hash_speed.mjs';
 
 const MIB = 1024 * 1024;
 const SIZE = Number(process.env.SEND_MIB || 1024) * MIB;
-
-function writeRandomFile(file, size) {
-  const fd = openSync(file, 'w');
-  try {
-    for (let done = 0; done < size; done += 64 * MIB) writeSync(fd, randomBytes(Math.min(64 * MIB, size - done)));
-  } finally {
-    closeSync(fd);
-  }
-}
 
 function sha256Of(file) {
   return new Promise((resolve, reject) => {
