@@ -1,5 +1,6 @@
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
 import { createHash, randomBytes } from 'node:crypto';
 import { readFileSync, readdirSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
@@ -20,16 +21,20 @@ async function chooseFiles(page, files) {
 }
 
 describe('sending files to the computer', () => {
-  test('a second copy of a name is kept under a new one, and the page says which even when the batch succeeds', async () => {
+  test('a second copy of a name is kept under a new one, and the page says which even when the batch succeeds; a just-picked video keeps the date it was taken', async () => {
     const skiff = await Skiff.start();
     const src = tempDir();
     try {
       const file = name => { const f = path.join(src, name); writeFileSync(f, name + randomBytes(8).toString('hex')); return f; };
       const [notes, other] = [file('ghi chú.txt'), file('other.txt')];
+      // Written just now, as a phone dates a video picked from its library; taken years ago.
+      const clip = path.join(src, 'IMG_0042.MOV');
+      execFileSync('ffmpeg', ['-nostdin', '-v', 'error', '-y', '-f', 'lavfi', '-i', 'testsrc=duration=1:size=32x32:rate=5',
+        '-pix_fmt', 'yuv420p', '-metadata', 'creation_time=2021-05-06T07:08:09Z', clip]);
       const page = await openPage(browser);
       await connectApproved(skiff, page);
-      for (const batch of [[notes], [notes, other]]) {
-        if (batch.length > 1) {
+      for (const batch of [[notes, clip], [notes, other]]) {
+        if (batch.includes(other)) {
           await page.getByRole('button', { name: 'Gửi thêm' }).click();
           writeFileSync(notes, 'now with other text');
         }
@@ -37,6 +42,7 @@ describe('sending files to the computer', () => {
         await page.getByRole('button', { name: `Gửi ${batch.length} file` }).click();
         await page.getByRole('heading', { name: 'Đã gửi xong' }).waitFor({ timeout: 60000 });
       }
+      assert.equal(statSync(path.join(skiff.receiveDir, 'IMG_0042.MOV')).mtime.toISOString(), '2021-05-06T07:08:09.000Z');
       const copies = readdirSync(skiff.receiveDir).filter(n => n.startsWith('ghi chú'));
       assert.equal(copies.length, 2, `files now: ${copies}`);
       const renamed = copies.find(n => n !== 'ghi chú.txt');
