@@ -70,6 +70,22 @@ describe('entering the session code', () => {
   });
 });
 
+describe('in a messaging app\'s own browser', () => {
+  test('the page offers its address with the code, to open in Safari or Chrome', async () => {
+    const skiff = await Skiff.start();
+    try {
+      const page = await openPage(browser, { userAgent: 'Mozilla/5.0 (iPhone; CPU iPhone OS 17_0 like Mac OS X) Mobile/15E148 Zalo iOS' });
+      await connectApproved(skiff, page);
+      await page.getByText('Mở trong Safari hoặc Chrome', { exact: false }).waitFor();
+      assert.equal(await page.getByLabel('Địa chỉ trang').inputValue(), `${skiff.base}/?t=${skiff.code}`);
+      await page.getByRole('button', { name: 'Chép' }).click();
+      await page.getByRole('button', { name: 'Đã chép' }).waitFor();
+    } finally {
+      await skiff.stop();
+    }
+  });
+});
+
 describe('too many wrong codes', () => {
   test('the tenth wrong code locks the phone out, even with the right code afterwards', async () => {
     const skiff = await Skiff.start();
