@@ -15,8 +15,11 @@ packages=(
     # tests: fuzzing, sample media, real archive readers and QR decoders
     libclang-rt-14-dev ffmpeg curl unzip libarchive-tools python3 zbar-tools
     iproute2 procps nftables
-    # tests: the phone page in a real browser
-    chromium
+    # tests: the phone page in the three engines phones use (Chromium, WebKit, Gecko); WebKitGTK
+    # draws on the Xvfb display below
+    chromium webkit2gtk-driver firefox-esr
+    # the page's screenshots (scripts/page_screens.mjs) draw its emoji
+    fonts-noto-color-emoji
     # the window: Qt Quick, media and PDF preview, D-Bus notifications, the approval sound
     qt6-declarative-dev qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-dialogs
     qml6-module-qtquick-layouts qml6-module-qtquick-window qml6-module-qtquick-templates

@@ -17,6 +17,7 @@ struct Upload {
     std::string ua;
     std::int64_t size = 0;
     std::optional<double> mtime;  // seconds since 1970
+    double started = 0;           // seconds since 1970 when the phone began it
     std::filesystem::path part;   // the hidden part file
     std::int64_t received = 0;    // valid bytes at the start of the part file
     // A request holds the upload alone: its part file is being made, a chunk written, or the

@@ -7,9 +7,11 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
+#include "media/capture_date.hpp"
 #include "server/byte_count.hpp"
 #include "server/connection.hpp"
 #include "server/decimal.hpp"
@@ -182,6 +184,8 @@ void FileServer::uploadInit(const ConnectionPtr& connection, const Request& requ
     upload->ua = ua ? *ua : std::string();
     upload->size = *size;
     upload->mtime = mtime.seconds;
+    upload->started =
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
     upload->busy = true;  // until its part file exists
 
     // The new record takes the slot at once, busy, so no other request can touch the uid
@@ -408,7 +412,9 @@ void FileServer::storeUpload(const ConnectionPtr& connection, const std::shared_
     }
     if (!moved) return fail(upload->part);
     if (!syncPath(folder, O_RDONLY | O_DIRECTORY)) return fail(destination);
-    if (upload->mtime && *upload->mtime > 0) setFileTime(destination, *upload->mtime);
+    if (upload->mtime && *upload->mtime > 0)
+        setFileTime(destination,
+                    media::receivedFileTime(destination, *upload->mtime, upload->started));
     forgetUpload(upload);
 
     std::optional<std::string> hint = conversionHint(upload->ua, destination);

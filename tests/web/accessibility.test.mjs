@@ -1,5 +1,5 @@
 // axe-core on every screen of the page, in both colour schemes: nothing serious or critical, and
-// nothing wider than a small phone's screen.
+// nothing wider than a small phone's screen, no tap target under 44 px, no labels on top of each other.
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { rmSync, writeFileSync } from 'node:fs';
@@ -26,6 +26,18 @@ describe('accessibility of every screen', () => {
         const found = await seriousA11yFindings(page);
         const wide = await page.evaluate(() => document.documentElement.scrollWidth);
         if (wide > width) found.push(`the page is ${wide} px wide`);
+        // Fingers need 44 by 44 CSS pixels; and labels side by side must not run into each other.
+        found.push(...await page.evaluate(() => {
+          const shown = [...document.querySelectorAll('button, a, summary, input:not([type=file])')]
+            .filter(e => e.getClientRects().length && getComputedStyle(e).visibility !== 'hidden');
+          const small = shown.map(e => [e, e.getBoundingClientRect()]).filter(([, r]) => r.width < 44 || r.height < 44)
+            .map(([e, r]) => `"${e.textContent.trim() || e.getAttribute('aria-label')}" is ${Math.round(r.width)}×${Math.round(r.height)} px`);
+          const over = [...document.querySelectorAll('.trow')].filter(row => {
+            const [a, b] = [...row.children].map(c => c.getBoundingClientRect());
+            return a && b && b.width && a.right > b.left && a.bottom > b.top && b.bottom > a.top;
+          }).map(row => `labels overlap: ${row.textContent}`);
+          return [...small, ...over];
+        }));
         findings[`${screen}, ${colorScheme}`] = found;
       }
     };

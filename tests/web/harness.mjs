@@ -27,7 +27,7 @@ export class Skiff {
     // A display in the environment would open the window instead of the terminal front end.
     delete env.DISPLAY;
     delete env.WAYLAND_DISPLAY;
-    s.proc = spawn(host ? HOST : SKIFF, host ? [] : ['--terminal', ...sharedPaths], {
+    s.proc = spawn(host ? HOST : SKIFF, host ? sharedPaths : ['--terminal', ...sharedPaths], {
       env,
       stdio: ['pipe', 'pipe', 'pipe'],
     });

@@ -70,6 +70,11 @@ describe('text helpers', () => {
     ['firewallOf({firewall: "ufw"})', 'ufw'], ['firewallOf({firewall: "<b>"})', ''], ['firewallOf({})', ''],
     ['firewallNote("")', ''],
     ['firewallNote("firewalld")', 'Tường lửa (firewalld) của máy tính có thể đang chặn điện thoại. Trên máy tính, chạy lệnh mở cổng mà Skiff đưa ra (nút Trợ giúp › Tường lửa), rồi bấm Thử lại.'],
+    ['inApp("Mozilla/5.0 (iPhone; CPU iPhone OS 17_0) Mobile/15E148 Zalo iOS")', true],
+    ['inApp("Mozilla/5.0 (iPhone) Mobile/15E148 [FBAN/FBIOS;FBAV/450.0]")', true],
+    ['inApp("Mozilla/5.0 (Linux; Android 14) Chrome/120 Mobile Instagram 300.0")', true],
+    ['inApp("Mozilla/5.0 (iPhone) Version/17.0 Mobile/15E148 Safari/604.1")', false],
+    ['inApp("Mozilla/5.0 (Linux; Android 14) Chrome/120 Mobile Safari/537.36")', false],
   ];
   test('each helper answers as the page expects', async () => {
     for (const [expr, want] of cases) {

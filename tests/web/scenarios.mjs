@@ -1,0 +1,186 @@
+// What a phone does with the page, in the places where browser engines differ: pairing, a send
+// over several chunks that is cut and goes on, an empty file, thumbnails, downloads and the ZIP.
+// Each engine in engines.test.mjs runs every one of them.
+import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import { createHash, randomBytes } from 'node:crypto';
+import { existsSync, readFileSync, readdirSync, rmSync, statSync, utimesSync, writeFileSync } from 'node:fs';
+import path from 'node:path';
+import { Skiff, eventually, tempDir } from './harness.mjs';
+
+const MIB = 1024 * 1024;
+const sha256 = file => createHash('sha256').update(readFileSync(file)).digest('hex');
+const isShown = id => !document.getElementById(id).classList.contains('hide');
+
+export async function approved(skiff, tab) {
+  await tab.goto(`${skiff.base}/?t=${skiff.code}`);
+  await skiff.pairingCode();
+  skiff.answer('c');
+  await tab.until(isShown, ['main']);
+}
+
+// Every upload request the page makes, as "init", "chunk 0", "finish".
+function recordUploads() {
+  window.uploads = [];
+  const open = XMLHttpRequest.prototype.open;
+  XMLHttpRequest.prototype.open = function (method, url, ...rest) {
+    const u = new URL(url, location.href);
+    if (u.pathname.startsWith('/api/up/')) {
+      window.uploads.push(u.pathname.slice(8) + (u.searchParams.has('offset') ? ' ' + u.searchParams.get('offset') : ''));
+    }
+    return open.call(this, method, url, ...rest);
+  };
+}
+
+// What the page sees when the phone's screen is locked and unlocked again.
+function lockAndUnlock() {
+  let hidden = true;
+  Object.defineProperty(document, 'hidden', { configurable: true, get: () => hidden });
+  Object.defineProperty(document, 'visibilityState', { configurable: true, get: () => (hidden ? 'hidden' : 'visible') });
+  document.dispatchEvent(new Event('visibilitychange'));
+  hidden = false;
+  document.dispatchEvent(new Event('visibilitychange'));
+}
+
+async function withShare(files, body) {
+  const share = tempDir();
+  for (const [name, bytes] of files) writeFileSync(path.join(share, name), typeof bytes === 'function' ? bytes(share) : bytes);
+  const skiff = await Skiff.start([share], { host: true });
+  try {
+    await body(skiff, share);
+  } finally {
+    await skiff.stop();
+    rmSync(share, { recursive: true, force: true });
+  }
+}
+
+function video(share, name, extra = []) {
+  execFileSync('ffmpeg', ['-nostdin', '-v', 'error', '-y', '-f', 'lavfi', '-i', 'testsrc=duration=3:size=64x48:rate=5',
+    '-pix_fmt', 'yuv420p', ...extra, path.join(share, name)]);
+  return readFileSync(path.join(share, name));
+}
+
+const picture = share => video(share, 'photo.jpg', ['-frames:v', '1']);
+
+export const SCENARIOS = {
+  'pairing: the waiting screen shows the program\'s code, approval opens the page, a reload stays connected': async (browser, tab) => {
+    const skiff = await Skiff.start([], { host: true });
+    try {
+      await tab.goto(`${skiff.base}/?t=${skiff.code}`);
+      await tab.until(isShown, ['waitCard']);
+      const code = await skiff.pairingCode();
+      await tab.until(c => document.getElementById('matchCode').textContent.replace(/\s/g, '') === c, [code]);
+      assert.equal(await tab.eval(() => location.pathname + location.search), '/', 'the code must leave the address bar');
+      skiff.answer('c');
+      await tab.until(isShown, ['main']);
+      await tab.text('Đã kết nối');
+      // A reload reconnects with the remembered code and keeps the chosen tab.
+      await tab.click('#tRecv');
+      await tab.reload();
+      await tab.until(isShown, ['recvCard']);
+      assert.equal(await tab.eval(() => document.getElementById('tRecv').getAttribute('aria-selected')), 'true');
+    } finally {
+      await skiff.stop();
+    }
+  },
+
+  'sending: a file cut off by a locked screen goes on by itself from where the computer stopped; an empty file needs no chunk': async (browser, tab) => {
+    const skiff = await Skiff.start([], { host: true });
+    const src = tempDir();
+    try {
+      const big = path.join(src, 'large clip.bin');
+      writeFileSync(big, randomBytes(12 * MIB + 5));
+      const empty = path.join(src, 'empty.txt');
+      writeFileSync(empty, '');
+      for (const [f, when] of [[big, '2024-03-05T06:07:08Z'], [empty, '2023-01-02T03:04:05Z']]) utimesSync(f, new Date(when), new Date(when));
+      await approved(skiff, tab);
+      await tab.eval(recordUploads);
+      await tab.setFiles('#files', [big, empty]);
+      await tab.click('#send', 'Gửi 2 file');
+
+      const partSize = () => {
+        const part = readdirSync(skiff.receiveDir).find(n => n.endsWith('.porter-part'));
+        return part ? statSync(path.join(skiff.receiveDir, part)).size : 0;
+      };
+      await eventually(() => assert.ok(partSize() >= 4 * MIB), 60000);
+      // A frozen computer leaves the request in flight hanging, as a phone's locked screen does.
+      skiff.proc.kill('SIGSTOP');
+      let kept;
+      try {
+        await tab.until(() => performance.now() - lastMove > 2500);
+        kept = partSize();
+        await tab.eval(lockAndUnlock);
+      } finally {
+        skiff.proc.kill('SIGCONT');
+      }
+      await tab.until(isShown, ['doneHead'], 120000);
+      const calls = await tab.eval(() => window.uploads);
+      // The last init before the file's finish is the one the send went on from.
+      const again = calls.lastIndexOf('init', calls.indexOf('finish'));
+      const first = Number(calls[again + 1]?.slice(6));
+      assert.ok(again > 0 && first > 0 && first >= kept - 4 * MIB, `went on at ${first} although the computer kept ${kept} bytes: ${calls}`);
+      assert.deepEqual(calls.slice(-2), ['init', 'finish'], 'the empty file is an init and a finish');
+      for (const [f, when] of [[big, '2024-03-05T06:07:08Z'], [empty, '2023-01-02T03:04:05Z']]) {
+        const stored = path.join(skiff.receiveDir, path.basename(f));
+        assert.equal(sha256(stored), sha256(f), f);
+        assert.equal(statSync(stored).mtime.getTime(), new Date(when).getTime(), f);
+      }
+    } finally {
+      await skiff.stop();
+      rmSync(src, { recursive: true, force: true });
+    }
+  },
+
+  'receiving: tiles show a thumbnail; a file and the ZIP download whole and the page shows them saved': async (browser, tab) => {
+    const notes = Buffer.alloc(3 * 1000 * 1000, 'skiff ');
+    await withShare([['notes.txt', notes], ['photo.jpg', picture]], async skiff => {
+      await approved(skiff, tab);
+      await tab.click('#tRecv', '(2)');
+      await tab.until(() => [...document.querySelectorAll('#list .pic img')].some(i => i.complete && i.naturalWidth > 0));
+
+      await tab.click('.tile:has(.pic[aria-label="Xem notes.txt"]) a.dl', 'Tải về');
+      const saved = path.join(browser.downloads, 'notes.txt');
+      await eventually(() => assert.ok(existsSync(saved) && readFileSync(saved).equals(notes)), 20000);
+      await tab.until(() => !!document.querySelector('.tile:has([aria-label="Xem notes.txt"]) a.dl.done'));
+
+      await tab.click('#dlZip');
+      await eventually(() => {
+        const zip = readdirSync(browser.downloads).find(n => n.endsWith('.zip'));
+        assert.ok(zip, `downloads: ${readdirSync(browser.downloads)}`);
+        assert.equal(readFileSync(path.join(browser.downloads, zip)).readUInt32LE(0), 0x04034b50);
+      }, 20000);
+      await tab.until(() => document.getElementById('zipTx').textContent === '✓ Đã lưu cả 2 file');
+    });
+  },
+
+  'receiving: a video plays from the tap itself, muted and inline; "Tải lần lượt" waits for a tap per file on WebKit only': async (browser, tab) => {
+    await withShare([['clip.mp4', share => video(share, 'clip.mp4')], ['one.txt', 'one'], ['two.txt', 'two']], async skiff => {
+      await approved(skiff, tab);
+      await tab.click('#tRecv', '(3)');
+      await tab.eval(() => {
+        const play = HTMLMediaElement.prototype.play;
+        HTMLMediaElement.prototype.play = function () { window.playedIn = window.event && window.event.type; return play.call(this); };
+      });
+      await tab.click('.pic[aria-label="Xem clip.mp4"]');
+      assert.deepEqual(await tab.eval(() => {
+        const v = document.querySelector('#player video');
+        return [window.playedIn, v.muted, v.hasAttribute('playsinline'), v.autoplay];
+      }), ['click', true, true, false]);
+      await tab.click('#pClose');
+      await tab.until(() => document.getElementById('player').classList.contains('hide'));
+
+      await tab.click('#dlAll');
+      const done = () => ['clip.mp4', 'one.txt', 'two.txt'].filter(n => existsSync(path.join(browser.downloads, n)));
+      if (browser.engine === 'webkit') {
+        for (const step of ['2/3', '3/3']) {
+          await tab.find('#dlAll', `Tải file tiếp theo (${step})`);
+          await new Promise(r => setTimeout(r, 2500));
+          assert.equal(done().length, Number(step[0]) - 1, 'nothing more downloads without a tap');
+          await tab.click('#dlAll');
+        }
+      }
+      await tab.find('#dlAll', 'Đã tải 3 file', 15000);
+      await eventually(() => assert.equal(done().length, 3), 20000);
+    });
+  },
+};
