@@ -391,7 +391,12 @@ void AppModel::onApproval(const QString& host, const QString& label,
 }
 
 void AppModel::addShared(const std::filesystem::path& path) {
-    for (const auto& file : filesToShare(path)) {
+    std::vector<std::filesystem::path> skipped;
+    std::vector<std::filesystem::path> files = filesToShare(path, &skipped);
+    for (const auto& odd : skipped)
+        addLog("Bỏ qua \"" + qs(odd.filename().string()) +
+               "\": không phải file thường (ống, socket hay thiết bị)");
+    for (const auto& file : files) {
         std::error_code error;
         auto size = std::filesystem::file_size(file, error);
         server::SharedFile shared{

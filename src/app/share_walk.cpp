@@ -7,7 +7,7 @@ namespace skiff::app {
 namespace {
 
 void walk(const std::filesystem::path& path, bool followedFromFolder,
-          std::vector<std::filesystem::path>& out) {
+          std::vector<std::filesystem::path>& out, std::vector<std::filesystem::path>* skipped) {
     std::error_code error;
     auto status = std::filesystem::status(path, error);
     if (error || !std::filesystem::exists(status)) return;
@@ -24,7 +24,11 @@ void walk(const std::filesystem::path& path, bool followedFromFolder,
         std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
             return a.filename().string() < b.filename().string();
         });
-        for (const auto& entry : entries) walk(entry, true, out);
+        for (const auto& entry : entries) walk(entry, true, out, skipped);
+        return;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        if (skipped) skipped->push_back(path);
         return;
     }
     out.push_back(path);
@@ -32,9 +36,10 @@ void walk(const std::filesystem::path& path, bool followedFromFolder,
 
 }  // namespace
 
-std::vector<std::filesystem::path> filesToShare(const std::filesystem::path& path) {
+std::vector<std::filesystem::path> filesToShare(const std::filesystem::path& path,
+                                                std::vector<std::filesystem::path>* skipped) {
     std::vector<std::filesystem::path> out;
-    walk(path, false, out);
+    walk(path, false, out, skipped);
     return out;
 }
 

@@ -9,11 +9,12 @@
 namespace skiff::server {
 
 std::optional<FileReader> FileReader::open(const std::filesystem::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a named pipe put where a shared file was cannot hold the thread in
+    // open(); only a regular file has bytes to send (not a folder, pipe, socket or device).
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     struct stat info {};
-    // A folder opens for reading too, but has no bytes to send.
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
         return std::nullopt;
     }

@@ -5,6 +5,7 @@
 #include <unicode/unistr.h>
 
 #include <ctime>
+#include <map>
 #include <set>
 
 #include "server/file_names.hpp"
@@ -35,12 +36,16 @@ std::variant<ZipPlan, ZipRefusal> planArchive(const std::vector<SharedFile>& sha
 
     ZipPlan plan;
     std::set<std::string> used;
+    // Where the search for a free number goes on for each name: numbers below it are taken
+    // for good, so thousands of equal names cost no more than one pass each.
+    std::map<std::string, int> nextNumber;
     plan.total = 22;
     for (const SharedFile* file : kept) {
         std::string name = file->name;
         if (used.count(lowerCase(name))) {
             NameParts parts = splitExtension(file->name);
-            for (int n = 2;; ++n) {
+            int& n = nextNumber.try_emplace(lowerCase(file->name), 2).first->second;
+            for (;; ++n) {
                 name = numberedName(parts, n);
                 if (!used.count(lowerCase(name))) break;
             }

@@ -1,5 +1,6 @@
 // The model's reactions to what the server reports, with a fake clock: nothing sleeps.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QSettings>
 
@@ -235,12 +236,25 @@ TEST_F(Model, SharingAFolderSortedHiddenSkippedLoopsNotFollowed) {
         std::ofstream(root / name) << "x";
     fs::create_directory_symlink(root, root / "sub" / "loop");
     fs::create_symlink(root / "a.txt", root / "link.txt");
+    ASSERT_EQ(::mkfifo((root / "pipe").c_str(), 0600), 0);  // opening it would block a thread
     model->share({root, root / "a.txt"});  // the same file twice is listed once
     std::vector<std::string> names;
     for (const auto& file : model->shared()) names.push_back(file.name);
     EXPECT_EQ(names, (std::vector<std::string>{"B.txt", "a.txt", "b.txt", "link.txt", "c.txt"}));
     EXPECT_EQ(model->shared()[0].id.size(), 32u);
     EXPECT_EQ(prefetched.size(), 6u);  // prefetched even when already shared
+    EXPECT_TRUE(model->log().contains(
+        "Bỏ qua \"pipe\": không phải file thường (ống, socket hay thiết bị)"));
+}
+
+TEST_F(Model, DenyAllAnswersEveryWaitingRequest) {
+    std::vector<bool> answers;
+    for (const char* host : {"192.168.1.7", "192.168.1.8"})
+        callbacks.askApproval(host, "iPhone", [&](bool allow) { answers.push_back(allow); });
+    ASSERT_EQ(model->pending().size(), 2u);
+    model->denyAll();
+    EXPECT_EQ(answers, (std::vector<bool>{false, false}));
+    EXPECT_TRUE(model->pending().empty());
 }
 
 TEST_F(Model, AddressFollowsTheChosenInterface) {
