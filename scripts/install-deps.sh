@@ -20,18 +20,18 @@ packages=(
     chromium webkit2gtk-driver firefox-esr
     # the page's screenshots (scripts/page_screens.mjs) draw its emoji
     fonts-noto-color-emoji
-    # the window: Qt Quick, media and PDF preview, D-Bus notifications, the approval sound
-    qt6-declarative-dev qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-dialogs
-    qml6-module-qtquick-layouts qml6-module-qtquick-window qml6-module-qtquick-templates
-    qml6-module-qtquick-shapes qml6-module-qtqml-workerscript qml6-module-qtqml-models
-    qml6-module-qtcore qml6-module-qttest qml6-module-qt-labs-platform
-    qt6-multimedia-dev qml6-module-qtmultimedia qt6-pdf-dev qml6-module-qtquick-pdf qt6-svg-dev
-    qt6-image-formats-plugins libcanberra-dev sound-theme-freedesktop
+    # the window's headers and libraries (what it loads at run time comes from the list below)
+    qt6-declarative-dev qt6-multimedia-dev qt6-pdf-dev qt6-svg-dev qml6-module-qttest
+    qt6-image-formats-plugins libcanberra-dev
     # window tests: a virtual display, a private session bus and a real notification daemon
     xvfb xauth dbus dbus-x11 dunst xdotool
     # benchmarks: the peer server and load generator
     nginx-light libnginx-mod-http-echo wrk libvips-tools
 )
+# The program's run-time packages, one list shared with the .deb's Depends.
+while read -r package; do
+    [[ -z "$package" || "$package" == \#* ]] || packages+=("$package")
+done <"$(dirname "$0")/../packaging/runtime-packages.txt"
 
 # Node.js may come from elsewhere on the machine; Debian's is taken only when there is none.
 command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)

@@ -1,0 +1,87 @@
+#!/usr/bin/env python3
+"""Every QML module the window needs at run time is installed, and comes from a package listed
+in packaging/runtime-packages.txt (what scripts/install-deps.sh installs and the .deb depends on).
+
+    qml_imports_test.py QMLIMPORTSCANNER QT_QML_DIR BUILT_QML_DIR SOURCE_UI_DIR PACKAGE_LIST
+
+The imports of the window's own QML files are followed into the Qt modules they reach, and
+those modules' QML files are scanned in turn: the file dialogs, for one, load a QML
+implementation whose own imports no line of ours names."""
+import json
+import os
+import subprocess
+import sys
+
+scanner, qt_qml, built_qml, source_ui, package_list = sys.argv[1:6]
+
+# Registered from C++ by the program itself, and built into the QML engine.
+BUILT_IN = {"Skiff.Model", "QtQml"}
+
+
+def scan(root):
+    out = subprocess.run([scanner, "-rootPath", root, "-importPath", built_qml, "-importPath",
+                          qt_qml], check=True, capture_output=True, text=True).stdout
+    return [entry for entry in json.loads(out) if entry.get("type") == "module"]
+
+
+def optional_imports(module_dir):
+    """Styles for other systems are 'optional import' lines: missing here by design."""
+    names = set()
+    qmldir = os.path.join(module_dir, "qmldir")
+    if os.path.exists(qmldir):
+        for line in open(qmldir, encoding="utf-8"):
+            words = line.split()
+            if words[:2] == ["optional", "import"] and len(words) > 2:
+                names.add(words[2])
+    return names
+
+
+def owning_package(module_dir):
+    done = subprocess.run(["dpkg-query", "-S", os.path.join(module_dir, "qmldir")],
+                          capture_output=True, text=True)
+    return done.stdout.split(":")[0] if done.returncode == 0 else None
+
+
+listed = {line.strip() for line in open(package_list, encoding="utf-8")
+          if line.strip() and not line.startswith("#")}
+
+resolved, missing, optional = {}, {}, set()
+pending, scanned = [source_ui], set()
+while pending:
+    root = pending.pop()
+    scanned.add(root)
+    for entry in scan(root):
+        name, path = entry["name"], entry.get("path")
+        if name in BUILT_IN:
+            continue
+        if path and os.path.exists(os.path.join(path, "qmldir")):
+            if name not in resolved:
+                resolved[name] = path
+                optional |= optional_imports(path)
+                # Modules of our own were scanned as sources; Qt's are scanned where installed.
+                if not path.startswith(built_qml) and path not in scanned:
+                    pending.append(path)
+        else:
+            missing.setdefault(name, root)
+
+faults = []
+for name, importer in sorted(missing.items()):
+    if name not in optional:
+        guess = "qml6-module-" + name.lower().replace(".", "-")
+        faults.append(f"QML module {name} (reached from {importer}) is not installed; "
+                      f"its Debian package is probably {guess}")
+for name, path in sorted(resolved.items()):
+    if path.startswith(built_qml):
+        continue
+    package = owning_package(path)
+    if package is None:
+        faults.append(f"QML module {name} at {path} belongs to no Debian package")
+    elif package not in listed:
+        faults.append(f"QML module {name} comes from {package}, "
+                      f"which packaging/runtime-packages.txt does not list")
+
+print(f"{len(resolved)} modules resolved, {len(missing)} missing "
+      f"({len(missing.keys() & optional)} of them optional styles for other systems)")
+for fault in faults:
+    print("FAIL:", fault)
+sys.exit(1 if faults else 0)
