@@ -125,6 +125,9 @@ class Phone:
                     self._reopen_if_moved()
                 except Reopened:
                     continue
+            if status == 503:  # other newcomers fill the computer's prompts: ask again later
+                time.sleep(APPROVAL_POLL)
+                continue
             if status not in (0, 428):
                 raise Refused(f"{self.name}: /api/files answered {status} {data[:80]!r}")
             time.sleep(APPROVAL_POLL)
