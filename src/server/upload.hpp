@@ -23,7 +23,8 @@ struct Upload {
     // A request holds the upload alone: its part file is being made, a chunk written, or the
     // file verified and moved into place. Every other request for it is answered "busy".
     bool busy = false;
-    Sha256 hasher;  // over exactly the first `received` bytes
+    bool finishing = false;  // the busy request is the finish
+    Sha256 hasher;           // over exactly the first `received` bytes
 };
 
 }  // namespace skiff::server

@@ -196,13 +196,15 @@ void FileServer::uploadInit(const ConnectionPtr& connection, const Request& requ
     Claim claim = mutateTables([&](ServerTables& tables) {
         auto& slot = tables.uploads[*uid];
         if (slot && slot->host != host) return Claim::foreign;
+        // A phone back from a locked screen asks again while its dead chunk still holds the
+        // upload: it learns what is kept, and its next chunk waits until that one is gone.
+        if (slot && slot->size == *size && slot->name == name && !slot->finishing) {
+            received = slot->received;
+            return Claim::resume;
+        }
         if (slot && slot->busy) {
             received = slot->received;
             return Claim::busy;
-        }
-        if (slot && slot->size == *size && slot->name == name) {
-            received = slot->received;
-            return Claim::resume;
         }
         if (slot) replacedPart = slot->part;
         folder = tables.saveDir;
@@ -282,6 +284,7 @@ std::shared_ptr<Upload> FileServer::claimUpload(const ConnectionPtr& connection,
         if (offset && *offset != upload->received) return Claim::offset;
         if (!offset && upload->received != upload->size) return Claim::incomplete;
         upload->busy = true;
+        upload->finishing = !offset;
         return Claim::claimed;
     });
     switch (claim) {

@@ -158,6 +158,25 @@ Popup {
                     onClicked: root.allow()
                 }
             }
+
+            // The way out of a flood of requests stays on the card itself, which covers the rest.
+            Row {
+                anchors.horizontalCenter: parent.horizontalCenter
+                spacing: 10
+                Button {
+                    objectName: "denyAllButton"
+                    text: "Từ chối tất cả"
+                    flat: true
+                    visible: App.pending.length > 1
+                    onClicked: App.denyAll()
+                }
+                Button {
+                    objectName: "cardNewCodeButton"
+                    text: "Đổi mã mới"
+                    flat: true
+                    onClicked: App.newCode()
+                }
+            }
         }
     }
 }

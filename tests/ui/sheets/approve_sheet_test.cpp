@@ -112,5 +112,20 @@ TEST_F(ApproveSheet, StaysUntilAnswered) {
     EXPECT_EQ(ask(m_port, kWindows, false).first, 200);
 }
 
+TEST_F(ApproveSheet, DenyAllOnTheCardEndsAFlood) {
+    for (const char* host : {"127.0.0.1", "127.0.0.2", "127.0.0.3"})
+        ASSERT_EQ(request(m_port, "GET /api/files?t=012345 HTTP/1.1\r\n\r\n", false, host).status,
+                  428);
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return m_harness.model().pending().size() == 3; }));
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return sheetOpen(); }));
+    WindowHarness::pump(450);
+    click(m_harness.window(), item("denyAllButton"));
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return !sheetOpen(); }));
+    EXPECT_TRUE(m_harness.model().pending().empty());
+    EXPECT_EQ(
+        request(m_port, "GET /api/files?t=012345 HTTP/1.1\r\n\r\n", false, "127.0.0.2").status,
+        403);
+}
+
 }  // namespace
 }  // namespace skiff::test
