@@ -89,8 +89,7 @@ bool FileServer::checkAccess(const ConnectionPtr& connection, const Request& req
             return false;
         }
         if (next == Next::full) {
-            respond(connection, 503, "application/json; charset=utf-8", R"({"error":"busy"})",
-                    "Retry-After: 5\r\n");
+            respondBusy(connection, 5);
             return false;
         }
         if (next != Next::proceed) {

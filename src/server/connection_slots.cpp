@@ -10,11 +10,6 @@ void ConnectionSlots::setTotal(std::size_t total) {
     m_total = total;
 }
 
-std::size_t ConnectionSlots::open() const {
-    std::lock_guard guard(m_lock);
-    return m_open;
-}
-
 ConnectionSlots::Slot ConnectionSlots::take(const std::string& host, bool admitted) {
     {
         std::lock_guard guard(m_lock);

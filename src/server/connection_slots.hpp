@@ -20,13 +20,12 @@ class ConnectionSlots : public std::enable_shared_from_this<ConnectionSlots> {
     // full. Hosts not admitted yet share only three quarters of the total.
     Slot take(const std::string& host, bool admitted);
     void setTotal(std::size_t total);
-    std::size_t open() const;
 
   private:
     void give(const std::string& host);
 
     const std::size_t m_perHost;
-    mutable std::mutex m_lock;
+    std::mutex m_lock;
     std::size_t m_total;
     std::size_t m_open = 0;
     std::map<std::string, std::size_t> m_hosts;

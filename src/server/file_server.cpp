@@ -228,6 +228,11 @@ void FileServer::respondJSON(const ConnectionPtr& connection, int status,
     respond(connection, status, "application/json; charset=utf-8", compactJson(object));
 }
 
+void FileServer::respondBusy(const ConnectionPtr& connection, int seconds) {
+    respond(connection, 503, "application/json; charset=utf-8", R"({"error":"busy"})",
+            "Retry-After: " + std::to_string(seconds) + "\r\n");
+}
+
 void FileServer::readBody(const ConnectionPtr& connection, const Request& request, std::string rest,
                           std::function<void(std::string body, MemoryHold hold)> then) {
     std::optional<std::int64_t> length;
@@ -240,8 +245,7 @@ void FileServer::readBody(const ConnectionPtr& connection, const Request& reques
     const std::int64_t bytes = *length;
     if (m_bodyBytes->fetch_add(bytes) + bytes > m_limits.bodyMemoryLimit) {
         m_bodyBytes->fetch_sub(bytes);
-        return respond(connection, 503, "application/json; charset=utf-8", R"({"error":"busy"})",
-                       "Retry-After: 2\r\n");
+        return respondBusy(connection, 2);
     }
     MemoryHold hold(static_cast<void*>(m_bodyBytes.get()),
                     [counter = m_bodyBytes, bytes](void*) { counter->fetch_sub(bytes); });

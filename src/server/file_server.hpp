@@ -120,6 +120,8 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
     void respond(const ConnectionPtr& connection, int status, std::string_view contentType,
                  std::string_view body, std::string_view extraHeaders = {});
     void respondJSON(const ConnectionPtr& connection, int status, const nlohmann::json& object);
+    // 503 "busy": the request may come back after `seconds`.
+    void respondBusy(const ConnectionPtr& connection, int seconds);
     // Counts the bytes of one body against the memory all bodies may hold together; they
     // count until the last copy of the hold goes.
     using MemoryHold = std::shared_ptr<void>;

@@ -228,11 +228,7 @@ void FileServer::uploadInit(const ConnectionPtr& connection, const Request& requ
     onDisk([connection, upload, folder, replacedPart](FileServer& self) {
         // Gives the slot up again when this init cannot go through; nothing stays behind.
         auto abandon = [&](int status, nlohmann::json answer) {
-            self.mutateTables([&](ServerTables& tables) {
-                auto found = tables.uploads.find(upload->uid);
-                if (found != tables.uploads.end() && found->second == upload)
-                    tables.uploads.erase(found);
-            });
+            self.forgetUpload(upload);
             self.respondJSON(connection, status, answer);
         };
         // The receive folder changed since the replaced record began: its part file is orphaned.

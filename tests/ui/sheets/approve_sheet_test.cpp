@@ -119,6 +119,7 @@ TEST_F(ApproveSheet, DenyAllOnTheCardEndsAFlood) {
     ASSERT_TRUE(WindowHarness::waitFor([&] { return m_harness.model().pending().size() == 3; }));
     ASSERT_TRUE(WindowHarness::waitFor([&] { return sheetOpen(); }));
     WindowHarness::pump(450);
+    keepScreenshot(m_harness, "approval-flood");
     click(m_harness.window(), item("denyAllButton"));
     ASSERT_TRUE(WindowHarness::waitFor([&] { return !sheetOpen(); }));
     EXPECT_TRUE(m_harness.model().pending().empty());
