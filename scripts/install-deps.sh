@@ -8,7 +8,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     libasio-dev libssl-dev zlib1g-dev nlohmann-json3-dev libicu-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
-    libvips-dev libqrencode-dev libpng-dev qt6-base-dev
+    libvips-dev libjpeg62-turbo-dev libqrencode-dev libpng-dev qt6-base-dev
     libgtest-dev libgmock-dev
     # build: the phone page's hashing core, compiled to WebAssembly (also the fuzzing compiler)
     clang lld

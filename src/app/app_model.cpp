@@ -19,8 +19,6 @@ namespace skiff::app {
 
 namespace {
 
-constexpr int logLimit = 80;
-
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
 }
@@ -76,7 +74,9 @@ AppModel::~AppModel() {
     m_server->stop();
     m_server.reset();
     if (m_pool) {
-        // A thumbnail still being made answers on the pool's threads: let it land first.
+        // A thumbnail still being made answers on the pool's threads: let it land first, with
+        // its decoder killed so that quitting never waits on a file.
+        media::ThumbStore::shared().abandonWork();
         media::ThumbStore::shared().waitIdle();
         m_pool.reset();
     }
@@ -190,8 +190,7 @@ void AppModel::select(const QString& ifaceId) {
 }
 
 void AppModel::addLog(const QString& line) {
-    m_log.prepend(line);
-    while (m_log.size() > logLimit) m_log.removeLast();
+    m_log.add(line, m_timing.now());
     emit logChanged();
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/app_records.hpp"
+#include "app/event_log.hpp"
 #include "app/firewall_state.hpp"
 #include "app/net_iface.hpp"
 #include "app/timing.hpp"
@@ -98,7 +99,9 @@ class AppModel : public QObject {
     const std::vector<DeviceSeen>& devices() const { return m_devices; }
     const std::vector<PendingDevice>& pending() const { return m_pending; }
     const std::optional<server::Incoming>& incoming() const { return m_incoming; }
-    QStringList log() const { return m_log; }
+    QStringList log() const { return m_log.lines(); }
+    // Whether the newest event line is worth printing again where lines cannot be rewritten.
+    bool newestLogLineIsNews() const { return m_log.newestIsNews(); }
     const std::optional<bool>& firewallOn() const { return m_firewall.on; }
     const FirewallReading& firewall() const { return m_firewall; }
     const std::filesystem::path& saveDir() const { return m_saveDir; }
@@ -231,7 +234,7 @@ class AppModel : public QObject {
     std::vector<DeviceSeen> m_devices;
     std::vector<PendingDevice> m_pending;
     std::optional<server::Incoming> m_incoming;
-    QStringList m_log;
+    EventLog m_log{80};
     FirewallReading m_firewall;
     std::optional<std::uint16_t> m_askedPort;
     std::optional<std::uint16_t> m_portMovedFrom;

@@ -16,7 +16,6 @@ extern "C" {
 namespace skiff::media {
 namespace {
 
-constexpr double kPickWindowSeconds = 60;
 // Cameras with an unset clock write 1970, 1904 (QuickTime's zero) or 0000: none is a real date.
 constexpr int kFirstPlausibleYear = 1980;
 
@@ -131,12 +130,6 @@ std::optional<double> captureDate(const std::filesystem::path& file) {
     if (kind == "image") return pictureDate(file);
     if (kind == "video") return videoDate(file);
     return std::nullopt;
-}
-
-double receivedFileTime(const std::filesystem::path& file, double sentSeconds,
-                        double uploadStartSeconds) {
-    if (std::fabs(sentSeconds - uploadStartSeconds) > kPickWindowSeconds) return sentSeconds;
-    return captureDate(file).value_or(sentSeconds);
 }
 
 }  // namespace skiff::media

@@ -11,12 +11,6 @@ namespace skiff::media {
 // creation time. Nothing when the file does not say, or says something implausible.
 std::optional<double> captureDate(const std::filesystem::path& file);
 
-// The time a received file should carry. Phones give a photo picked from their library the
-// moment of picking as its date; a sent date within a minute of the upload's start is taken
-// for that, and a photo or video then gets its capture date instead.
-double receivedFileTime(const std::filesystem::path& file, double sentSeconds,
-                        double uploadStartSeconds);
-
 // "2021:05:06 07:08:09" (EXIF) or "2021-05-06T07:08:09[.fff][Z|+07:00|+0700]" (ISO 8601) in
 // seconds since 1970. `offset` ("+07:00") applies when the stamp has none; with neither, the
 // stamp is the computer's local time.

@@ -1,39 +1,70 @@
 #include "media/jpeg_encoder.hpp"
 
-#include <memory>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
 
-#include <vips/vips.h>
-
-#include "media/vips_runtime.hpp"
+#include <jpeglib.h>
 
 namespace skiff::media {
 namespace {
 
-using Image = VipsImagePtr;
-using GFree = GlibFree;
+struct ErrorExit {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+};
 
-std::optional<std::string> encode(const Bitmap& bitmap, int quality) {
-    // Wraps the pixels without copying; they outlive every image made from them here.
-    Image image(vips_image_new_from_memory(bitmap.pixels.data(), bitmap.pixels.size(), bitmap.width,
-                                           bitmap.height, bitmap.channels, VIPS_FORMAT_UCHAR));
-    if (!image) return std::nullopt;
-    image->Type = VIPS_INTERPRETATION_sRGB;
-    if (bitmap.channels == 4) {
-        VipsArrayDouble* white = vips_array_double_newv(1, 255.0);
-        VipsImage* flat = nullptr;
-        int failed = vips_flatten(image.get(), &flat, "background", white, nullptr);
-        vips_area_unref(VIPS_AREA(white));
-        if (failed) return std::nullopt;
-        image.reset(flat);
+void onError(j_common_ptr info) {
+    std::longjmp(reinterpret_cast<ErrorExit*>(info->err)->jump, 1);
+}
+
+void ignoreMessage(j_common_ptr) {}
+
+// One row as RGB, with transparency laid over white.
+void flattenRow(const std::uint8_t* in, int width, int channels, std::uint8_t* out) {
+    for (int x = 0; x < width; ++x, in += channels, out += 3) {
+        if (channels == 3) {
+            out[0] = in[0], out[1] = in[1], out[2] = in[2];
+            continue;
+        }
+        unsigned alpha = in[3];
+        for (int c = 0; c < 3; ++c)
+            out[c] = static_cast<std::uint8_t>((in[c] * alpha + 255 * (255 - alpha) + 127) / 255);
     }
-    void* bytes = nullptr;
-    std::size_t length = 0;
-    if (vips_jpegsave_buffer(image.get(), &bytes, &length, "Q", quality, "strip", TRUE, nullptr) !=
-        0) {
-        return std::nullopt;
+}
+
+// Plain C data only between setjmp and the calls that may jump back to it.
+bool encode(const Bitmap& bitmap, int quality, std::uint8_t* row, unsigned char** bytes,
+            unsigned long* length) {
+    jpeg_compress_struct info;
+    ErrorExit error;
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = onError;
+    error.manager.output_message = ignoreMessage;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_compress(&info);
+        return false;
     }
-    std::unique_ptr<void, GFree> owned(bytes);
-    return std::string(static_cast<const char*>(bytes), length);
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, bytes, length);
+    info.image_width = static_cast<JDIMENSION>(bitmap.width);
+    info.image_height = static_cast<JDIMENSION>(bitmap.height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    std::size_t stride = static_cast<std::size_t>(bitmap.width) * bitmap.channels;
+    while (info.next_scanline < info.image_height) {
+        flattenRow(bitmap.pixels.data() + info.next_scanline * stride, bitmap.width,
+                   bitmap.channels, row);
+        JSAMPROW rows[1] = {row};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    return true;
 }
 
 }  // namespace
@@ -43,9 +74,14 @@ std::optional<std::string> encodeJpeg(const Bitmap& bitmap, int quality) {
                       (bitmap.channels == 3 || bitmap.channels == 4) &&
                       bitmap.pixels.size() ==
                           static_cast<std::size_t>(bitmap.width) * bitmap.height * bitmap.channels;
-    if (!wellFormed || quality < 1 || quality > 100 || !ensureVips()) return std::nullopt;
-    std::optional<std::string> jpeg = encode(bitmap, quality);
-    if (!jpeg) clearVipsError();
+    if (!wellFormed || quality < 1 || quality > 100) return std::nullopt;
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(bitmap.width) * 3);
+    unsigned char* bytes = nullptr;
+    unsigned long length = 0;
+    bool done = encode(bitmap, quality, row.data(), &bytes, &length);
+    std::optional<std::string> jpeg;
+    if (done && bytes) jpeg.emplace(reinterpret_cast<const char*>(bytes), length);
+    std::free(bytes);
     return jpeg;
 }
 

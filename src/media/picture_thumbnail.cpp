@@ -8,6 +8,7 @@
 
 #include <vips/vips.h>
 
+#include "media/decoder_limits.hpp"
 #include "media/vips_runtime.hpp"
 
 namespace skiff::media {
@@ -31,6 +32,32 @@ std::optional<std::string> readBmp(const std::filesystem::path& file) {
     return bytes;
 }
 
+// What the header claims, checked before a pixel is decoded: a few hundred bytes can claim
+// a picture that takes gigabytes to decode.
+bool withinLimits(VipsImage* header, std::string_view loader, std::uintmax_t bytes) {
+    if (!header) return false;
+    if (static_cast<std::int64_t>(header->Xsize) * header->Ysize > kMaxDecodePixels) return false;
+    if (loader.starts_with("VipsForeignLoadPdf")) {
+        return bytes <= static_cast<std::uintmax_t>(kMaxPdfBytes) &&
+               vips_image_get_n_pages(header) <= kMaxPdfPages;
+    }
+    return true;
+}
+
+bool headerWithinLimits(const std::filesystem::path& file, std::string_view loader) {
+    std::error_code error;
+    std::uintmax_t bytes = std::filesystem::file_size(file, error);
+    if (error) return false;
+    Image header(vips_image_new_from_file(file.c_str(), "access", VIPS_ACCESS_SEQUENTIAL, nullptr));
+    return withinLimits(header.get(), loader, bytes);
+}
+
+bool bufferWithinLimits(const std::string& bytes) {
+    Image header(vips_image_new_from_buffer(bytes.data(), bytes.size(), "", "access",
+                                            VIPS_ACCESS_SEQUENTIAL, nullptr));
+    return withinLimits(header.get(), "", bytes.size());
+}
+
 Image shrink(const std::filesystem::path& file, int side) {
     const char* loader = vips_foreign_find_load(file.c_str());
     if (!loader) return nullptr;
@@ -39,7 +66,7 @@ Image shrink(const std::filesystem::path& file, int side) {
     // is cached and a later request tries again.
     if (std::string_view(loader).starts_with("VipsForeignLoadMagick")) {
         std::optional<std::string> bytes = readBmp(file);
-        if (!bytes) return nullptr;
+        if (!bytes || !bufferWithinLimits(*bytes)) return nullptr;
         if (vips_thumbnail_buffer(bytes->data(), bytes->size(), &out, side, "height", side, "size",
                                   VIPS_SIZE_DOWN, "fail_on", VIPS_FAIL_ON_TRUNCATED,
                                   nullptr) != 0) {
@@ -49,6 +76,7 @@ Image shrink(const std::filesystem::path& file, int side) {
         Image lazy(out);
         return Image(vips_image_copy_memory(lazy.get()));
     }
+    if (!headerWithinLimits(file, loader)) return nullptr;
     if (vips_thumbnail(file.c_str(), &out, side, "height", side, "size", VIPS_SIZE_DOWN, "fail_on",
                        VIPS_FAIL_ON_TRUNCATED, nullptr) != 0) {
         return nullptr;

@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "media/decoder_process.hpp"
 #include "media/file_kinds.hpp"
 #include "media/jpeg_encoder.hpp"
 #include "media/thumb_key.hpp"
@@ -12,7 +13,8 @@ ThumbStore::ThumbStore(DurationProbe probe, Generator generator)
     : m_probe(std::move(probe)), m_generator(std::move(generator)) {}
 
 ThumbStore::~ThumbStore() {
-    // Queued work is of no use once the store goes away; only running jobs are waited for.
+    // Queued work is of no use once the store goes away; running jobs end with their decoders.
+    abandonWork();
     m_mediaWorkers.stop();
     m_thumbWorkers.stop();
     m_mediaWorkers.join();
@@ -35,10 +37,15 @@ std::optional<double> ThumbStore::duration(const std::filesystem::path& url) {
         if (!isVideo(url)) return std::nullopt;
         m_durs.emplace(key, 0.0);
     }
-    runInBackground(m_mediaWorkers, [this, url, key = std::move(key)] {
-        std::optional<double> seconds = m_probe(url);
+    runInBackground(m_mediaWorkers, [this, url, key = std::move(key)](auto abandoned) {
+        std::optional<double> seconds = abandoned() ? std::nullopt : m_probe(url);
         std::lock_guard lock(m_dursMutex);
-        m_durs[key] = seconds.value_or(0.0);
+        // An abandoned read says nothing about the file: the next ask tries again.
+        if (abandoned() && !seconds) {
+            m_durs.erase(key);
+        } else {
+            m_durs[key] = seconds.value_or(0.0);
+        }
     });
     return std::nullopt;
 }
@@ -60,10 +67,11 @@ void ThumbStore::generate(const std::filesystem::path& url, int side, const std:
         waiting->second.push_back(std::move(completion));
         if (!first) return;  // the thumbnail already being made answers this caller too
     }
-    runInBackground(m_thumbWorkers, [this, url, side, key] {
+    runInBackground(m_thumbWorkers, [this, url, side, key](auto abandoned) {
         BitmapPtr made;
-        if (std::optional<Bitmap> pixels = m_generator(url, side))
-            made = std::make_shared<const Bitmap>(std::move(*pixels));
+        std::optional<Bitmap> pixels;
+        if (!abandoned()) pixels = m_generator(url, side);
+        if (pixels) made = std::make_shared<const Bitmap>(std::move(*pixels));
         std::vector<BitmapCompletion> callers;
         {
             std::lock_guard lock(m_waitingMutex);
@@ -144,6 +152,11 @@ void ThumbStore::postToMain(std::function<void()> work) {
     } else {
         work();
     }
+}
+
+void ThumbStore::abandonWork() {
+    ++m_epoch;
+    DecoderProcess::shared().killRunning();
 }
 
 void ThumbStore::waitIdle() {

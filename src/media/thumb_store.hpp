@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <filesystem>
@@ -17,8 +18,7 @@
 
 #include "media/bitmap.hpp"
 #include "media/lru_cache.hpp"
-#include "media/thumbnail.hpp"
-#include "media/video_probe.hpp"
+#include "media/sandboxed_decoders.hpp"
 
 namespace skiff::media {
 
@@ -40,8 +40,8 @@ class ThumbStore {
 
     // The probe and the generator are replaceable so a caller can observe how often files
     // are really read.
-    explicit ThumbStore(DurationProbe probe = probeVideoDuration,
-                        Generator generator = makeThumbnail);
+    explicit ThumbStore(DurationProbe probe = sandboxedDuration,
+                        Generator generator = sandboxedThumbnail);
     ~ThumbStore();
     ThumbStore(const ThumbStore&) = delete;
     ThumbStore& operator=(const ThumbStore&) = delete;
@@ -82,16 +82,23 @@ class ThumbStore {
     // Blocks until every job handed to the workers so far has finished.
     void waitIdle();
 
+    // Gives up the work under way, so that stopping never waits on a file: running decoders
+    // are killed and queued jobs answer none without reading. Nothing abandoned is cached, and
+    // later requests are served as usual.
+    void abandonWork();
+
   private:
     // Runs job on one of the pools and keeps waitIdle() informed.
+    // The job is told whether its work was abandoned before or while it ran.
     template <typename Job>
     void runInBackground(asio::thread_pool& pool, Job&& job) {
         {
             std::lock_guard lock(m_jobsMutex);
             ++m_jobsPending;
         }
-        asio::post(pool, [this, job = std::forward<Job>(job)]() mutable {
-            job();
+        unsigned epoch = m_epoch.load();
+        asio::post(pool, [this, epoch, job = std::forward<Job>(job)]() mutable {
+            job([this, epoch] { return m_epoch.load() != epoch; });
             std::lock_guard lock(m_jobsMutex);
             if (--m_jobsPending == 0) m_jobsIdle.notify_all();
         });
@@ -121,6 +128,9 @@ class ThumbStore {
 
     std::mutex m_posterMutex;
     MainPoster m_mainPoster;
+
+    // Moves on each abandonWork(); a job begun in an earlier one has been abandoned.
+    std::atomic<unsigned> m_epoch{0};
 
     std::mutex m_jobsMutex;
     std::condition_variable m_jobsIdle;

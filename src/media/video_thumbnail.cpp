@@ -12,6 +12,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "media/decoder_limits.hpp"
 #include "media/video_container.hpp"
 
 namespace skiff::media {
@@ -222,6 +223,10 @@ std::optional<Bitmap> thumbnailVideo(const std::filesystem::path& file, int side
     int index = av_find_best_stream(container.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (index < 0) return std::nullopt;
     const AVStream* stream = container->streams[index];
+    // A frame size claimed in the header is refused before any frame is decoded.
+    if (static_cast<std::int64_t>(stream->codecpar->width) * stream->codecpar->height >
+        kMaxDecodePixels)
+        return std::nullopt;
     Decoder decoder = openDecoder(stream);
     Packet packet(av_packet_alloc());
     Frame frame(av_frame_alloc());

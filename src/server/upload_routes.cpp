@@ -11,7 +11,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "media/capture_date.hpp"
+#include "media/received_time.hpp"
 #include "server/byte_count.hpp"
 #include "server/connection.hpp"
 #include "server/decimal.hpp"
@@ -19,6 +19,7 @@
 #include "server/file_names.hpp"
 #include "server/file_server.hpp"
 #include "server/upload.hpp"
+#include "server/upload_claims.hpp"
 
 namespace skiff::server {
 
@@ -190,38 +191,29 @@ void FileServer::uploadInit(const ConnectionPtr& connection, const Request& requ
 
     // The new record takes the slot at once, busy, so no other request can touch the uid
     // while its part file is made.
-    enum class Claim { foreign, busy, resume, fresh };
     std::int64_t received = 0;
     std::filesystem::path folder, replacedPart;
-    Claim claim = mutateTables([&](ServerTables& tables) {
+    InitClaim claim = mutateTables([&](ServerTables& tables) {
         auto& slot = tables.uploads[*uid];
-        if (slot && slot->host != host) return Claim::foreign;
-        // A phone back from a locked screen asks again while its dead chunk still holds the
-        // upload: it learns what is kept, and its next chunk waits until that one is gone.
-        if (slot && slot->size == *size && slot->name == name && !slot->finishing) {
-            received = slot->received;
-            return Claim::resume;
-        }
-        if (slot && slot->busy) {
-            received = slot->received;
-            return Claim::busy;
-        }
+        InitClaim decided = claimForInit(slot.get(), host, *size, name);
+        if (decided == InitClaim::resume || decided == InitClaim::busy) received = slot->received;
+        if (decided != InitClaim::fresh) return decided;
         if (slot) replacedPart = slot->part;
         folder = tables.saveDir;
         upload->part = folder / ("." + *uid + ".porter-part");
         slot = upload;
-        return Claim::fresh;
+        return decided;
     });
     switch (claim) {
-        case Claim::foreign:
+        case InitClaim::foreign:
             return respondJSON(connection, 404, {{"error", "unknown upload"}});
-        case Claim::busy:
+        case InitClaim::busy:
             return respondJSON(connection, 409, {{"error", "busy"}, {"received", received}});
-        case Claim::resume:
+        case InitClaim::resume:
             if (received > 0) report("Nối tiếp \"" + name + "\" từ " + formatByteCount(received));
             return respondJSON(connection, 200,
                                {{"uid", *uid}, {"received", received}, {"chunk", chunkSize}});
-        case Claim::fresh:
+        case InitClaim::fresh:
             break;
     }
 
@@ -266,37 +258,31 @@ void FileServer::uploadInit(const ConnectionPtr& connection, const Request& requ
 std::shared_ptr<Upload> FileServer::claimUpload(const ConnectionPtr& connection,
                                                 const std::string& uid, const std::string& host,
                                                 std::optional<std::int64_t> offset) {
-    enum class Claim { unknown, busy, offset, incomplete, claimed };
     std::shared_ptr<Upload> upload;
     std::int64_t received = 0;
-    Claim claim = mutateTables([&](ServerTables& tables) {
+    UseClaim claim = mutateTables([&](ServerTables& tables) {
         auto found = tables.uploads.find(uid);
-        // Another phone's upload is answered as if it did not exist: a uid seen on a shared
-        // network must not let anyone else write, finish or even probe it.
-        if (found == tables.uploads.end() || found->second->host != host) return Claim::unknown;
+        if (found == tables.uploads.end()) return UseClaim::unknown;
+        UseClaim decided = claimForUse(found->second.get(), host, offset);
+        if (decided == UseClaim::unknown) return decided;
         upload = found->second;
         received = upload->received;
-        if (upload->busy) return Claim::busy;
-        if (offset && *offset != upload->received) return Claim::offset;
-        if (!offset && upload->received != upload->size) return Claim::incomplete;
-        upload->busy = true;
-        upload->finishing = !offset;
-        return Claim::claimed;
+        return decided;
     });
     switch (claim) {
-        case Claim::unknown:
+        case UseClaim::unknown:
             respondJSON(connection, 404, {{"error", "unknown upload"}});
             return nullptr;
-        case Claim::busy:
+        case UseClaim::busy:
             respondJSON(connection, 409, {{"error", "busy"}, {"received", received}});
             return nullptr;
-        case Claim::offset:
+        case UseClaim::offset:
             respondJSON(connection, 409, {{"error", "offset"}, {"received", received}});
             return nullptr;
-        case Claim::incomplete:
+        case UseClaim::incomplete:
             respondJSON(connection, 409, {{"error", "incomplete"}, {"received", received}});
             return nullptr;
-        case Claim::claimed:
+        case UseClaim::claimed:
             break;
     }
     return upload;
@@ -441,17 +427,17 @@ void FileServer::uploadCancel(const ConnectionPtr& connection, const Request& re
                               const std::string& host) {
     const std::string* uid = request.param("uid");
     if (!validUid(uid)) return respondJSON(connection, 400, {{"error", "bad params"}});
-    enum class Outcome { absent, busy, removed };
     std::shared_ptr<Upload> removed;
-    Outcome outcome = mutateTables([&](ServerTables& tables) {
+    CancelClaim claim = mutateTables([&](ServerTables& tables) {
         auto it = tables.uploads.find(*uid);
-        if (it == tables.uploads.end() || it->second->host != host) return Outcome::absent;
-        if (it->second->busy) return Outcome::busy;
+        if (it == tables.uploads.end()) return CancelClaim::absent;
+        CancelClaim decided = claimForCancel(it->second.get(), host);
+        if (decided != CancelClaim::removable) return decided;
         removed = it->second;
         tables.uploads.erase(it);
-        return Outcome::removed;
+        return decided;
     });
-    if (outcome == Outcome::busy) return respondJSON(connection, 409, {{"error", "busy"}});
+    if (claim == CancelClaim::busy) return respondJSON(connection, 409, {{"error", "busy"}});
     if (removed) {
         std::error_code ignored;
         std::filesystem::remove(removed->part, ignored);

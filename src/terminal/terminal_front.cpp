@@ -130,7 +130,7 @@ class TerminalFront : public QObject {
 
     // The model announces each line as it puts it at the front of the log.
     void showNewLogLines() {
-        if (m_model.log().isEmpty()) return;
+        if (m_model.log().isEmpty() || !m_model.newestLogLineIsNews()) return;
         clearLive();
         say(QString::fromStdString(server::escapeControls(m_model.log().front().toStdString())));
     }

@@ -1,4 +1,5 @@
 #include "media/capture_date.hpp"
+#include "media/received_time.hpp"
 
 #include <gtest/gtest.h>
 

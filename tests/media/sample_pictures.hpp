@@ -13,6 +13,8 @@
 
 #include "media/vips_runtime.hpp"
 #include "support/file_bytes.hpp"
+#include "support/sample_jpeg.hpp"
+#include "support/sample_pdf.hpp"
 
 namespace skiff::test {
 
@@ -86,36 +88,6 @@ inline bool writeBmp(const std::filesystem::path& file, int width, int height) {
         out += row;
     }
     return static_cast<bool>(std::ofstream(file, std::ios::binary) << out);
-}
-
-// A one-page PDF of width x height points, its left half red and its right half blue.
-inline bool writePdf(const std::filesystem::path& file, int width, int height) {
-    std::ostringstream content;
-    content << "1 0 0 rg 0 0 " << width / 2 << ' ' << height << " re f\n"
-            << "0 0 1 rg " << width / 2 << " 0 " << width - width / 2 << ' ' << height << " re f\n";
-    std::string stream = content.str();
-    std::vector<std::string> objects = {
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + std::to_string(width) + ' ' +
-            std::to_string(height) + "] /Contents 4 0 R /Resources << >> >>",
-        "<< /Length " + std::to_string(stream.size()) + " >>\nstream\n" + stream + "endstream",
-    };
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<std::size_t> offsets;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    std::size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (std::size_t offset : offsets) {
-        std::string number = std::to_string(offset);
-        pdf += std::string(10 - number.size(), '0') + number + " 00000 n \n";
-    }
-    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
-           " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-    return static_cast<bool>(std::ofstream(file, std::ios::binary) << pdf);
 }
 
 // Pixels as the real JPEG decoder reads them back.

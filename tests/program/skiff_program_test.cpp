@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "support/raw_client.hpp"
+#include "support/sample_jpeg.hpp"
+#include "support/sample_pdf.hpp"
 #include "support/temp_dir.hpp"
 #include "support/upload_client.hpp"
 
@@ -105,6 +107,27 @@ class Program {
              !error && it != std::filesystem::directory_iterator(); it.increment(error))
             ++count;
         return count;
+    }
+
+    // The program's child processes of that name (as /proc shows it), running now.
+    std::vector<pid_t> children(const std::string& name) const {
+        std::vector<pid_t> found;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+            std::ifstream stat(entry.path() / "stat");
+            std::string pid, comm, state;
+            pid_t parent = 0;
+            if (stat >> pid >> comm >> state >> parent && parent == m_pid &&
+                comm == "(" + name + ")")
+                found.push_back(std::stoi(pid));
+        }
+        return found;
+    }
+
+    std::size_t peakMemoryKiB() const {
+        std::ifstream status("/proc/" + std::to_string(m_pid) + "/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("VmHWM:", 0) == 0) return std::stoul(line.substr(6));
+        return 0;
     }
 
     int interrupt() {
@@ -219,6 +242,45 @@ TEST(Program, ApproveUploadAndStopMidUpload) {
     EXPECT_TRUE(fs::exists(inbox / ".prog02.porter-part"));
     EXPECT_EQ(program.interrupt(), 0);
     EXPECT_FALSE(fs::exists(inbox / ".prog02.porter-part"));
+}
+
+// Decoder bombs shared with the phones: a picture of a few hundred bytes claiming 900
+// megapixels costs the program nothing, and Ctrl-C while a decoder is busy with a PDF that
+// would take hours stops it at once, with no decoder left behind.
+TEST(Program, DecoderBombsCostNothingAndStopNothing) {
+    TempDir home;
+    fs::path pdf = home.path() / "forms.pdf";
+    ASSERT_TRUE(writeNestedFormsPdf(pdf));
+    fs::path bomb = home.path() / "bomb.jpg";
+    ASSERT_TRUE(writeJpegClaiming(bomb, 30000, 30000));
+    Program program(home.path(), {}, {}, {}, {bomb.string(), pdf.string()});
+    Started started = readStart(program);
+    const std::string phone = "User-Agent: Mozilla/5.0 (Linux; Android 14; Pixel 8)\r\n";
+    ASSERT_EQ(get(started.port, "/api/files?t=" + started.code, phone).status, 428);
+    EXPECT_NE(waitForLine(program, "Kiểm tra số này"), "");
+    program.type("c");
+    EXPECT_NE(waitForLine(program, "Đã cho phép"), "");
+    auto files = json(get(started.port, "/api/files?t=" + started.code, phone));
+    ASSERT_EQ(files["files"].size(), 2u);
+    std::string bombId = files["files"][0]["id"];
+    // The phone's request for the bomb's thumbnail is answered like any undrawable file.
+    EXPECT_EQ(get(started.port, "/api/thumb/" + bombId + "?t=" + started.code, phone).status, 404);
+    std::vector<pid_t> decoders;
+    for (int i = 0; i < 200 && decoders.empty(); ++i) {
+        std::this_thread::sleep_for(50ms);
+        decoders = program.children("skiff-decode");
+    }
+    ASSERT_FALSE(decoders.empty()) << "the shared PDF's thumbnail is being made";
+    std::this_thread::sleep_for(1s);
+    EXPECT_LT(program.peakMemoryKiB(), 400 * 1024) << "sanitizers included";
+    auto begun = std::chrono::steady_clock::now();
+    EXPECT_EQ(program.interrupt(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, 2s);
+    for (pid_t decoder : decoders) {
+        std::ifstream stat("/proc/" + std::to_string(decoder) + "/stat");
+        std::string pid, comm, state;
+        EXPECT_TRUE(!(stat >> pid >> comm >> state) || state == "Z") << "decoder " << decoder;
+    }
 }
 
 TEST(Program, HelpVersionAndBadArguments) {

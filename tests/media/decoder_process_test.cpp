@@ -1,0 +1,112 @@
+#include "media/decoder_process.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "media/decoder_answer.hpp"
+#include "media/picture_thumbnail.hpp"
+#include "media/sample_pictures.hpp"
+#include "media/sandboxed_decoders.hpp"
+#include "support/temp_dir.hpp"
+
+namespace skiff::media {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::optional<std::string> runShell(DecoderProcess& process, const std::string& script,
+                                    std::chrono::milliseconds deadline = 5s,
+                                    std::size_t limit = 4096) {
+    return process.run({"-c", script}, deadline, limit);
+}
+
+// What a child may do to the program that runs it: fail, hang, flood, or look for its
+// sockets. Each ends in none (or in what it was meant to see), and the run never outlasts
+// its deadline.
+TEST(DecoderProcess, BoundsWhatTheChildCanDo) {
+    DecoderProcess shell("/bin/sh");
+    EXPECT_EQ(runShell(shell, "printf 'a b'"), "a b");
+    EXPECT_EQ(runShell(shell, "printf half; exit 1"), std::nullopt) << "a failed child";
+    EXPECT_EQ(runShell(shell, "kill -SEGV $$"), std::nullopt) << "a crashed child";
+    EXPECT_EQ(runShell(shell, "head -c 5000 /dev/zero"), std::nullopt) << "more than the limit";
+
+    auto begun = std::chrono::steady_clock::now();
+    EXPECT_EQ(runShell(shell, "exec sleep 30", 300ms), std::nullopt);
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, 5s) << "killed at its deadline";
+
+    // Nothing but standard input, output and error reaches the child (ls holds one more).
+    int leaked = ::dup(2);
+    EXPECT_EQ(runShell(shell, "ls /proc/self/fd | sort -n | tr '\\n' ' '"), "0 1 2 3 ");
+    ::close(leaked);
+
+    EXPECT_EQ(DecoderProcess("/nonexistent/skiff-decode").run({}, 1s, 10), std::nullopt);
+}
+
+TEST(DecoderProcess, StoppingKillsTheChildrenRunningNow) {
+    DecoderProcess shell("/bin/sh");
+    auto begun = std::chrono::steady_clock::now();
+    auto run =
+        std::async(std::launch::async, [&] { return runShell(shell, "exec sleep 30", 60s); });
+    // The child is known once it has started; keep killing until the run gives up.
+    while (run.wait_for(20ms) != std::future_status::ready) shell.killRunning();
+    EXPECT_EQ(run.get(), std::nullopt);
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, 5s);
+    EXPECT_EQ(runShell(shell, "printf again"), "again") << "later runs work as usual";
+}
+
+// A parent must not believe a hostile child: sizes beyond the request, odd channels, short
+// or long pixel data and numbers out of range are all refused.
+TEST(DecoderAnswer, ReadsOnlyWellFormedAnswers) {
+    Bitmap two{2, 1, 3, {1, 2, 3, 4, 5, 6}};
+    std::optional<Bitmap> back = readBitmapAnswer(writeBitmapAnswer(two), 2);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->pixels, two.pixels);
+    EXPECT_EQ(back->width, 2);
+    for (const char* bad : {"3 1 3\n123456789", "2 1 3\n12345", "2 1 3\n1234567", "2 1 2\n1234",
+                            "0 1 3\n", "-1 1 3\n", "2 1 3", "2  1 3\n123456", "x 1 3\n123456"}) {
+        EXPECT_EQ(readBitmapAnswer(bad, 2), std::nullopt) << bad;
+    }
+    EXPECT_EQ(readBitmapAnswer(writeBitmapAnswer(two), 1), std::nullopt) << "wider than asked";
+
+    EXPECT_EQ(readSecondsAnswer(writeSecondsAnswer(12.5), 0, 100), 12.5);
+    for (const char* bad : {"", "nan\n", "inf\n", "1e300\n", "-1\n", "12 \n", "12abc\n"})
+        EXPECT_EQ(readSecondsAnswer(bad, 0, 100), std::nullopt) << bad;
+}
+
+class DecoderBombs : public testing::Test {
+  protected:
+    test::TempDir m_dir;
+};
+
+// A header's claim is refused before a pixel is decoded, in the decoder itself and so in
+// the child that runs it; an honest picture still works through the child.
+TEST_F(DecoderBombs, PicturesClaimingTooManyPixelsAreRefusedFromTheHeader) {
+    std::filesystem::path bomb = m_dir.path() / "bomb.jpg";
+    ASSERT_TRUE(test::writeJpegClaiming(bomb, 30000, 30000));
+    EXPECT_LT(std::filesystem::file_size(bomb), 4096u);
+    EXPECT_EQ(thumbnailPicture(bomb, 300), std::nullopt);
+    EXPECT_EQ(sandboxedThumbnail(bomb, 300), std::nullopt);
+
+    std::filesystem::path honest = m_dir.path() / "honest.jpg";
+    ASSERT_TRUE(test::writePicture(honest, 200, 100));
+    std::optional<Bitmap> drawn = sandboxedThumbnail(honest, 50);
+    ASSERT_TRUE(drawn);
+    EXPECT_EQ(drawn->width, 50);
+    EXPECT_EQ(drawn->height, 25);
+}
+
+// A PDF that would render for hours is killed at the deadline with nothing left running.
+TEST_F(DecoderBombs, ADecoderPastItsDeadlineIsKilled) {
+    std::filesystem::path pdf = m_dir.path() / "forms.pdf";
+    ASSERT_TRUE(test::writeNestedFormsPdf(pdf));
+    DecoderProcess decoder(decoderProgram());
+    auto begun = std::chrono::steady_clock::now();
+    EXPECT_EQ(decoder.run({"thumbnail", "300", pdf.string()}, 1500ms, 1 << 20), std::nullopt);
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, 5s);
+}
+
+}  // namespace
+}  // namespace skiff::media
