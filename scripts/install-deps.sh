@@ -23,8 +23,9 @@ packages=(
     # the window's headers and libraries (what it loads at run time comes from the list below)
     qt6-declarative-dev qt6-multimedia-dev qt6-pdf-dev qt6-svg-dev qml6-module-qttest
     qt6-image-formats-plugins libcanberra-dev
-    # window tests: a virtual display, a private session bus and a real notification daemon
-    xvfb xauth dbus dbus-x11 dunst xdotool
+    # window tests: a virtual display, a private session bus, a real notification daemon, and the
+    # desktop portal with the GTK backend for the file choosers and the colour scheme
+    xvfb xauth dbus dbus-x11 dunst xdotool xdg-desktop-portal xdg-desktop-portal-gtk
     # benchmarks: the peer server and load generator
     nginx-light libnginx-mod-http-echo wrk libvips-tools
 )

@@ -483,9 +483,15 @@ void AppModel::setMissing(const QString& name) {
 
 bool AppModel::previewList(const std::vector<FileEntry>& entries, std::size_t start, bool toggle) {
     if (!m_services.preview || start >= entries.size()) return false;
+    const std::filesystem::path& chosen = entries[start].url;
+    // A chosen file that is gone is never swapped for another of the list: the previewer gets
+    // it alone, so it can only close or report that nothing is left to show.
+    std::error_code error;
+    if (!std::filesystem::exists(chosen, error))
+        return m_services.preview({chosen}, chosen, toggle);
     std::vector<std::filesystem::path> files;
     for (const auto& entry : entries) files.push_back(entry.url);
-    return m_services.preview(files, files[start], toggle);
+    return m_services.preview(files, chosen, toggle);
 }
 
 bool AppModel::previewSelection() {
@@ -499,7 +505,11 @@ bool AppModel::previewSelection() {
 }
 
 void AppModel::previewAll() {
-    if (!previewList(receivedEntries(), 0, false)) setMissing("Các file đã nhận");
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : receivedEntries()) files.push_back(entry.url);
+    // Whatever still exists is shown, from the first of those.
+    bool shown = m_services.preview && !files.empty() && m_services.preview(files, files[0], false);
+    if (!shown) setMissing("Các file đã nhận");
 }
 
 bool AppModel::previewEntry(const QString& entryId) {

@@ -102,6 +102,7 @@ class AppModel : public QObject {
     QStringList log() const { return m_log.lines(); }
     // Whether the newest event line is worth printing again where lines cannot be rewritten.
     bool newestLogLineIsNews() const { return m_log.newestIsNews(); }
+    int newestLogLineRepeats() const { return m_log.newestRepeats(); }
     const std::optional<bool>& firewallOn() const { return m_firewall.on; }
     const FirewallReading& firewall() const { return m_firewall; }
     const std::filesystem::path& saveDir() const { return m_saveDir; }

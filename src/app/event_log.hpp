@@ -19,6 +19,8 @@ class EventLog {
     // Whether a log that can only append (the terminal) should print the newest line: its
     // first time, then at 2, 10, 100, 1000… repeats, so a flood costs a few lines.
     bool newestIsNews() const;
+    // How many times the newest line came in its burst: 1 starts a new one.
+    int newestRepeats() const { return m_repeats; }
 
   private:
     int m_limit;

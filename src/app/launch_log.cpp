@@ -113,20 +113,12 @@ std::optional<std::filesystem::path> launchLogFile(std::string_view stateHome,
     return folder / "Porter" / "launch.log";
 }
 
-std::string isoLocalTime(std::chrono::system_clock::time_point time) {
-    // localtime_r need not notice a changed TZ by itself.
-    tzset();
+std::string isoUtcTime(std::chrono::system_clock::time_point time) {
     std::time_t seconds = std::chrono::system_clock::to_time_t(time);
-    std::tm local{};
-    if (!localtime_r(&seconds, &local)) return {};
+    std::tm utc{};
+    if (!gmtime_r(&seconds, &utc)) return {};
     char stamp[64];
-    std::size_t length = std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local);
-    long offset = local.tm_gmtoff;
-    char sign = offset < 0 ? '-' : '+';
-    offset = offset < 0 ? -offset : offset;
-    std::snprintf(stamp + length, sizeof stamp - length, "%c%02ld:%02ld", sign, offset / 3600,
-                  offset % 3600 / 60);
-    return stamp;
+    return std::string(stamp, std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &utc));
 }
 
 void appendLaunchLine(std::string_view version) {
@@ -144,7 +136,7 @@ void appendLaunchLine(std::string_view version, const LaunchLogSources& sources)
     std::error_code ec;
     std::string program = std::filesystem::read_symlink(sources.executable, ec).string();
 
-    std::string line = isoLocalTime(sources.now) + " mở app " +
+    std::string line = isoUtcTime(sources.now) + " mở app " +
                        oneLine(version.empty() ? "dev" : std::string(version)) + " · Linux " +
                        oneLine(systemName(sources.osRelease, names)) + " · " + names.machine +
                        " · " + oneLine(program) + "\n";

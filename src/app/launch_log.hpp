@@ -23,8 +23,8 @@ struct LaunchLogSources {
 std::optional<std::filesystem::path> launchLogFile(std::string_view stateHome,
                                                    std::string_view home);
 
-// The time in the local time zone with its offset, e.g. 2024-05-01T15:30:00+07:00.
-std::string isoLocalTime(std::chrono::system_clock::time_point time);
+// The time in UTC, e.g. 2024-05-01T08:30:00Z: lines compare across time zones and DST.
+std::string isoUtcTime(std::chrono::system_clock::time_point time);
 
 // Appends one line about this start to the launch log: time, version ("dev" when empty),
 // system, architecture and program path. Any failure is ignored: the log only helps diagnose.

@@ -2,6 +2,8 @@
 
 #include <asio/error.hpp>
 
+#include "app/error_text.hpp"
+
 namespace skiff::app {
 
 namespace {
@@ -43,7 +45,7 @@ QString listenErrorText(std::error_code error, std::optional<std::uint16_t> aske
     if (asked && (error == asio::error::access_denied || error == std::errc::permission_denied))
         return "Không được phép mở cổng " + QString::number(*asked) +
                " (cổng dưới 1024 cần quyền quản trị). Chọn cổng khác với --port.";
-    return "Không mở được máy chủ nội bộ: " + QString::fromStdString(error.message());
+    return "Không mở được máy chủ nội bộ: " + errorReason(error);
 }
 
 }  // namespace skiff::app

@@ -63,6 +63,14 @@ class TerminalFront : public QObject {
         m_model.answer(m_model.pending().front().id, allow);
     }
 
+    // The count a burst reached when it is not yet printed: at the end or when it is over.
+    void flushHeldLine() {
+        if (m_heldLine.isEmpty()) return;
+        clearLive();
+        say(QString::fromStdString(server::escapeControls(m_heldLine.toStdString())));
+        m_heldLine.clear();
+    }
+
   private:
     void clearLive() {
         if (m_liveShown) std::fputs("\r\033[K", stdout);
@@ -128,9 +136,16 @@ class TerminalFront : public QObject {
         for (const QString& line : lines) say(line);
     }
 
-    // The model announces each line as it puts it at the front of the log.
+    // The model announces each line as it puts it at the front of the log. Of a burst only
+    // the news is printed, and its final count once it is over, so no attempt goes untold.
     void showNewLogLines() {
-        if (m_model.log().isEmpty() || !m_model.newestLogLineIsNews()) return;
+        if (m_model.log().isEmpty()) return;
+        if (m_model.newestLogLineRepeats() == 1) flushHeldLine();
+        m_heldLine.clear();
+        if (!m_model.newestLogLineIsNews()) {
+            m_heldLine = m_model.log().front();
+            return;
+        }
         clearLive();
         say(QString::fromStdString(server::escapeControls(m_model.log().front().toStdString())));
     }
@@ -196,6 +211,7 @@ class TerminalFront : public QObject {
     bool m_liveShown = false;
     QString m_lastAddress;
     QStringList m_lastFirewall;
+    QString m_heldLine;  // the latest count of a burst, not yet printed
     std::set<QString> m_announced;
     std::set<QString> m_asked;
 };
@@ -233,6 +249,7 @@ int runTerminalFront(int argc, char** argv, const std::vector<std::filesystem::p
     reader.detach();  // blocked in read until the process ends
 
     int code = model.error() ? 1 : application.exec();
+    front.flushHeldLine();
     model.stop();
     stopSignals.close();
     return model.error() ? 1 : code;

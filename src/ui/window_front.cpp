@@ -13,6 +13,7 @@
 #include "ui/preview/preview_window.hpp"
 #include "ui/qml_setup.hpp"
 #include "ui/services/attention.hpp"
+#include "ui/services/color_scheme.hpp"
 #include "ui/services/desktop_hooks.hpp"
 
 namespace skiff::ui {
@@ -29,6 +30,7 @@ int runWindowFront(int argc, char** argv, const std::vector<std::filesystem::pat
     QGuiApplication::setApplicationDisplayName("Skiff");
     QGuiApplication::setDesktopFileName("skiff");
     QSettings settings;
+    ColorScheme scheme;  // light or dark as the desktop says, before anything is drawn
 
     app::QuickLook look;
     QPointer<QWindow> mainWindow;  // set once the window is loaded

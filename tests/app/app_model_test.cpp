@@ -237,7 +237,7 @@ TEST_F(Model, SharingAFolderSortedHiddenSkippedLoopsNotFollowed) {
     fs::create_directory_symlink(root, root / "sub" / "loop");
     fs::create_symlink(root / "a.txt", root / "link.txt");
     ASSERT_EQ(::mkfifo((root / "pipe").c_str(), 0600), 0);  // opening it would block a thread
-    model->share({root, root / "a.txt"});  // the same file twice is listed once
+    model->share({root, root / "a.txt"});                   // the same file twice is listed once
     std::vector<std::string> names;
     for (const auto& file : model->shared()) names.push_back(file.name);
     EXPECT_EQ(names, (std::vector<std::string>{"B.txt", "a.txt", "b.txt", "link.txt", "c.txt"}));
@@ -306,6 +306,7 @@ TEST_F(Model, ConvertedNote) {
 
 TEST_F(Model, SpaceKeyPreviewsTheSelectedEntrysListAndReportsAVanishedFile) {
     EXPECT_FALSE(model->previewSelection()) << "nothing selected";
+    for (const char* name : {"a.jpg", "b.jpg"}) std::ofstream(dir.path() / name) << "x";
     callbacks.onReceived({dir.path() / "a.jpg", 1, "x", "h", "iPhone", std::nullopt});
     callbacks.onReceived({dir.path() / "b.jpg", 1, "x", "h", "iPhone", std::nullopt});
     model->setSelection("r-not-there");
@@ -329,6 +330,11 @@ TEST_F(Model, SpaceKeyPreviewsTheSelectedEntrysListAndReportsAVanishedFile) {
     EXPECT_EQ(model->missing(), "Các file đã nhận");
     EXPECT_FALSE(previews.back().toggle);
     EXPECT_EQ(previews.back().start, dir.path() / "b.jpg");
+
+    // A file deleted on disk is offered alone, never swapped for its neighbour in the list.
+    fs::remove(dir.path() / "a.jpg");
+    model->previewEntry(entries[1].id);
+    EXPECT_EQ(previews.back().files, std::vector<fs::path>{dir.path() / "a.jpg"});
 }
 
 TEST_F(Model, WindowListsCarryTheEntriesAndOnlyLocalUrlsAreShared) {

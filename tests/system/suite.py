@@ -32,6 +32,22 @@ RSS_GROWTH_LIMIT = 256 * 1048576   # bytes above the idle server's resident memo
 FD_SLACK = 64                      # descriptors beyond one per open connection
 
 
+def logged_count(output, line):
+    """How many times skiff logged a line: a burst prints its first line, then "line (×N)"
+    counts, its last count once it is over."""
+    total = burst = 0
+    for printed in output.splitlines():
+        if not printed.startswith(line):
+            continue
+        rest = printed[len(line):]
+        counted = re.fullmatch(r" \(×(\d+)\)", rest)
+        if rest == "":
+            total, burst = total + 1, 1
+        elif counted:
+            total, burst = total + int(counted.group(1)) - burst, int(counted.group(1))
+    return total
+
+
 def make_shares(work):
     folder = os.path.join(work, "share")
     os.makedirs(folder, exist_ok=True)
@@ -212,7 +228,7 @@ def load_and_hostile(net, work, binary, profile_name, failures):
     for host in (net["outsider_ip"], net["guesser_ip"]):
         if f"({host}) xin kết nối" in output:
             failures.append(f"{host} was offered for approval")
-    refusals = output.count("Từ chối kết nối ngoài mạng nội bộ: " + net["outsider_ip"])
+    refusals = logged_count(output, "Từ chối kết nối ngoài mạng nội bộ: " + net["outsider_ip"])
     outsider_requests = reports.get("outsider", {}).get("counts", {}).get("requests", 0)
     if refusals != outsider_requests:
         failures.append(f"{refusals} outsider refusals logged for {outsider_requests} attempts")

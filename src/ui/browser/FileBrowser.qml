@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import Skiff.Common
 import QtQuick.Window
 import Skiff.Model
 import Skiff.Browser
@@ -16,9 +17,8 @@ Item {
     property string hover: ""
     // Moves every couple of seconds while shown, so tiles notice files deleted meanwhile.
     property int epoch: 0
-    readonly property color textColor: colours.text
-    readonly property color secondaryColor: Qt.rgba(colours.text.r, colours.text.g,
-                                                    colours.text.b, 0.55)
+    readonly property color textColor: Theme.text
+    readonly property color secondaryColor: Theme.secondary
     // The view in use, for scrolling from outside.
     readonly property Flickable view: grid ? gridView : listView
 
@@ -43,8 +43,6 @@ Item {
         else if (hover === id)
             hover = ""
     }
-
-    SystemPalette { id: colours }
 
     Timer {
         interval: 2000

@@ -37,9 +37,11 @@ Item {
         hoverEnabled: true
         onClicked: root.browser.select(root.modelData)
         onDoubleClicked: root.browser.open(root.modelData)
-        ToolTip.visible: containsMouse
-        ToolTip.delay: 900
-        ToolTip.text: root.modelData.name + "\nSpace: xem thử · nhấp đúp: Quick Look"
+        PlainTip {
+            visible: parent.containsMouse
+            delay: 900
+            text: root.modelData.name + "\nSpace: xem thử · nhấp đúp: Quick Look"
+        }
     }
     ThumbView {
         id: thumb

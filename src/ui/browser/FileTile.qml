@@ -34,9 +34,11 @@ Item {
         acceptedButtons: Qt.LeftButton
         onClicked: root.browser.select(root.modelData)
         onDoubleClicked: root.browser.open(root.modelData)
-        ToolTip.visible: containsMouse
-        ToolTip.delay: 900
-        ToolTip.text: root.modelData.name + "\nSpace: xem thử · nhấp đúp: Quick Look"
+        PlainTip {
+            visible: parent.containsMouse
+            delay: 900
+            text: root.modelData.name + "\nSpace: xem thử · nhấp đúp: Quick Look"
+        }
     }
 
     Item {

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import Skiff.Common
 
 // A small icon-only button with a hover text.
 AbstractButton {
@@ -11,9 +12,11 @@ AbstractButton {
     implicitHeight: 26
     hoverEnabled: true
     focusPolicy: Qt.NoFocus
-    ToolTip.visible: hovered && tip !== ""
-    ToolTip.delay: 500
-    ToolTip.text: tip
+    PlainTip {
+        visible: parent.hovered && tip !== ""
+        delay: 500
+        text: tip
+    }
     background: Rectangle {
         radius: 6
         color: root.onDark ? Qt.rgba(1, 1, 1, root.hovered ? 0.28 : 0.16)

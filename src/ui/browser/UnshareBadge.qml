@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import Skiff.Common
 
 // The round "stop sharing" button in a tile's corner.
 AbstractButton {
@@ -9,9 +10,11 @@ AbstractButton {
     implicitHeight: 22
     hoverEnabled: true
     focusPolicy: Qt.NoFocus
-    ToolTip.visible: hovered
-    ToolTip.delay: 500
-    ToolTip.text: "Ngừng chia sẻ"
+    PlainTip {
+        visible: parent.hovered
+        delay: 500
+        text: "Ngừng chia sẻ"
+    }
     background: Rectangle {
         radius: width / 2
         color: root.onDark ? Qt.rgba(0, 0, 0, root.hovered ? 0.7 : 0.5)

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import Skiff.Common
 import Skiff.Browser
 
 // Grid or list: two icon segments, 70 wide, without a label.
@@ -28,9 +29,11 @@ Rectangle {
                 checked: root.grid === modelData.grid
                 hoverEnabled: true
                 focusPolicy: Qt.NoFocus
-                ToolTip.visible: hovered
-                ToolTip.delay: 500
-                ToolTip.text: modelData.tip
+                PlainTip {
+                    visible: parent.hovered
+                    delay: 500
+                    text: modelData.tip
+                }
                 onClicked: if (!checked) root.toggled(modelData.grid)
                 background: Rectangle {
                     radius: 5

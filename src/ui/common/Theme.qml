@@ -8,9 +8,12 @@ QtObject {
     readonly property bool dark: palette.window.hslLightness < 0.5
 
     readonly property color text: palette.windowText
-    readonly property color secondary: Qt.rgba(text.r, text.g, text.b, 0.6)
+    // Secondary text keeps 4.5:1 on the window and on cards in both schemes.
+    readonly property color secondary: Qt.rgba(text.r, text.g, text.b, 0.72)
     readonly property color tertiary: Qt.rgba(text.r, text.g, text.b, 0.35)
     readonly property color accent: palette.highlight
+    // The accent as text or a symbol on the window: lighter in the dark, for contrast.
+    readonly property color accentText: dark ? Qt.lighter(palette.highlight, 1.6) : palette.highlight
     readonly property color window: palette.window
     readonly property color card: dark ? Qt.lighter(palette.window, 1.35) : Qt.darker(palette.window, 1.04)
     readonly property color raised: dark ? Qt.lighter(palette.window, 1.6) : palette.base

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import Skiff.Common
 import QtQuick.Shapes
 
 // The dashed tile after the shared files: pick more files to share.
@@ -10,10 +11,11 @@ AbstractButton {
     implicitHeight: side
     hoverEnabled: true
     focusPolicy: Qt.NoFocus
-    ToolTip.visible: hovered
-    ToolTip.delay: 500
-    ToolTip.text: "Chọn thêm file để chia sẻ"
-    SystemPalette { id: colours }
+    PlainTip {
+        visible: parent.hovered
+        delay: 500
+        text: "Chọn thêm file để chia sẻ"
+    }
     background: DropOutline {
         highlighted: root.hovered
     }
@@ -24,7 +26,7 @@ AbstractButton {
             anchors.horizontalCenter: parent.horizontalCenter
             text: "+"
             font.pixelSize: 30
-            color: Qt.rgba(colours.text.r, colours.text.g, colours.text.b, 0.5)
+            color: Theme.secondary
         }
         Text {
             width: root.side - 16
@@ -33,7 +35,7 @@ AbstractButton {
             wrapMode: Text.WordWrap
             text: "Kéo thêm file vào đây"
             font.pixelSize: 12
-            color: Qt.rgba(colours.text.r, colours.text.g, colours.text.b, 0.6)
+            color: Theme.secondary
         }
     }
 }

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import Skiff.Common
 import QtQuick.Layouts
 import QtQuick.Window
 import Skiff.Model
@@ -30,8 +31,7 @@ Item {
             App.shareUrls(urls)
     }
 
-    SystemPalette { id: colours }
-    readonly property color secondary: Qt.rgba(colours.text.r, colours.text.g, colours.text.b, 0.55)
+    readonly property color secondary: Theme.secondary
 
     SharePicker { id: picker }
 
@@ -72,7 +72,7 @@ Item {
                                     : "Kéo file vào đây để gửi sang điện thoại"
                 font.pixelSize: 20
                 font.weight: Font.DemiBold
-                color: colours.text
+                color: Theme.text
             }
             Text {
                 Layout.alignment: Qt.AlignHCenter
@@ -178,7 +178,7 @@ Item {
                         text: SendTexts.sharedTotal(root.entries)
                         font.pixelSize: 17
                         font.weight: Font.DemiBold
-                        color: colours.text
+                        color: Theme.text
                     }
                     Row {
                         id: statusLine
@@ -193,14 +193,14 @@ Item {
                             text: root.status.lead
                             textFormat: Text.PlainText
                             font.pixelSize: 12
-                            color: root.status.percent === "" ? colours.text : root.secondary
+                            color: root.status.percent === "" ? Theme.text : root.secondary
                         }
                         Text {
                             objectName: "statusPercent"
                             text: root.status.percent
                             font.pixelSize: 12
                             font.weight: Font.DemiBold
-                            color: colours.text
+                            color: Theme.text
                         }
                         Text {
                             text: root.status.speed

@@ -34,10 +34,12 @@ Item {
                 root.missing(root.modelData.name)
         }
         onClicked: App.selection = root.modelData.id
-        ToolTip.visible: containsMouse
-        ToolTip.delay: 900
-        ToolTip.text: root.modelData.name + " · " + Format.bytes(root.modelData.size)
-                      + "\nNhấp đúp: xem thử · rê chuột: Ngừng chia sẻ"
+        PlainTip {
+            visible: parent.containsMouse
+            delay: 900
+            text: root.modelData.name + " · " + Format.bytes(root.modelData.size)
+                          + "\nNhấp đúp: xem thử · rê chuột: Ngừng chia sẻ"
+        }
     }
 
     Item {
@@ -87,9 +89,11 @@ Item {
             focusPolicy: Qt.NoFocus
             implicitWidth: stopText.implicitWidth + 22
             implicitHeight: 28
-            ToolTip.visible: hovered
-            ToolTip.delay: 500
-            ToolTip.text: "Điện thoại sẽ không thấy file này nữa"
+            PlainTip {
+                visible: parent.hovered
+                delay: 500
+                text: "Điện thoại sẽ không thấy file này nữa"
+            }
             onClicked: App.unshare(root.fileId)
             background: Rectangle {
                 radius: height / 2
@@ -119,14 +123,14 @@ Item {
             elide: Text.ElideMiddle
             font.pixelSize: 12
             font.weight: Font.DemiBold
-            color: colours.text
+            color: Theme.text
         }
         Row {
             spacing: 4
             Text {
                 text: Format.bytes(root.modelData.size)
                 font.pixelSize: 11
-                color: Qt.rgba(colours.text.r, colours.text.g, colours.text.b, 0.55)
+                color: Theme.secondary
             }
             Text {
                 objectName: "shareState"
@@ -134,11 +138,8 @@ Item {
                                                            : "Đang chia sẻ"
                 font.pixelSize: 11
                 font.weight: root.done ? Font.DemiBold : Font.Normal
-                color: root.done ? colours.highlight
-                                 : Qt.rgba(colours.text.r, colours.text.g, colours.text.b,
-                                           root.started ? 0.85 : 0.55)
+                color: root.done ? Theme.accentText : root.started ? Theme.text : Theme.secondary
             }
         }
     }
-    SystemPalette { id: colours }
 }

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import Skiff.Common
 import Skiff.Model
 import Skiff.Browser
 
@@ -16,7 +17,6 @@ Rectangle {
     radius: 8
     color: Qt.rgba(0.5, 0.5, 0.55, 0.14)
 
-    SystemPalette { id: colours }
 
     Row {
         id: segments
@@ -52,7 +52,7 @@ Rectangle {
                         anchors.bottomMargin: 1
                         radius: 6
                         visible: segment.checked
-                        color: colours.base
+                        color: Theme.raised
                     }
                 }
                 contentItem: Item {
@@ -70,7 +70,7 @@ Rectangle {
                             text: segment.modelData.title
                             font.pixelSize: 13
                             font.weight: segment.checked ? Font.DemiBold : Font.Normal
-                            color: colours.text
+                            color: Theme.text
                         }
                         Rectangle {
                             objectName: segment.modelData.key + "Badge"

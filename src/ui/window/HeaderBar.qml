@@ -88,7 +88,7 @@ Rectangle {
             objectName: "qrButton"
             symbol: "qrcode"
             tip: "Mã QR để thêm thiết bị"
-            onClicked: root.main.showQR = !root.main.showQR
+            onClicked: root.main.togglePopover("qr")
             QrPopover {
                 objectName: "qrPopover"
                 x: parent.width - width
@@ -107,7 +107,7 @@ Rectangle {
             objectName: "settingsButton"
             symbol: "gearshape"
             tip: "Cài đặt"
-            onClicked: root.main.showSettings = !root.main.showSettings
+            onClicked: root.main.togglePopover("settings")
             SettingsPopover {
                 objectName: "settingsPopover"
                 x: parent.width - width
@@ -121,7 +121,7 @@ Rectangle {
             objectName: "helpButton"
             symbol: "questionmark.circle"
             tip: "Trợ giúp — điện thoại không mở được trang?"
-            onClicked: root.main.showHelp = !root.main.showHelp
+            onClicked: root.main.togglePopover("help")
             HelpPopover {
                 x: parent.width - width
                 y: parent.height + 6

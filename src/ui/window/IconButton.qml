@@ -16,9 +16,11 @@ ToolButton {
     flat: true
     focusPolicy: Qt.TabFocus
     Accessible.name: root.tip
-    ToolTip.visible: root.hovered && root.tip !== ""
-    ToolTip.delay: 600
-    ToolTip.text: root.tip
+    PlainTip {
+        visible: root.hovered && root.tip !== ""
+        delay: 600
+        text: root.tip
+    }
 
     contentItem: Item {
         Icon {

@@ -34,14 +34,27 @@ ApplicationWindow {
                                           ? "transfer"
                                           : App.receivedEntries.length > 0 ? "received" : "waiting"
 
+    // One popover at a time: opening one closes the others.
+    function togglePopover(name) {
+        const open = !(name === "qr" ? showQR : name === "settings" ? showSettings : showHelp)
+        closePopovers()
+        showQR = open && name === "qr"
+        showSettings = open && name === "settings"
+        showHelp = open && name === "help"
+    }
+    function closePopovers() {
+        showQR = false
+        showSettings = false
+        showHelp = false
+    }
     function chooseTab(tab) { stored.tab = tab }
     function setGrid(grid) { stored.grid = grid }
     function setSkipIntro(skip) { stored.skipIntro = skip }
     function openSaveDir() { Qt.openUrlExternally(Format.fileUrl(App.saveDir)) }
     function chooseSaveFolder() {
         root.showSettings = false
-        folderDialog.currentFolder = Format.fileUrl(App.saveDir)
-        folderDialog.open()
+        if (!portalFolder.open(root))
+            folderDialog.open()
     }
 
     objectName: "mainWindow"
@@ -52,6 +65,29 @@ ApplicationWindow {
     height: 700
     visible: true
     color: Theme.window
+    // The controls draw from the window's palette, not the application's: give them Theme's,
+    // so buttons, fields and popovers turn dark with the rest.
+    palette {
+        window: Theme.window
+        windowText: Theme.text
+        base: Theme.palette.base
+        alternateBase: Theme.palette.alternateBase
+        text: Theme.text
+        button: Theme.palette.button
+        buttonText: Theme.text
+        brightText: "white"
+        light: Theme.palette.light
+        midlight: Theme.palette.midlight
+        mid: Theme.palette.mid
+        dark: Theme.palette.dark
+        shadow: Theme.palette.shadow
+        highlight: Theme.accent
+        highlightedText: "white"
+        link: Theme.accentText
+        placeholderText: Theme.secondary
+        toolTipBase: Theme.raised
+        toolTipText: Theme.text
+    }
 
     StoredSettings { id: stored }
     Visibility { id: seen; window: root }
@@ -123,17 +159,32 @@ ApplicationWindow {
         }
     }
 
-    ApproveSheet { animate: root.animate }
+    // The card comes above everything: whatever popover was open gives way to it.
+    ApproveSheet {
+        animate: root.animate
+        onVisibleChanged: if (visible) root.closePopovers()
+    }
 
     MissingAlert {
         anchors.centerIn: parent
         onOpenFolder: root.openSaveDir()
     }
 
+    FileChooser {
+        id: portalFolder
+        objectName: "portalSaveFolder"
+        title: "Chọn thư mục nhận"
+        acceptLabel: "Chọn thư mục nhận"
+        folders: true
+        currentFolder: Format.fileUrl(App.saveDir)
+        onAccepted: urls => App.setSaveDirUrl(urls[0])
+        onFailed: folderDialog.open()
+    }
     FolderDialog {
         id: folderDialog
         title: "Chọn thư mục nhận"
         acceptLabel: "Chọn thư mục nhận"
+        currentFolder: Format.fileUrl(App.saveDir)
         onAccepted: App.setSaveDirUrl(selectedFolder)
     }
 }

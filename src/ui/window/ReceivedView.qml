@@ -49,9 +49,11 @@ Item {
                 font.weight: Font.DemiBold
                 color: Theme.green
                 HoverHandler { id: checkedHover }
-                ToolTip.visible: checkedHover.hovered
-                ToolTip.delay: 600
-                ToolTip.text: "Mọi file đã được kiểm tra SHA-256 khớp với điện thoại"
+                PlainTip {
+                    visible: checkedHover.hovered
+                    delay: 600
+                    text: "Mọi file đã được kiểm tra SHA-256 khớp với điện thoại"
+                }
             }
 
             IconButton {
@@ -87,9 +89,11 @@ Item {
                 id: previewAllButton
                 objectName: "previewAllButton"
                 text: "Xem thử tất cả"
-                ToolTip.visible: previewAllButton.hovered
-                ToolTip.delay: 600
-                ToolTip.text: "Quick Look — phím mũi tên để chuyển file"
+                PlainTip {
+                    visible: previewAllButton.hovered
+                    delay: 600
+                    text: "Quick Look — phím mũi tên để chuyển file"
+                }
                 onClicked: App.previewAll()
             }
 

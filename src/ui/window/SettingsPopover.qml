@@ -89,9 +89,11 @@ Popup {
                     id: newCodeButton
                     objectName: "newCodeButton"
                     text: "Đổi mã mới"
-                    ToolTip.visible: newCodeButton.hovered
-                    ToolTip.delay: 600
-                    ToolTip.text: "Thiết bị cũ phải quét lại"
+                    PlainTip {
+                        visible: newCodeButton.hovered
+                        delay: 600
+                        text: "Thiết bị cũ phải quét lại"
+                    }
                     onClicked: App.newCode()
                 }
             }

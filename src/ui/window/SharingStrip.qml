@@ -46,9 +46,11 @@ Item {
     }
 
     HoverHandler { id: boxHover }
-    ToolTip.visible: boxHover.hovered && !thumbs.hoveredAny
-    ToolTip.delay: 900
-    ToolTip.text: "Điện thoại thấy các file này ở mục “File máy tính đang chia sẻ”"
+    PlainTip {
+        visible: boxHover.hovered && !thumbs.hoveredAny
+        delay: 900
+        text: "Điện thoại thấy các file này ở mục “File máy tính đang chia sẻ”"
+    }
 
     DropArea {
         objectName: "shareDrop"
@@ -123,10 +125,12 @@ Item {
                     id: thumbHover
                     onHoveredChanged: thumbs.hoveredAny = hovered
                 }
-                ToolTip.visible: thumbHover.hovered
-                ToolTip.delay: 400
-                ToolTip.text: thumb.modelData.name + " · " + Format.bytes(thumb.modelData.size)
-                              + "\nNhấp đúp: xem thử · chuột phải: ngừng chia sẻ"
+                PlainTip {
+                    visible: thumbHover.hovered
+                    delay: 400
+                    text: thumb.modelData.name + " · " + Format.bytes(thumb.modelData.size)
+                                  + "\nNhấp đúp: xem thử · chuột phải: ngừng chia sẻ"
+                }
                 TapHandler {
                     acceptedButtons: Qt.LeftButton
                     onDoubleTapped: {

@@ -131,9 +131,11 @@ Item {
                             color: Theme.text
                             selectionColor: Theme.accent
                             HoverHandler { id: addressHover }
-                            ToolTip.visible: addressHover.hovered
-                            ToolTip.delay: 600
-                            ToolTip.text: "Gõ vào trình duyệt điện thoại (" + App.address + ")"
+                            PlainTip {
+                                visible: addressHover.hovered
+                                delay: 600
+                                text: "Gõ vào trình duyệt điện thoại (" + App.address + ")"
+                            }
                         }
                         Rectangle {
                             anchors.verticalCenter: parent.verticalCenter

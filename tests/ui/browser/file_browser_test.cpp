@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "app/quick_look.hpp"
 #include "support/item_tree.hpp"
 #include "support/phone_session.hpp"
 #include "support/window_harness.hpp"
@@ -37,27 +38,24 @@ Window {
 const std::string kPhone =
     "Mozilla/5.0 (iPhone; CPU iPhone OS 17_0 like Mac OS X) AppleWebKit/605.1.15 Mobile/15E148";
 
-// What the previewer was asked, standing in for the window the desktop shows; it answers as
-// the real one does: nothing to show when the start file is gone, Space closes an open one.
+// The real previewer state behind the window; `shown` counts the times it opened.
 struct PreviewLog {
+    app::QuickLook look;
     int shown = 0;
-    bool open = false;
-    std::filesystem::path start;
+    bool open() const { return look.visible(); }
+    std::filesystem::path start() const {
+        return look.visible() ? look.files().at(look.currentIndex()) : std::filesystem::path();
+    }
 };
 
 app::DesktopServices recordingPreview(std::shared_ptr<PreviewLog> log) {
     app::DesktopServices services;
-    services.preview = [log](const std::vector<std::filesystem::path>&,
+    services.preview = [log](const std::vector<std::filesystem::path>& files,
                              const std::filesystem::path& start, bool toggle) {
-        if (toggle && log->open) {
-            log->open = false;
-            return true;
-        }
-        if (!std::filesystem::exists(start)) return false;
-        ++log->shown;
-        log->open = true;
-        log->start = start;
-        return true;
+        bool wasOpen = log->look.visible();
+        bool done = toggle ? log->look.toggle(files, start) : log->look.show(files, start);
+        if (log->look.visible() && !wasOpen) ++log->shown;
+        return done;
     };
     return services;
 }
@@ -150,6 +148,23 @@ TEST_F(Browser, ReceivedFilesAppearInGridAndListWithThumbnails) {
     QTest::mouseMove(window, centre(one(window, "tile:beach.png")));
     harness.pump(100);
     EXPECT_TRUE(named(window, "removeButton").empty());
+
+    // A name that looks like markup shows as written in its hover text.
+    ASSERT_TRUE(phone.send("<b>bold.txt", "x"));
+    ASSERT_TRUE(harness.waitFor([&] { return one(window, "tile:<b>bold.txt") != nullptr; }));
+    QQuickItem* marked = one(window, "tile:<b>bold.txt");
+    // Over the name, below the picture's buttons.
+    QTest::mouseMove(
+        window, marked->mapToScene(QPointF(marked->width() / 2, marked->height() - 8)).toPoint());
+    QObject* tip = nullptr;
+    ASSERT_TRUE(harness.waitFor([&] {
+        for (QObject* found : marked->findChildren<QObject*>("plainTip"))
+            if (found->property("opened").toBool()) tip = found;
+        return tip != nullptr;
+    }));
+    auto* label = tip->property("contentItem").value<QQuickItem*>();
+    EXPECT_TRUE(label->property("text").toString().startsWith("<b>bold.txt\n"));
+    EXPECT_EQ(label->property("textFormat").toInt(), 0) << "Text.PlainText";
 }
 
 TEST_F(Browser, AVanishedFileSaysSoAndItsDoubleClickRaisesTheMissingNotice) {
@@ -173,7 +188,7 @@ TEST_F(Browser, AVanishedFileSaysSoAndItsDoubleClickRaisesTheMissingNotice) {
     harness.model().setMissing("");
     QTest::mouseDClick(window, Qt::LeftButton, {}, centre(one(window, "tile:kept.png")));
     EXPECT_TRUE(harness.waitFor([&] { return previews->shown == 1; }));
-    EXPECT_EQ(previews->start.filename(), "kept.png");
+    EXPECT_EQ(previews->start().filename(), "kept.png");
     EXPECT_EQ(harness.model().missingText(), "");
 }
 
@@ -190,10 +205,10 @@ TEST_F(Browser, ClickSelectsAndSpaceTwiceOpensThenClosesThePreviewer) {
     // The window sends Space to the model; what the browser owns is that the selection it set
     // is the one the key previews, within the received list.
     EXPECT_TRUE(harness.model().previewSelection());
-    EXPECT_TRUE(previews->open);
-    EXPECT_EQ(previews->start.filename(), "one.png");
+    EXPECT_TRUE(previews->open());
+    EXPECT_EQ(previews->start().filename(), "one.png");
     EXPECT_TRUE(harness.model().previewSelection());
-    EXPECT_FALSE(previews->open);
+    EXPECT_FALSE(previews->open());
 
     // The eye button previews like a double click and leaves the previewer open.
     QQuickItem* tile = one(window, "tile:two.png");
@@ -202,8 +217,8 @@ TEST_F(Browser, ClickSelectsAndSpaceTwiceOpensThenClosesThePreviewer) {
     QQuickItem* eye = child(tile, "previewButton");
     QTest::mouseClick(window, Qt::LeftButton, {},
                       eye->mapToScene(QPointF(eye->width() / 2, eye->height() / 2)).toPoint());
-    EXPECT_TRUE(harness.waitFor([&] { return previews->open; }));
-    EXPECT_EQ(previews->start.filename(), "two.png");
+    EXPECT_TRUE(harness.waitFor([&] { return previews->open(); }));
+    EXPECT_EQ(previews->start().filename(), "two.png");
 }
 
 }  // namespace

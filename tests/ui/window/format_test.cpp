@@ -5,7 +5,10 @@
 #include <QSvgRenderer>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <limits>
+#include <regex>
 
 #include "support/temp_dir.hpp"
 #include "ui/common/icon_names.hpp"
@@ -128,6 +131,16 @@ TEST(Icons, EverySymbolHasAWorkingDrawingInTheAskedColour) {
         EXPECT_GT(covered, 32 * 32 / 10) << symbol.toStdString();
         EXPECT_LT(covered, 32 * 32 * 9 / 10) << symbol.toStdString();
         EXPECT_TRUE(onlyRed) << symbol.toStdString();
+    }
+    // Every symbol a view names is one of them: an unknown one would draw nothing.
+    std::regex named(R"re((symbol|file):\s*"([a-z0-9.]+)")re");
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(SKIFF_UI_DIR)) {
+        if (entry.path().extension() != ".qml") continue;
+        std::ifstream in(entry.path());
+        std::string text((std::istreambuf_iterator<char>(in)), {});
+        for (std::sregex_iterator it(text.begin(), text.end(), named), end; it != end; ++it)
+            EXPECT_TRUE(symbols.contains(QString::fromStdString((*it)[2])))
+                << (*it)[2] << " in " << entry.path().filename();
     }
     EXPECT_FALSE(iconDrawing("no.such.symbol"));
     QImage unknown = iconImage("no.such.symbol", 16, QColor(Qt::black));

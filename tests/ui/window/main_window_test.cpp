@@ -4,17 +4,20 @@
 
 #include <QDesktopServices>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QMimeData>
 #include <QPalette>
 #include <QQmlComponent>
 #include <QQuickItem>
 #include <QTemporaryDir>
 
+#include <cmath>
 #include <fstream>
 #include <memory>
 
 #include "support/upload_client.hpp"
 #include "support/window_harness.hpp"
+#include "ui/services/color_scheme.hpp"
 #include "window/window_probe.hpp"
 
 namespace skiff::test {
@@ -332,28 +335,115 @@ TEST_F(Window, DroppingFilesOnTheStripSharesThemAndShowsTheSendTab) {
     EXPECT_TRUE(WindowHarness::waitFor([&] { return visibleItem(window, "sendScreen"); }));
 }
 
-TEST_F(Window, DarkDesktopPaletteGivesADarkWindowWithLightText) {
+// Relative luminance and contrast ratio as WCAG defines them.
+double luminance(QColor colour) {
+    auto channel = [](double v) {
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
+           0.0722 * channel(colour.blueF());
+}
+
+double contrast(QColor a, QColor b) {
+    double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// What an element reads as on screen: the colour most of its edge has is what it sits on, and
+// its ink is the pixel inside that stands out most from it.
+double readContrast(const QImage& shot, QRect area) {
+    area = area.intersected(shot.rect().adjusted(1, 1, -1, -1));
+    if (area.width() < 3 || area.height() < 3) return 21;
+    QHash<QRgb, int> edge;
+    for (int x = area.left(); x <= area.right(); ++x)
+        ++edge[shot.pixel(x, area.top())], ++edge[shot.pixel(x, area.bottom())];
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        ++edge[shot.pixel(area.left(), y)], ++edge[shot.pixel(area.right(), y)];
+    QRgb ground =
+        std::max_element(edge.begin(), edge.end(), [](int a, int b) { return a < b; }).key();
+    double best = 1;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            best = std::max(best, contrast(QColor(shot.pixel(x, y)), QColor(ground)));
+    return best;
+}
+
+double shownOpacity(const QQuickItem* item) {
+    double opacity = 1;
+    for (auto* at = item; at; at = at->parentItem()) opacity *= at->opacity();
+    return opacity;
+}
+
+// Every text and symbol under `root` that is on screen, enabled and not fading: body text at
+// least 4.5:1 against what it sits on, large text and symbols at least 3:1.
+void expectReadable(WindowHarness& harness, QQuickItem* root, const char* state) {
+    SCOPED_TRACE(state);
+    QImage shot = harness.grab();
+    int checked = 0;
+    walkItems(root, [&](QQuickItem* item) {
+        bool text =
+            item->inherits("QQuickText") && !item->property("text").toString().trimmed().isEmpty();
+        bool symbol =
+            item->inherits("QQuickImage") && !item->property("symbol").toString().isEmpty();
+        if ((!text && !symbol) || !onScreen(item) || !item->isEnabled() ||
+            shownOpacity(item) < 0.99)
+            return;
+        QFont font = item->property("font").value<QFont>();
+        int pixels = font.pixelSize() > 0 ? font.pixelSize() : qRound(font.pointSizeF() * 96 / 72);
+        bool large = symbol || pixels >= 24 || (pixels >= 19 && font.bold());
+        QRect area =
+            item->mapRectToScene(QRectF(0, 0, item->width(), item->height())).toAlignedRect();
+        double ratio = readContrast(shot, area.adjusted(-2, -2, 2, 2));
+        ++checked;
+        EXPECT_GE(ratio, large ? 3.0 : 4.5)
+            << (text ? item->property("text").toString() : item->property("symbol").toString())
+                   .toStdString()
+            << " (" << item->objectName().toStdString() << ") " << area.x() << "," << area.y()
+            << " " << area.width() << "x" << area.height();
+    });
+    EXPECT_GT(checked, 3);
+}
+
+// Both schemes, on the main states a person sees: the waiting view, the send tab, a popover
+// and the approval card.
+TEST_F(Window, EveryTextIsReadableInLightAndDark) {
     QPalette before = QGuiApplication::palette();
-    QPalette dark;
-    dark.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
-    dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
-    dark.setColor(QPalette::Base, QColor(0x2a, 0x2a, 0x2a));
-    dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
-    dark.setColor(QPalette::Button, QColor(0x33, 0x33, 0x33));
-    dark.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
-    dark.setColor(QPalette::Highlight, QColor(0x40, 0x9c, 0xff));
-    QGuiApplication::setPalette(dark);
-    {
+    for (bool dark : {false, true}) {
+        SCOPED_TRACE(dark ? "dark" : "light");
+        QGuiApplication::setPalette(ui::ColorScheme::palette(dark));
         WindowHarness harness;
         QQuickWindow* window = openWorking(harness);
         ASSERT_TRUE(WindowHarness::waitFor([&] { return visibleItem(window, "waitingQr"); }));
-        QImage image = harness.grab();
-        QColor corner = image.pixelColor(image.width() - 20, image.height() / 2);
-        EXPECT_LT(corner.lightness(), 80) << corner.name().toStdString();
-        QQuickItem* status = visibleItem(window, "statusText");
-        ASSERT_NE(status, nullptr);
-        EXPECT_GT(status->property("color").value<QColor>().lightness(), 150);
-        screenshot(harness, "dark");
+        WindowHarness::pump(400);
+        QColor corner = harness.grab().pixelColor(window->width() - 20, window->height() / 2);
+        EXPECT_EQ(corner.lightness() < 80, dark) << corner.name().toStdString();
+        expectReadable(harness, window->contentItem(), "waiting");
+        screenshot(harness, dark ? "waiting-dark" : "waiting-light");
+
+        QMetaObject::invokeMethod(window, "togglePopover", Q_ARG(QVariant, "help"));
+        auto* help = window->findChild<QObject*>("helpPopover");
+        ASSERT_NE(help, nullptr);
+        ASSERT_TRUE(WindowHarness::waitFor([&] { return help->property("opened").toBool(); }));
+        WindowHarness::pump(200);
+        expectReadable(harness, help->property("contentItem").value<QQuickItem*>(), "help");
+        screenshot(harness, dark ? "help-dark" : "help-light");
+        QMetaObject::invokeMethod(window, "closePopovers");
+
+        QMetaObject::invokeMethod(window, "chooseTab", Q_ARG(QVariant, "send"));
+        WindowHarness::pump(800);
+        expectReadable(harness, window->contentItem(), "send");
+        screenshot(harness, dark ? "send-dark" : "send-light");
+
+        auto port = static_cast<std::uint16_t>(harness.model().port());
+        ASSERT_EQ(get(port, "/api/files?t=" + harness.model().pin().toStdString(),
+                      "User-Agent: " + kIphone + "\r\n")
+                      .status,
+                  428);
+        ASSERT_TRUE(WindowHarness::waitFor([&] { return visibleItem(window, "approveCode"); }));
+        WindowHarness::pump(600);
+        expectReadable(harness, visibleItem(window, "approveCode")->parentItem(), "approval");
+        screenshot(harness, dark ? "approve-dark" : "approve-light");
+        harness.model().denyAll();
     }
     QGuiApplication::setPalette(before);
 }

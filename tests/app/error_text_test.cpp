@@ -1,0 +1,30 @@
+#include <gtest/gtest.h>
+
+#include <asio/error.hpp>
+
+#include "app/port_memory.hpp"
+
+namespace skiff::app {
+namespace {
+
+// What a failed start says reaches the user: it is Vietnamese whatever the error's source.
+TEST(StartError, SaysWhyInVietnamese) {
+    const std::pair<std::error_code, const char*> rows[] = {
+        {std::make_error_code(std::errc::address_not_available),
+         "Không mở được máy chủ nội bộ: địa chỉ này không có trên máy tính"},
+        {asio::error::no_descriptors, "Không mở được máy chủ nội bộ: quá nhiều file đang mở"},
+        {std::make_error_code(std::errc::read_only_file_system),
+         "Không mở được máy chủ nội bộ: ổ đĩa chỉ cho phép đọc"},
+        {std::error_code(EHOSTDOWN, std::system_category()),
+         "Không mở được máy chủ nội bộ: lỗi hệ thống số 112"},
+    };
+    for (const auto& [error, text] : rows) {
+        SCOPED_TRACE(error.message());
+        EXPECT_EQ(listenErrorText(error, std::nullopt), QString::fromUtf8(text));
+    }
+    // A port asked for by number that is taken gets the advice to choose another.
+    EXPECT_TRUE(listenErrorText(asio::error::address_in_use, 8080).startsWith("Cổng 8080 "));
+}
+
+}  // namespace
+}  // namespace skiff::app
