@@ -94,8 +94,11 @@ std::optional<int> SingleInstance::claim(const std::vector<fs::path>& toShare,
         }
     }
     if (lock()) return std::nullopt;
-    say("Skiff đang chạy rồi, nhưng không có D-Bus phiên nên lần chạy này không liên lạc được "
-        "với nó. Hãy dùng Skiff đang chạy, hoặc thoát nó rồi chạy lại (khoá: " +
+    // The one that holds the lock runs without this bus (another session, or none at all).
+    say(QString(m_ownsName ? "Skiff đang chạy rồi nhưng không ở trên D-Bus phiên này"
+                           : "Skiff đang chạy rồi, nhưng không có D-Bus phiên") +
+        " nên lần chạy này không liên lạc được với nó. Hãy dùng Skiff đang chạy, hoặc thoát nó "
+        "rồi chạy lại (khoá: " +
         QString::fromStdString(lockFile().string()) + ").");
     return 1;
 }

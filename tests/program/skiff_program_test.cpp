@@ -551,6 +551,18 @@ TEST(Program, WithoutASessionBusASecondServerIsRefused) {
         EXPECT_NE(line.find((lock / "io.github.skiff.Skiff.lock").string()), std::string::npos)
             << line;
         EXPECT_EQ(second->wait(5s), 1);
+
+        // A launch on a bus the first is not on owns the name there, and still stops.
+        SessionBus other(home.path() / "other" / "bus");
+        ASSERT_TRUE(other.running());
+        auto onOther = environment;
+        onOther.emplace_back("DBUS_SESSION_BUS_ADDRESS",
+                             "unix:path=" + (home.path() / "other" / "bus").string());
+        Program elsewhere(home.path(), {}, onOther, {}, {"--terminal"});
+        line = elsewhere.line();
+        EXPECT_EQ(line.rfind("Skiff đang chạy rồi nhưng không ở trên D-Bus phiên này", 0), 0u)
+            << line;
+        EXPECT_EQ(elsewhere.wait(5s), 1);
         EXPECT_EQ(first->interrupt(), 0);
 
         auto third = launch({"--terminal"});
