@@ -137,8 +137,8 @@ int SingleInstance::handOver(const std::vector<fs::path>& toShare, const LaunchT
         std::fprintf(stderr, "skiff: %s\n", reply.errorMessage().toStdString().c_str());
         return 2;
     }
-    say("Skiff đang chạy rồi nhưng không trả lời (" + reply.errorMessage() +
-        "). Thoát Skiff đang chạy rồi thử lại.");
+    say("Skiff đang chạy nhưng không trả lời (" + reply.errorMessage() +
+        "). Hãy thoát Skiff đang chạy rồi thử lại.");
     return 1;
 }
 
@@ -149,7 +149,7 @@ void SingleInstance::Activate(const QVariantMap& platformData) {
 void SingleInstance::Open(const QStringList& uris, const QVariantMap& platformData) {
     std::vector<fs::path> paths;
     for (const QString& uri : uris) {
-        QUrl url(uri, QUrl::StrictMode);
+        QUrl url(uri);
         if (!url.isValid() || !url.isLocalFile()) {
             sendErrorReply(QDBusError::InvalidArgs, "không phải file trên máy này: " + uri);
             return;
