@@ -10,6 +10,8 @@ packages=(
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
     libvips-dev libjpeg62-turbo-dev libqrencode-dev libpng-dev qt6-base-dev
     libgtest-dev libgmock-dev
+    # build: the desktop icon's PNG sizes, drawn from its SVG
+    librsvg2-bin
     # build: the phone page's hashing core, compiled to WebAssembly (also the fuzzing compiler)
     clang lld
     # tests: fuzzing, sample media, real archive readers and QR decoders
@@ -26,6 +28,8 @@ packages=(
     # window tests: a virtual display, a private session bus, a real notification daemon, and the
     # desktop portal with the GTK backend for the file choosers and the colour scheme
     xvfb xauth dbus dbus-x11 dunst xdotool xdg-desktop-portal xdg-desktop-portal-gtk
+    # tests: calls on the program's bus interface, and the installed desktop entry's check
+    libglib2.0-bin desktop-file-utils
     # benchmarks: the peer server and load generator
     nginx-light libnginx-mod-http-echo wrk libvips-tools
 )

@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QUrl>
 
+#include "app/application_id.hpp"
+
 namespace skiff::app {
 
 namespace {
@@ -62,11 +64,11 @@ void FreedesktopNotifications::send(const Notification& notification, bool bodyM
                                     Posted posted) {
     QStringList actions;
     for (const auto& [key, title] : notification.actions) actions << key << title;
-    QVariantMap hints{{"desktop-entry", QString("skiff")},
+    QVariantMap hints{{"desktop-entry", QString(applicationId)},
                       {"category", QString("transfer.complete")},
                       {"urgency", QVariant::fromValue(uchar(1))}};
     auto message = QDBusMessage::createMethodCall(kService, kPath, kService, "Notify");
-    message << QString("Skiff") << uint(0) << QString("skiff") << notification.title
+    message << QString("Skiff") << uint(0) << QString(applicationId) << notification.title
             << (bodyMarkup ? escapeMarkup(notification.body) : notification.body) << actions
             << hints << int(-1);
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message, 5000), this);

@@ -13,6 +13,7 @@
 #include "app/app_model.hpp"
 #include "app/command_line.hpp"
 #include "app/qr_code.hpp"
+#include "app/single_instance.hpp"
 #include "server/byte_count.hpp"
 #include "server/session_code.hpp"
 #include "server/stop_signals.hpp"
@@ -224,6 +225,8 @@ int runTerminalFront(int argc, char** argv, const std::vector<std::filesystem::p
     QCoreApplication application(argc, argv);
     QCoreApplication::setOrganizationName("Skiff");
     QCoreApplication::setApplicationName("Skiff");
+    app::SingleInstance instance;
+    if (auto code = instance.claim(toShare, app::LaunchTokens::fromEnvironment())) return *code;
     QSettings settings;
     auto services = app::DesktopServices::system();
     services.requestAttention = [] { std::fputc('\a', stdout); };
@@ -232,7 +235,15 @@ int runTerminalFront(int argc, char** argv, const std::vector<std::filesystem::p
     TerminalFront front(model, isatty(STDOUT_FILENO));
     model.start();
     if (!model.error()) model.share(toShare);
-    if (!toShare.empty()) say("Đang chia sẻ " + QString::number(model.shared().size()) + " file");
+    auto shareLine = [&model] {
+        say("Đang chia sẻ " + QString::number(model.shared().size()) + " file");
+    };
+    if (!toShare.empty()) shareLine();
+    // Files another launch hands over join those of the command line.
+    instance.onOpen = [&model, shareLine](const std::vector<std::filesystem::path>& paths) {
+        model.share(paths);
+        shareLine();
+    };
 
     stopSignals.watch([&application] {
         QMetaObject::invokeMethod(

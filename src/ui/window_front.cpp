@@ -1,14 +1,17 @@
 #include "ui/window_front.hpp"
 
 #include <QGuiApplication>
+#include <QIcon>
 #include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QSettings>
 #include <QWindow>
 
 #include "app/app_model.hpp"
+#include "app/application_id.hpp"
 #include "app/command_line.hpp"
 #include "app/quick_look.hpp"
+#include "app/single_instance.hpp"
 #include "server/stop_signals.hpp"
 #include "ui/preview/preview_window.hpp"
 #include "ui/qml_setup.hpp"
@@ -24,11 +27,17 @@ int runWindowFront(int argc, char** argv, const std::vector<std::filesystem::pat
     // where its plugin packages are missing. Someone who chose a backend keeps it.
     if (!qEnvironmentVariableIsSet("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "ffmpeg");
 
+    auto tokens = app::LaunchTokens::fromEnvironment();
     QGuiApplication application(argc, argv);
     QGuiApplication::setOrganizationName("Skiff");
     QGuiApplication::setApplicationName("Skiff");
     QGuiApplication::setApplicationDisplayName("Skiff");
-    QGuiApplication::setDesktopFileName("skiff");
+    QGuiApplication::setDesktopFileName(app::applicationId);
+    // The installed icon follows the desktop's theme; run from the build tree, the built-in one.
+    QGuiApplication::setWindowIcon(
+        QIcon::fromTheme(app::applicationId, QIcon(":/skiff/skiff.svg")));
+    app::SingleInstance instance;
+    if (auto code = instance.claim(toShare, tokens)) return *code;
     QSettings settings;
     ColorScheme scheme;  // light or dark as the desktop says, before anything is drawn
 
@@ -51,6 +60,12 @@ int runWindowFront(int argc, char** argv, const std::vector<std::filesystem::pat
     if (!model.error()) model.share(toShare);
     if (!loadMainWindow(engine)) return 1;
     mainWindow = qobject_cast<QWindow*>(engine.rootObjects().value(0));
+    instance.onOpen = [&model](const std::vector<std::filesystem::path>& paths) {
+        if (!model.error()) model.share(paths);
+    };
+    instance.onActivate = [&mainWindow](const QString& token) {
+        if (mainWindow) bringToFront(*mainWindow, token);
+    };
 
     stopSignals.watch([&application] {
         QMetaObject::invokeMethod(

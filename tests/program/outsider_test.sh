@@ -31,7 +31,7 @@ ip -n "$srv" link set lo up
 link "$phone" 192.168.77.1/24 192.168.77.2/24
 link "$out" 100.64.9.1/24 100.64.9.2/24
 
-HOME="$work" ip netns exec "$srv" "$skiff" >"$work/out.txt" 2>"$work/err.txt" &
+HOME="$work" XDG_RUNTIME_DIR= DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" ip netns exec "$srv" "$skiff" >"$work/out.txt" 2>"$work/err.txt" &
 pid=$!
 for _ in $(seq 100); do grep -q 'http://' "$work/out.txt" && break; sleep 0.1; done
 port=$(grep -oE -m1 ':[0-9]+/' "$work/out.txt" | tr -d ':/')

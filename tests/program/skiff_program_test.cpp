@@ -5,11 +5,13 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <regex>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -48,6 +50,12 @@ class Program {
             close(out[1]);
             setenv("HOME", home.c_str(), 1);
             unsetenv("XDG_CONFIG_HOME");
+            // A session of its own: no launch meets the desktop's Skiff, or another test's, on
+            // the bus or through the lock. The bus is there when the test starts one.
+            std::filesystem::path run = home / "run";
+            mkdir(run.c_str(), 0700);
+            setenv("XDG_RUNTIME_DIR", run.c_str(), 1);
+            setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + (run / "bus").string()).c_str(), 1);
             for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
             std::vector<std::string> words = prefix;
             words.push_back(SKIFF_BINARY);
@@ -128,6 +136,20 @@ class Program {
         for (std::string line; std::getline(status, line);)
             if (line.rfind("VmHWM:", 0) == 0) return std::stoul(line.substr(6));
         return 0;
+    }
+
+    // The exit code once the program ends by itself within the timeout, else -1.
+    int wait(std::chrono::milliseconds timeout) {
+        auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (;;) {
+            int status = 0;
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            if (std::chrono::steady_clock::now() > deadline) return -1;
+            std::this_thread::sleep_for(20ms);
+        }
     }
 
     int interrupt() {
@@ -409,6 +431,143 @@ TEST(Program, AConnectionFloodLeavesDescriptorsSpareAndPasses) {
             EXPECT_NE(line.find("which does not point to an object of type"), std::string::npos)
                 << line;
         }
+    }
+}
+
+// A private session bus at `socket`, for the programs whose home holds it.
+class SessionBus {
+  public:
+    explicit SessionBus(const fs::path& socket) : m_address("unix:path=" + socket.string()) {
+        mkdir(socket.parent_path().c_str(), 0700);
+        std::string command =
+            "dbus-daemon --session --fork --print-pid --address=" + m_address + " 2>&1";
+        FILE* output = popen(command.c_str(), "r");
+        if (output == nullptr || std::fscanf(output, "%d", &m_pid) != 1) m_pid = -1;
+        if (output != nullptr) pclose(output);
+    }
+    ~SessionBus() {
+        if (m_pid > 0) kill(m_pid, SIGTERM);
+    }
+    bool running() const { return m_pid > 0; }
+
+    // Calls a method of the program's interface with gdbus; its output, with the exit code.
+    std::pair<int, std::string> call(const std::string& method, const std::string& arguments) {
+        std::string command = "gdbus call --address '" + m_address +
+                              "' --dest io.github.skiff.Skiff --object-path /io/github/skiff/Skiff"
+                              " --method org.freedesktop.Application." +
+                              method + " " + arguments + " 2>&1";
+        std::string output;
+        FILE* pipe = popen(command.c_str(), "r");
+        char buffer[4096];
+        while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+        int status = pclose(pipe);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+    }
+
+  private:
+    std::string m_address;
+    pid_t m_pid = -1;
+};
+
+// The names the program offers a phone, once the phone is let in.
+std::vector<std::string> sharedNames(Program& program, const Started& started) {
+    const std::string phone = "User-Agent: Mozilla/5.0 (Linux; Android 14; Pixel 8)\r\n";
+    if (get(started.port, "/api/files?t=" + started.code, phone).status == 428) {
+        EXPECT_NE(waitForLine(program, "Kiểm tra số này"), "");
+        program.type("c");
+        EXPECT_NE(waitForLine(program, "Đã cho phép"), "");
+    }
+    auto list = json(get(started.port, "/api/files?t=" + started.code, phone));
+    std::vector<std::string> names;
+    for (const auto& file : list["files"]) names.push_back(file["name"]);
+    return names;
+}
+
+// One Skiff per session: later launches hand their files (named relative to where they run)
+// to the first, which shares them as its own; a file that is not there is refused as on the
+// command line, and a bus call naming one shares nothing of the rest.
+TEST(Program, ALaterLaunchHandsItsFilesToTheFirstOverTheSessionBus) {
+    TempDir home;
+    SessionBus bus(home.path() / "run" / "bus");
+    ASSERT_TRUE(bus.running());
+    fs::path folder = home.path() / "picked";
+    fs::create_directories(folder / "sub");
+    std::ofstream(folder / "a.txt") << "first";
+    std::ofstream(folder / "sub" / "b.txt") << "second";
+    std::ofstream(folder / "c.txt") << "third";
+
+    Program first(home.path(), {}, {}, {}, {"--terminal"});
+    Started started = readStart(first);
+    ASSERT_NE(started.port, 0);
+
+    Program second(home.path(), {"env", "-C", folder.string(), "--"},
+                   {{"XDG_ACTIVATION_TOKEN", "launch-token"}}, {},
+                   {"--terminal", "a.txt", "sub/b.txt"});
+    EXPECT_EQ(second.line(), "Skiff đang chạy rồi, đã chuyển 2 file sang để chia sẻ.");
+    EXPECT_EQ(second.wait(5s), 0);
+    EXPECT_NE(waitForLine(first, "^Đang chia sẻ 2 file$"), "");
+
+    Program bare(home.path(), {}, {}, {}, {"--terminal"});
+    EXPECT_EQ(bare.line(), "Skiff đang chạy rồi.");
+    EXPECT_EQ(bare.wait(5s), 0);
+
+    fs::path errors = home.path() / "missing-stderr.txt";
+    Program missing(home.path(), {"env", "-C", folder.string(), "--"}, {}, errors,
+                    {"--terminal", "c.txt", "gone.txt"});
+    EXPECT_EQ(missing.wait(5s), 2);
+    std::stringstream told;
+    told << std::ifstream(errors).rdbuf();
+    EXPECT_EQ(told.str().rfind("skiff: không tìm thấy: gone.txt\n", 0), 0u) << told.str();
+
+    std::string present = "file://" + (folder / "c.txt").string();
+    auto [code, output] = bus.call("Open", "\"['" + present + "', 'file:///no/such/file']\" '{}'");
+    EXPECT_NE(code, 0);
+    EXPECT_NE(output.find("không tìm thấy: /no/such/file"), std::string::npos) << output;
+    auto [webCode, webOutput] = bus.call("Open", "\"['https://example.invalid/x']\" '{}'");
+    EXPECT_NE(webCode, 0) << webOutput;
+
+    EXPECT_EQ(sharedNames(first, started), (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(first.interrupt(), 0);
+}
+
+// Without a session bus, the lock file keeps a second server from starting, in the runtime
+// folder or, without one, beside the settings; it goes with the program that held it.
+TEST(Program, WithoutASessionBusASecondServerIsRefused) {
+    for (std::string runtime : {"set", "unset"}) {
+        SCOPED_TRACE("XDG_RUNTIME_DIR " + runtime);
+        TempDir home;
+        std::vector<std::pair<std::string, std::string>> environment;
+        if (runtime == "unset") environment.emplace_back("XDG_RUNTIME_DIR", "");
+        auto launch = [&](std::vector<std::string> arguments) {
+            return std::make_unique<Program>(home.path(), std::vector<std::string>{}, environment,
+                                             fs::path(), std::move(arguments));
+        };
+        auto first = launch({"--terminal"});
+        ASSERT_NE(readStart(*first).port, 0);
+        auto second = launch({"--terminal", home.path().string()});
+        std::string line = second->line();
+        EXPECT_EQ(line.rfind("Skiff đang chạy rồi, nhưng không có D-Bus phiên", 0), 0u) << line;
+        fs::path lock = runtime == "set" ? home.path() / "run" : home.path() / ".config" / "Skiff";
+        EXPECT_NE(line.find((lock / "io.github.skiff.Skiff.lock").string()), std::string::npos)
+            << line;
+        EXPECT_EQ(second->wait(5s), 1);
+
+        // A launch on a bus the first is not on owns the name there, and still stops.
+        SessionBus other(home.path() / "other" / "bus");
+        ASSERT_TRUE(other.running());
+        auto onOther = environment;
+        onOther.emplace_back("DBUS_SESSION_BUS_ADDRESS",
+                             "unix:path=" + (home.path() / "other" / "bus").string());
+        Program elsewhere(home.path(), {}, onOther, {}, {"--terminal"});
+        line = elsewhere.line();
+        EXPECT_EQ(line.rfind("Skiff đang chạy rồi nhưng không ở trên D-Bus phiên này", 0), 0u)
+            << line;
+        EXPECT_EQ(elsewhere.wait(5s), 1);
+        EXPECT_EQ(first->interrupt(), 0);
+
+        auto third = launch({"--terminal"});
+        EXPECT_NE(readStart(*third).port, 0);
+        EXPECT_EQ(third->interrupt(), 0);
     }
 }
 

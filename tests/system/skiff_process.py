@@ -67,7 +67,10 @@ class Skiff:
         os.makedirs(os.path.join(self.home, "Downloads"), exist_ok=True)
         self.out_path = os.path.join(work, f"{label}-out.txt")
         self.out = open(self.out_path, "wb")
-        program = ["env", f"HOME={self.home}", "LANG=C.UTF-8", binary] + list(shares)
+        # A session of its own: no bus, and the lock beside its settings, so it never meets
+        # the desktop's Skiff.
+        program = ["env", f"HOME={self.home}", "LANG=C.UTF-8", "XDG_RUNTIME_DIR=",
+                   f"DBUS_SESSION_BUS_ADDRESS=unix:path={self.home}/no-bus", binary] + list(shares)
         if disk_mib:
             downloads = os.path.join(self.home, "Downloads")
             program = ["unshare", "--mount", "--propagation", "private", "sh", "-c",

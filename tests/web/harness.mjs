@@ -27,6 +27,9 @@ export class Skiff {
     // A display in the environment would open the window instead of the terminal front end.
     delete env.DISPLAY;
     delete env.WAYLAND_DISPLAY;
+    // Nor may it meet the desktop's Skiff, or another test's, on the session bus or the lock.
+    env.XDG_RUNTIME_DIR = s.root;
+    env.DBUS_SESSION_BUS_ADDRESS = `unix:path=${path.join(s.root, 'no-bus')}`;
     s.proc = spawn(host ? HOST : SKIFF, host ? sharedPaths : ['--terminal', ...sharedPaths], {
       env,
       stdio: ['pipe', 'pipe', 'pipe'],
