@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "server/sha256.hpp"
 #include "server/zip_plan.hpp"
 #include "support/server_fixture.hpp"
 #include "support/upload_client.hpp"
@@ -81,8 +82,8 @@ TEST_F(Zip, NamesAreUniqueWithoutRegardToCase) {
     EXPECT_EQ(reply.header("Content-Disposition"), "attachment; filename=\"Skiff.zip\"");
     std::string listing = "\n" + inspect(archive);
     for (std::string name : {"Photo.JPG ", "photo (2).jpg ", "photo (2) (2).jpg ", "README ",
-                             "README (2) ", "README (3) ", ".profile ", ".profile (2) ", "a.tar.gz ",
-                             "a.tar (2).gz ", "Ảnh đẹp.png ", "ẢNH ĐẸP (2).png "})
+                             "README (2) ", "README (3) ", ".profile ", ".profile (2) ",
+                             "a.tar.gz ", "a.tar (2).gz ", "Ảnh đẹp.png ", "ẢNH ĐẸP (2).png "})
         EXPECT_NE(listing.find("\n" + name), std::string::npos) << name << "\n" << listing;
     std::size_t flagged = 0;  // every entry flags UTF-8 names
     for (std::size_t at = 0; (at = listing.find(" 0x808 ", at)) != std::string::npos; ++at)
@@ -103,6 +104,29 @@ TEST_F(Zip, OneEmptyFileIsA124ByteArchive) {
     // Descriptor and central record carry CRC 0 and size 0.
     EXPECT_EQ(reply.body.substr(35, 16), std::string("PK\x07\x08", 4) + std::string(12, '\0'));
     EXPECT_EQ(reply.body.substr(51 + 16, 12), std::string(12, '\0'));
+}
+
+// Archives within the 32-bit limits keep the exact bytes every reader already opens: names,
+// a numbered duplicate, an empty file and one larger than a read block, at fixed times.
+TEST_F(Zip, SmallArchivesKeepTheirBytes) {
+    std::string pattern;
+    for (int i = 0; i < 600000; ++i) pattern += static_cast<char>(i * 7 % 251);
+    share({{"Ảnh đẹp.png", "viet"}, {"a.txt", ""}, {"A.TXT", "xyz"}, {"big.bin", pattern}});
+    setenv("TZ", "UTC", 1);
+    tzset();
+    for (int i = 0; i < 4; ++i) {
+        fs::path folder = server.folder() / "files" / std::to_string(i);
+        struct timespec times[2] = {{1700000000 + i * 86461, 0}, {1700000000 + i * 86461, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, fs::directory_iterator(folder)->path().c_str(), times, 0), 0);
+    }
+    Reply reply;
+    download(&reply);
+    unsetenv("TZ");
+    tzset();
+    ASSERT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.body.size(), 600471u);
+    EXPECT_EQ(server::sha256Hex(reply.body),
+              "bd35f13fd4ea71487e7b568e5afda40fa3a31c8e5cc3e79cc1a1337b64d8673f");
 }
 
 TEST_F(Zip, DatesBefore1980AndRangesIgnored) {
