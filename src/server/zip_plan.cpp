@@ -58,7 +58,8 @@ std::variant<ZipPlan, ZipRefusal> planArchive(const std::vector<SharedFile>& sha
             modified = info.st_mtim.tv_sec;
         }
         size = std::max<std::int64_t>(size, 0);
-        plan.entries.push_back({*file, std::move(name), size, dosTimestamp(modified)});
+        plan.entries.push_back({*file, std::move(name), size, dosTimestamp(modified),
+                                static_cast<std::size_t>(file - shared.data())});
     }
     plan.total = archiveLength(plan.entries);
     return plan;

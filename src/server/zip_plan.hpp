@@ -15,6 +15,7 @@ struct ZipEntry {
     std::string name;   // unique in the archive without regard to case
     std::int64_t size;  // when planned
     DosTimestamp stamp;
+    std::size_t sharedIndex;  // the file's place in the shared list it was planned from
 };
 
 struct ZipPlan {

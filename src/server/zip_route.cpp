@@ -103,7 +103,8 @@ void FileServer::serveZip(const ConnectionPtr& connection, const std::string& ho
     report("Đang gửi " + std::to_string(transfer->plan.entries.size()) + " file dạng .zip tới " +
            host);
     for (const ZipEntry& entry : transfer->plan.entries)
-        transfer->reporters.emplace_back(weak_from_this(), entry.file, host, userAgent, entry.size);
+        transfer->reporters.emplace_back(weak_from_this(), entry.file, host, userAgent, entry.size,
+                                         entry.sharedIndex);
 
     std::string head =
         "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nContent-Length: " +
