@@ -1,7 +1,7 @@
 // Where the archive layout leaves the 32-bit format: from names and sizes alone, no file bytes.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
 
 #include "server/zip_layout.hpp"
 #include "server/zip_plan.hpp"
