@@ -15,7 +15,7 @@ packages=(
     # build: the phone page's hashing core, compiled to WebAssembly (also the fuzzing compiler)
     clang lld
     # tests: fuzzing, sample media, real archive readers and QR decoders
-    libclang-rt-14-dev ffmpeg curl unzip libarchive-tools python3 zbar-tools
+    libclang-rt-14-dev ffmpeg curl unzip p7zip-full libarchive-tools python3 zbar-tools
     iproute2 procps nftables
     # tests: the phone page in the three engines phones use (Chromium, WebKit, Gecko); WebKitGTK
     # draws on the Xvfb display below

@@ -97,11 +97,13 @@ void FileServer::serveDownload(const ConnectionPtr& connection, const Request& r
 
 void FileServer::reportDownload(const SharedFile& file, const std::string& host,
                                 const std::string& userAgent, std::int64_t sent, std::int64_t size,
-                                bool final, bool ok) {
+                                bool final, bool ok, std::size_t sharedIndex) {
     std::optional<Download> record =
         mutateTables([&](ServerTables& tables) -> std::optional<Download> {
-            bool stillShared = std::any_of(tables.shared.begin(), tables.shared.end(),
-                                           [&](const SharedFile& s) { return s.id == file.id; });
+            bool stillShared =
+                (sharedIndex < tables.shared.size() && tables.shared[sharedIndex].id == file.id) ||
+                std::any_of(tables.shared.begin(), tables.shared.end(),
+                            [&](const SharedFile& s) { return s.id == file.id; });
             if (!stillShared) return std::nullopt;  // transfers of unshared files are not recorded
             auto& byHost = tables.dls[file.id];
             auto existing = byHost.find(host);

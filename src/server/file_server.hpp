@@ -137,9 +137,12 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
     void onDisk(std::function<void(FileServer&)> work);
 
     // Records how far `host` got with `file` in the download table and tells the owner.
+    // `sharedIndex`, where the file stood in the shared list, spares a search of the list
+    // while it stays there: an archive of many files reports each of them.
     void reportDownload(const SharedFile& file, const std::string& host,
                         const std::string& userAgent, std::int64_t sent, std::int64_t size,
-                        bool final, bool ok);
+                        bool final, bool ok, std::size_t sharedIndex = unknownIndex);
+    static constexpr std::size_t unknownIndex = static_cast<std::size_t>(-1);
 
   private:
     FileServer(IoPool& pool, std::filesystem::path saveDir, std::string token,

@@ -11,12 +11,14 @@ constexpr auto reportInterval = std::chrono::milliseconds(150);
 }  // namespace
 
 ProgressReporter::ProgressReporter(std::weak_ptr<FileServer> server, SharedFile file,
-                                   std::string host, std::string userAgent, std::int64_t size)
+                                   std::string host, std::string userAgent, std::int64_t size,
+                                   std::size_t sharedIndex)
     : m_server(std::move(server)),
       m_file(std::move(file)),
       m_host(std::move(host)),
       m_userAgent(std::move(userAgent)),
-      m_size(size) {}
+      m_size(size),
+      m_sharedIndex(sharedIndex) {}
 
 void ProgressReporter::operator()(std::int64_t sent, bool final, bool ok) {
     auto now = std::chrono::steady_clock::now();
@@ -25,7 +27,7 @@ void ProgressReporter::operator()(std::int64_t sent, bool final, bool ok) {
         return;
     m_lastReport = now;
     if (auto server = m_server.lock())
-        server->reportDownload(m_file, m_host, m_userAgent, sent, m_size, final, ok);
+        server->reportDownload(m_file, m_host, m_userAgent, sent, m_size, final, ok, m_sharedIndex);
 }
 
 }  // namespace skiff::server

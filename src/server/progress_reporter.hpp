@@ -15,8 +15,10 @@ class FileServer;
 // for final reports. Holds the server weakly: a transfer that outlives it stops reporting.
 class ProgressReporter {
   public:
+    // `sharedIndex`: the file's place in the shared list, when known (see reportDownload).
     ProgressReporter(std::weak_ptr<FileServer> server, SharedFile file, std::string host,
-                     std::string userAgent, std::int64_t size);
+                     std::string userAgent, std::int64_t size,
+                     std::size_t sharedIndex = static_cast<std::size_t>(-1));
 
     void operator()(std::int64_t sent, bool final, bool ok);
 
@@ -26,6 +28,7 @@ class ProgressReporter {
     std::string m_host;
     std::string m_userAgent;
     std::int64_t m_size;
+    std::size_t m_sharedIndex;
     std::chrono::steady_clock::time_point m_lastReport{};
 };
 

@@ -4,6 +4,7 @@
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
 
+#include <algorithm>
 #include <ctime>
 #include <map>
 #include <set>
@@ -15,7 +16,6 @@ namespace skiff::server {
 namespace {
 
 constexpr std::int64_t sizeFilter = 214748364800;
-constexpr std::size_t maxEntries = 65535;  // the end record counts entries in 16 bits
 
 std::string lowerCase(const std::string& text) {
     icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(text);
@@ -32,14 +32,12 @@ std::variant<ZipPlan, ZipRefusal> planArchive(const std::vector<SharedFile>& sha
     for (const SharedFile& file : shared)
         if (file.size <= sizeFilter) kept.push_back(&file);
     if (kept.empty()) return ZipRefusal::noFiles;
-    if (kept.size() > maxEntries) return ZipRefusal::tooManyEntries;
 
     ZipPlan plan;
     std::set<std::string> used;
     // Where the search for a free number goes on for each name: numbers below it are taken
     // for good, so thousands of equal names cost no more than one pass each.
     std::map<std::string, int> nextNumber;
-    plan.total = 22;
     for (const SharedFile* file : kept) {
         std::string name = file->name;
         if (used.count(lowerCase(name))) {
@@ -59,13 +57,25 @@ std::variant<ZipPlan, ZipRefusal> planArchive(const std::vector<SharedFile>& sha
             size = static_cast<std::int64_t>(info.st_size);
             modified = info.st_mtim.tv_sec;
         }
-        auto n = static_cast<std::int64_t>(name.size());
-        plan.total += 30 + n + size + 16 + 46 + n;
-        if (size >= zipLimit) return ZipRefusal::tooLarge;
-        plan.entries.push_back({*file, std::move(name), size, dosTimestamp(modified)});
+        size = std::max<std::int64_t>(size, 0);
+        plan.entries.push_back({*file, std::move(name), size, dosTimestamp(modified),
+                                static_cast<std::size_t>(file - shared.data())});
     }
-    if (plan.total >= zipLimit) return ZipRefusal::tooLarge;
+    plan.total = archiveLength(plan.entries);
     return plan;
+}
+
+std::int64_t archiveLength(const std::vector<ZipEntry>& entries) {
+    std::uint64_t offset = 0;  // of the next local header, then of the central directory
+    std::uint64_t directory = 0;
+    for (const ZipEntry& entry : entries) {
+        auto size = static_cast<std::uint64_t>(entry.size);
+        directory += centralDirectoryRecordLength(entry.name.size(), size, offset);
+        offset +=
+            localFileHeaderLength(entry.name.size(), size) + size + dataDescriptorLength(size);
+    }
+    return static_cast<std::int64_t>(
+        offset + directory + endOfCentralDirectoryLength(entries.size(), directory, offset));
 }
 
 }  // namespace skiff::server

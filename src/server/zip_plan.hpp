@@ -15,6 +15,7 @@ struct ZipEntry {
     std::string name;   // unique in the archive without regard to case
     std::int64_t size;  // when planned
     DosTimestamp stamp;
+    std::size_t sharedIndex;  // the file's place in the shared list it was planned from
 };
 
 struct ZipPlan {
@@ -22,13 +23,13 @@ struct ZipPlan {
     std::int64_t total = 0;  // the exact archive length
 };
 
-enum class ZipRefusal { noFiles, tooLarge, tooManyEntries };
+enum class ZipRefusal { noFiles };
 
 // Plans the archive of the shared files from their sizes alone, so its length is known
-// before a byte is read.
+// before a byte is read. Archives past the 32-bit limits get ZIP64 records where needed.
 std::variant<ZipPlan, ZipRefusal> planArchive(const std::vector<SharedFile>& shared);
 
-// Archive lengths and entry sizes must stay below this for the 32-bit format.
-constexpr std::int64_t zipLimit = 4294967294;
+// The exact length of the archive of these entries, read from names and sizes alone.
+std::int64_t archiveLength(const std::vector<ZipEntry>& entries);
 
 }  // namespace skiff::server

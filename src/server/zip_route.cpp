@@ -26,8 +26,8 @@ struct ZipTransfer {
     std::optional<FileReader> reader;
     uLong crc = 0;
     std::int64_t bytes = 0;
-    std::uint32_t offset = 0;
-    std::uint32_t entryOffset = 0;
+    std::uint64_t offset = 0;  // archive bytes before the next record, past 4 GiB with ZIP64
+    std::uint64_t entryOffset = 0;
     std::string central;
     bool finished = false;
     bool truncated = false;  // a file shrank: the archive ends early and is not complete
@@ -37,15 +37,13 @@ struct ZipTransfer {
             reporters[index](bytes, false, false);
         if (finished) return std::nullopt;
         if (index >= plan.entries.size()) {
-            auto entries = static_cast<std::uint16_t>(plan.entries.size());
             std::string tail =
-                central +
-                endOfCentralDirectory(entries, static_cast<std::uint32_t>(central.size()), offset);
+                central + endOfCentralDirectory(plan.entries.size(), central.size(), offset);
             finished = true;
             return tail;
         }
         ZipEntry& entry = plan.entries[index];
-        auto size = static_cast<std::uint32_t>(entry.size);
+        auto size = static_cast<std::uint64_t>(entry.size);
         if (phase == Phase::open) {
             reader = FileReader::open(entry.file.url);
             if (!reader) {  // the archive ends here; later files get no report
@@ -56,7 +54,9 @@ struct ZipTransfer {
             bytes = 0;
             entryOffset = offset;
             phase = Phase::data;
-            return localFileHeader(entry.name, size, entry.stamp);
+            std::string header = localFileHeader(entry.name, size, entry.stamp);
+            offset += header.size();
+            return header;
         }
         if (phase == Phase::data) {
             // Never more than planned: a file that grew must not break the archive's layout.
@@ -80,7 +80,7 @@ struct ZipTransfer {
             phase = Phase::descriptor;
         }
         std::string descriptor = dataDescriptor(static_cast<std::uint32_t>(crc), size);
-        offset += static_cast<std::uint32_t>(30 + entry.name.size()) + size + 16;
+        offset += size + descriptor.size();
         central += centralDirectoryRecord(entry.name, static_cast<std::uint32_t>(crc), size,
                                           entry.stamp, entryOffset);
         reporters[index](bytes, true, bytes >= entry.size);
@@ -96,19 +96,15 @@ void FileServer::serveZip(const ConnectionPtr& connection, const std::string& ho
                           const std::string& userAgent) {
     auto shared = withTables([](const ServerTables& tables) { return tables.shared; });
     auto planned = planArchive(shared);
-    if (auto* refusal = std::get_if<ZipRefusal>(&planned)) {
-        if (*refusal == ZipRefusal::noFiles)
-            return respondJSON(connection, 404, {{"error", "no files"}});
-        return respondJSON(connection, 413,
-                           {{"error", "zip too large"},
-                            {"message", "Tổng dung lượng quá 4 GB — hãy tải từng file."}});
-    }
+    if (std::holds_alternative<ZipRefusal>(planned))
+        return respondJSON(connection, 404, {{"error", "no files"}});
     auto transfer = std::make_shared<ZipTransfer>();
     transfer->plan = std::move(std::get<ZipPlan>(planned));
     report("Đang gửi " + std::to_string(transfer->plan.entries.size()) + " file dạng .zip tới " +
            host);
     for (const ZipEntry& entry : transfer->plan.entries)
-        transfer->reporters.emplace_back(weak_from_this(), entry.file, host, userAgent, entry.size);
+        transfer->reporters.emplace_back(weak_from_this(), entry.file, host, userAgent, entry.size,
+                                         entry.sharedIndex);
 
     std::string head =
         "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nContent-Length: " +
