@@ -95,11 +95,13 @@ Item {
                 Layout.alignment: Qt.AlignHCenter
                 spacing: 10
                 Button {
+                    objectName: "sendPickFiles"
                     text: "Chọn file…"
                     highlighted: true
                     onClicked: picker.open()
                 }
                 Button {
+                    objectName: "sendPickFolder"
                     text: "Chọn thư mục…"
                     onClicked: picker.openFolder()
                 }
@@ -210,6 +212,7 @@ Item {
                     }
                 }
                 Button {
+                    objectName: "sendAddFiles"
                     text: "Thêm file…"
                     icon.source: "image://icon/plus"
                     highlighted: true

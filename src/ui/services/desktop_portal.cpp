@@ -43,7 +43,7 @@ void PortalRequest::start(const QString& interface, const QString& method, QVari
             [request](QDBusPendingCallWatcher* call) {
                 call->deleteLater();
                 QDBusPendingReply<QDBusObjectPath> reply = *call;
-                if (reply.isError()) return request->finish(2, {});
+                if (reply.isError()) return request->finish(kRefused, {});
                 // An older portal may answer on a path of its own choosing.
                 if (reply.value().path() != request->m_handle)
                     request->listen(reply.value().path());

@@ -23,10 +23,12 @@ QString portalParentWindow(QWindow* window);
 
 // One portal request: calls `method` of `interface` with `arguments`, then `options` (into which
 // the handle token goes), and hands the Response signal's code and results to `done` once.
-// Code 0 is success, 1 cancelled, 2 failed; a call the portal refuses gives code 2.
+// The portal answers 0 for success, 1 when the user cancelled and 2 when the dialog ended
+// otherwise (GTK's answer to Escape); a call the portal refuses gives kRefused.
 class PortalRequest : public QObject {
     Q_OBJECT
   public:
+    static constexpr uint kRefused = 1000;
     using Done = std::function<void(uint code, const QVariantMap& results)>;
 
     static void start(const QString& interface, const QString& method, QVariantList arguments,

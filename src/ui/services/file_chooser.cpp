@@ -40,12 +40,14 @@ bool FileChooser::open(QWindow* window) {
                              if (!self) return;
                              self->setBusy(false);
                              QList<QUrl> urls = urlsOf(results.value("uris"));
-                             if (code == 0 && !urls.isEmpty())
-                                 emit self->accepted(urls);
-                             else if (code == 1 || code == 0)
-                                 emit self->rejected();
-                             else
+                             // Only a portal that refused the call gets Qt's dialog
+                             // instead: one the user closed must not come back as another.
+                             if (code == PortalRequest::kRefused)
                                  emit self->failed();
+                             else if (code == 0 && !urls.isEmpty())
+                                 emit self->accepted(urls);
+                             else
+                                 emit self->rejected();
                          });
     return true;
 }

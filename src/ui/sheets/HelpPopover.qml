@@ -12,6 +12,8 @@ Popup {
     objectName: "helpPopover"
     width: 380
     padding: 16
+    // Takes the keyboard while open, so Escape closes it.
+    focus: true
 
     FirewallTool { id: firewallTool }
 

@@ -8,6 +8,8 @@ Popup {
     id: root
     padding: 16
     closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutsideParent
+    // Takes the keyboard while open, so Escape closes it.
+    focus: true
 
     contentItem: Column {
         spacing: 8

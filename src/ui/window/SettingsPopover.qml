@@ -12,6 +12,8 @@ Popup {
     width: 340
     padding: 18
     closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutsideParent
+    // Takes the keyboard while open, so Escape closes it.
+    focus: true
 
     component Caption: Label {
         color: Theme.secondary

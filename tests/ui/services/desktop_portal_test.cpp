@@ -80,7 +80,8 @@ class Portal : public testing::Test {
 // The chooser the desktop shows: its title is ours, its accept button carries our label, and
 // the file typed into it comes back as the answer.
 TEST_F(Portal, FileChooserShowsTheDesktopDialogAndAnswersWithTheChosenFile) {
-    fs::path picked = dir.path() / "ảnh chụp.jpg";
+    // Typed in with xdotool, which drops characters outside the keyboard map under load.
+    fs::path picked = dir.path() / "photo 1.jpg";
     std::ofstream(picked) << "x";
     QWindow window;
     window.resize(400, 300);
@@ -107,7 +108,7 @@ TEST_F(Portal, FileChooserShowsTheDesktopDialogAndAnswersWithTheChosenFile) {
     dialog = dialog.section('\n', 0, 0);
     xdotool({"windowactivate", "--sync", dialog});
     xdotool({"key", "--window", dialog, "ctrl+l"});
-    QTest::qWait(300);
+    QTest::qWait(800);
     xdotool({"type", "--window", dialog, QString::fromStdString(picked.string())});
     QTest::qWait(300);
     xdotool({"key", "--window", dialog, "Return"});
