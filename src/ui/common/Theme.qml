@@ -18,8 +18,21 @@ QtObject {
     readonly property color card: dark ? Qt.lighter(palette.window, 1.35) : Qt.darker(palette.window, 1.04)
     readonly property color raised: dark ? Qt.lighter(palette.window, 1.6) : palette.base
     readonly property color divider: Qt.rgba(text.r, text.g, text.b, 0.14)
+    // Plain controls: their fill at rest, under the pointer and pressed; the focus ring.
+    readonly property color control: dark ? Qt.lighter(palette.window, 1.45) : palette.base
+    readonly property color hover: dark ? Qt.lighter(palette.window, 1.7) : Qt.darker(palette.base, 1.04)
+    readonly property color pressed: dark ? Qt.lighter(palette.window, 2.0) : Qt.darker(palette.base, 1.1)
+    readonly property color focus: dark ? Qt.lighter(palette.highlight, 1.5) : palette.highlight
+
+    // One scale of corners and spaces for every view.
+    readonly property int radius: 6
+    readonly property int radiusLarge: 12
+    readonly property int spacing: 8
+    readonly property int spacingLarge: 16
     readonly property color green: dark ? "#32d74b" : "#1f9d3a"
     readonly property color orange: dark ? "#ff9f0a" : "#e07a00"
     readonly property color red: dark ? "#ff6961" : "#d12f1f"
+    // Behind white text: the same deep red in both schemes.
+    readonly property color destructive: "#c01c28"
     readonly property color blue: dark ? "#409cff" : "#0a6fe0"
 }

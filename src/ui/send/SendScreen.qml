@@ -94,13 +94,13 @@ Item {
             Row {
                 Layout.alignment: Qt.AlignHCenter
                 spacing: 10
-                Button {
+                PushButton {
                     objectName: "sendPickFiles"
                     text: "Chọn file…"
                     highlighted: true
                     onClicked: picker.open()
                 }
-                Button {
+                PushButton {
                     objectName: "sendPickFolder"
                     text: "Chọn thư mục…"
                     onClicked: picker.openFolder()
@@ -211,14 +211,14 @@ Item {
                         }
                     }
                 }
-                Button {
+                PushButton {
                     objectName: "sendAddFiles"
                     text: "Thêm file…"
                     icon.source: "image://icon/plus"
                     highlighted: true
                     onClicked: picker.open()
                 }
-                Button {
+                PushButton {
                     objectName: "stopAll"
                     text: "Ngừng tất cả"
                     onClicked: App.unshareAll()

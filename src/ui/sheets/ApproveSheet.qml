@@ -37,6 +37,8 @@ Popup {
     focus: true
     closePolicy: Popup.NoAutoClose
     padding: 28
+    background: SheetBackground {}
+    Overlay.modal: SheetDim {}
 
     enter: Transition {
         NumberAnimation { property: "opacity"; from: 0; to: 1; duration: root.animate ? 200 : 0 }
@@ -146,12 +148,12 @@ Popup {
                 anchors.horizontalCenter: parent.horizontalCenter
                 spacing: 10
                 topPadding: 6
-                Button {
+                PushButton {
                     objectName: "denyButton"
                     text: "Từ chối"
                     onClicked: root.deny()
                 }
-                Button {
+                PushButton {
                     objectName: "allowButton"
                     text: "Cho phép"
                     highlighted: true
@@ -163,14 +165,14 @@ Popup {
             Row {
                 anchors.horizontalCenter: parent.horizontalCenter
                 spacing: 10
-                Button {
+                PushButton {
                     objectName: "denyAllButton"
                     text: "Từ chối tất cả"
                     flat: true
                     visible: App.pending.length > 1
                     onClicked: App.denyAll()
                 }
-                Button {
+                PushButton {
                     objectName: "cardNewCodeButton"
                     text: "Đổi mã mới"
                     flat: true

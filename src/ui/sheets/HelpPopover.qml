@@ -6,14 +6,12 @@ import Skiff.Sheets
 
 // Why a phone may not open the page: other network, isolated Wi-Fi, the firewall, typing the
 // address by hand. Reads the model each time it shows.
-Popup {
+Popover {
     id: root
 
     objectName: "helpPopover"
     width: 380
     padding: 16
-    // Takes the keyboard while open, so Escape closes it.
-    focus: true
 
     FirewallTool { id: firewallTool }
 
@@ -84,7 +82,7 @@ Popup {
                     selectionColor: Theme.accent
                     text: App.firewallCommand
                 }
-                Button {
+                PushButton {
                     objectName: "firewallCopyButton"
                     font.pixelSize: 11
                     text: "Sao chép"
@@ -102,7 +100,7 @@ Popup {
                 text: SheetTexts.portMovedNote(App.portMovedFrom, App.port)
             }
 
-            Button {
+            PushButton {
                 objectName: "firewallSettingsButton"
                 visible: App.firewallOn === true && firewallTool.available
                 font.pixelSize: 11

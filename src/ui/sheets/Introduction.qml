@@ -49,7 +49,7 @@ FocusScope {
             anchors.horizontalCenter: parent.horizontalCenter
             spacing: 10
 
-            Button {
+            PushButton {
                 objectName: "startButton"
                 anchors.horizontalCenter: parent.horizontalCenter
                 width: 200

@@ -125,7 +125,6 @@ Rectangle {
             HelpPopover {
                 x: parent.width - width
                 y: parent.height + 6
-                closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutsideParent
                 visible: root.main.showHelp
                 onClosed: root.main.showHelp = false
             }

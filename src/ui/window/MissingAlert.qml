@@ -13,6 +13,8 @@ Dialog {
     modal: true
     width: 420
     closePolicy: Popup.CloseOnEscape
+    background: SheetBackground {}
+    Overlay.modal: SheetDim {}
     visible: App.missing !== ""
     onClosed: App.missing = ""
 
@@ -25,13 +27,13 @@ Dialog {
     }
 
     footer: DialogButtonBox {
-        Button {
+        PushButton {
             objectName: "missingOpenFolder"
             text: "Mở thư mục nhận"
             DialogButtonBox.buttonRole: DialogButtonBox.AcceptRole
             onClicked: root.openFolder()
         }
-        Button {
+        PushButton {
             objectName: "missingLater"
             text: "Để sau"
             DialogButtonBox.buttonRole: DialogButtonBox.RejectRole

@@ -4,12 +4,9 @@ import Skiff.Model
 import Skiff.Common
 
 // The address as a QR code for one more phone, with the address and the session code.
-Popup {
+Popover {
     id: root
     padding: 16
-    closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutsideParent
-    // Takes the keyboard while open, so Escape closes it.
-    focus: true
 
     contentItem: Column {
         spacing: 8

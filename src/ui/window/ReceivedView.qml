@@ -85,7 +85,7 @@ Item {
 
             Item { Layout.fillWidth: true }
 
-            Button {
+            PushButton {
                 id: previewAllButton
                 objectName: "previewAllButton"
                 text: "Xem thử tất cả"

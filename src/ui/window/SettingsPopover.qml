@@ -5,15 +5,12 @@ import Skiff.Model
 import Skiff.Common
 
 // Where to receive (network and folder), the session code and the introduction switch.
-Popup {
+Popover {
     id: root
     required property var main
 
     width: 340
     padding: 18
-    closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutsideParent
-    // Takes the keyboard while open, so Escape closes it.
-    focus: true
 
     component Caption: Label {
         color: Theme.secondary
@@ -65,7 +62,7 @@ Popup {
                     elide: Text.ElideMiddle
                     color: Theme.text
                 }
-                Button {
+                PushButton {
                     objectName: "chooseFolderButton"
                     text: "Đổi…"
                     onClicked: root.main.chooseSaveFolder()
@@ -87,7 +84,7 @@ Popup {
                     font.weight: Font.DemiBold
                     color: Theme.text
                 }
-                Button {
+                PushButton {
                     id: newCodeButton
                     objectName: "newCodeButton"
                     text: "Đổi mã mới"

@@ -151,7 +151,7 @@ Item {
             }
         }
 
-        Button {
+        PushButton {
             objectName: "unshareAllButton"
             anchors.verticalCenter: parent.verticalCenter
             visible: root.shared.length > 0
@@ -161,7 +161,7 @@ Item {
         }
     }
 
-    Button {
+    PushButton {
         id: pickButton
         objectName: "pickButton"
         anchors.right: parent.right

@@ -60,7 +60,7 @@ Item {
                         text: "Kết nối máy tính vào Wi-Fi, hoặc bật Điểm truy cập cá nhân trên điện thoại rồi cho máy tính vào mạng đó."
                         color: Theme.secondary
                     }
-                    Button {
+                    PushButton {
                         objectName: "retryButton"
                         anchors.horizontalCenter: parent.horizontalCenter
                         text: "Thử lại"
