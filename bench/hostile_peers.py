@@ -123,13 +123,14 @@ class Skiff:
         threading.Thread(target=self.approve_loop, daemon=True).start()
         deadline = time.monotonic() + 20
         while time.monotonic() < deadline:
-            m = re.search(r"http://[0-9.]+:(\d+)/\?t=(\d{6})", self.text())
+            m = re.search(r"http://[^/:]+:(\d+)/\?t=(\d{6})", self.text())
             if m:
                 self.port, self.code = int(m.group(1)), m.group(2)
                 return
             time.sleep(0.1)
+        printed = self.text()[-2000:]
         self.close()
-        raise RuntimeError("skiff printed no address")
+        raise RuntimeError("skiff printed no address:\n" + printed)
 
     def text(self):
         return self.out_path.read_bytes().decode("utf-8", "replace")
