@@ -32,7 +32,7 @@ Rectangle {
                 objectName: modelData.key + "Segment"
                 checked: root.tab === modelData.key
                 hoverEnabled: true
-                focusPolicy: Qt.NoFocus
+                focusPolicy: Qt.TabFocus
                 implicitHeight: 24
                 implicitWidth: content.implicitWidth + 20
                 Accessible.role: Accessible.PageTab
@@ -53,6 +53,14 @@ Rectangle {
                         radius: 6
                         visible: segment.checked
                         color: Theme.raised
+                    }
+                    Rectangle {
+                        anchors.fill: parent
+                        radius: 6
+                        visible: segment.visualFocus
+                        color: "transparent"
+                        border.width: 2
+                        border.color: Theme.focus
                     }
                 }
                 contentItem: Item {

@@ -16,6 +16,7 @@ Item {
         visible: App.devices.length === 0
         spacing: 8
         BusyIndicator {
+            Accessible.name: "Đang chờ điện thoại"
             anchors.verticalCenter: parent.verticalCenter
             implicitWidth: 18
             implicitHeight: 18

@@ -90,6 +90,21 @@ ApplicationWindow {
     }
 
     StoredSettings { id: stored }
+    Shortcut {
+        sequences: ["Ctrl+1"]
+        enabled: root.started
+        onActivated: root.chooseTab("recv")
+    }
+    Shortcut {
+        sequences: ["Ctrl+2"]
+        enabled: root.started
+        onActivated: root.chooseTab("send")
+    }
+    Shortcut {
+        sequences: ["Ctrl+Tab"]
+        enabled: root.started
+        onActivated: root.chooseTab(root.tab === "recv" ? "send" : "recv")
+    }
     Visibility { id: seen; window: root }
     SpaceKey { window: root; model: App }
 

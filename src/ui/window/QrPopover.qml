@@ -12,6 +12,8 @@ Popover {
         spacing: 8
         QrCode {
             objectName: "popoverQr"
+            Accessible.role: Accessible.Graphic
+            Accessible.name: "Mã QR: " + App.address
             anchors.horizontalCenter: parent.horizontalCenter
             width: 160
             height: 160

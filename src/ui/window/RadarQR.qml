@@ -48,6 +48,8 @@ Item {
         border.color: Theme.divider
         QrCode {
             objectName: "waitingQr"
+            Accessible.role: Accessible.Graphic
+            Accessible.name: "Mã QR: " + root.text
             anchors.centerIn: parent
             width: root.size
             height: root.size

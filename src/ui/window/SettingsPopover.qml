@@ -33,6 +33,7 @@ Popover {
             Caption { text: "Mạng dùng để nhận" }
             ComboBox {
                 objectName: "ifacePicker"
+                Accessible.name: "Mạng dùng để nhận"
                 Layout.fillWidth: true
                 model: App.ifaces
                 textRole: "label"

@@ -75,6 +75,7 @@ Item {
                     width: parent.width
                     spacing: 12
                     BusyIndicator {
+                        Accessible.name: "Đang khởi động"
                         anchors.horizontalCenter: parent.horizontalCenter
                         visible: App.error === ""
                         running: visible && root.animate

@@ -134,6 +134,18 @@ class WindowWalk : public testing::Test {
         EXPECT_FALSE(opened("qrPopover"));
         pressKey(window, Qt::Key_Escape);
 
+        // Ctrl+2 and Ctrl+1 switch tabs, Ctrl+Tab goes to the other one.
+        auto tab = [&] { return window->property("tab").toString(); };
+        window->requestActivate();  // shortcuts go to the active window
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, Qt::Key_2, Qt::ControlModifier);
+        EXPECT_TRUE(WindowHarness::waitFor([&] { return tab() == "send"; }));
+        QTest::keyClick(window, Qt::Key_1, Qt::ControlModifier);
+        EXPECT_TRUE(WindowHarness::waitFor([&] { return tab() == "recv"; }));
+        QTest::keyClick(window, Qt::Key_Tab, Qt::ControlModifier);
+        EXPECT_TRUE(WindowHarness::waitFor([&] { return tab() == "send"; }));
+        QTest::keyClick(window, Qt::Key_1, Qt::ControlModifier);
+
         // Every chooser: the receive folder's, the strip's and the send tab's two.
         clickOn("settingsButton");
         clickOn("chooseFolderButton");
@@ -178,6 +190,8 @@ class WindowWalk : public testing::Test {
             << " selection: " << harness->model().selectionText().toStdString();
         ASSERT_TRUE(WindowHarness::waitFor(
             [&] { return previewer->window() && previewer->window()->isExposed(); }));
+        previewer->window()->requestActivate();  // as the desktop does with a raised window
+        QTest::qWaitForWindowActive(previewer->window());
         pressKey(previewer->window(), Qt::Key_Escape);
         EXPECT_TRUE(WindowHarness::waitFor([&] { return !look.visible(); }));
 
