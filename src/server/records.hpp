@@ -32,6 +32,7 @@ struct Flow {
 
 struct ReceivedFile {
     std::filesystem::path url;
+    std::string folder;  // where below the receive folder, "Ảnh/2024/"; empty at its top
     std::int64_t size = 0;
     std::string sha256;  // 64 lower-case hex digits
     std::string host;
