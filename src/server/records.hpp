@@ -32,12 +32,12 @@ struct Flow {
 
 struct ReceivedFile {
     std::filesystem::path url;
-    std::string folder;  // where below the receive folder, "Ảnh/2024/"; empty at its top
     std::int64_t size = 0;
     std::string sha256;  // 64 lower-case hex digits
     std::string host;
     std::string device;                         // short device label
     std::optional<std::string> maybeConverted;  // "jpg" or "mp4"
+    std::string folder;  // where below the receive folder, "Ảnh/2024/"; empty at its top
 };
 
 // Progress of one shared file towards one phone.

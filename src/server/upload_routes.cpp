@@ -525,7 +525,7 @@ void FileServer::announceStored(const ConnectionPtr& connection,
     report("Đã nhận \"" + folder + finalName + "\" (" + formatByteCount(upload->size) + ") từ " +
            label + " · SHA-256 khớp");
     notify(&ServerCallbacks::onReceived,
-           ReceivedFile{destination, folder, upload->size, digest, upload->host, label, hint});
+           ReceivedFile{destination, upload->size, digest, upload->host, label, hint, folder});
     notify(&ServerCallbacks::onProgress, std::optional<Incoming>());
     notify(&ServerCallbacks::onFlow,
            Flow{upload->host, deviceKind(upload->ua), deviceName(upload->ua), upload->uid,
