@@ -536,7 +536,11 @@ void FileServer::announceStored(const ConnectionPtr& connection,
                              {"size", upload->size},
                              {"sha256", digest},
                              {"renamed", finalName != upload->name}};
-    if (!upload->folders.empty()) answer["path"] = folder;
+    if (!upload->folders.empty()) {
+        answer["path"] = folder;
+        // The batch went into a fresh top folder because the phone's name was taken.
+        answer["folderRenamed"] = folder.substr(0, folder.find('/')) != upload->folders.front();
+    }
     if (hint) answer["converted"] = *hint;
     respondJSON(connection, 200, answer);
 }

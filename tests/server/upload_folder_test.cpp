@@ -49,6 +49,7 @@ TEST_F(UploadFolder, TreeKeepsItsShapeAndATakenTopFolderIsNumberedOncePerBatch) 
     ASSERT_EQ(first.status, 200) << first.body;
     EXPECT_EQ(json(first)["path"], "Ảnh (2)/2024/");
     EXPECT_EQ(json(first)["renamed"], false);
+    EXPECT_EQ(json(first)["folderRenamed"], true);
     // Later files of the batch follow its choice, the top folder itself included.
     ASSERT_EQ(phone.sendFile("fold02", "b.txt", "BB", 4194304, place("Ảnh/", "batch01")).status,
               200);
@@ -66,6 +67,7 @@ TEST_F(UploadFolder, TreeKeepsItsShapeAndATakenTopFolderIsNumberedOncePerBatch) 
     Reply cleaned = phone.sendFile("fold07", "f.txt", "F", 4194304,
                                    place(" Nh\xC3\xA1p:1 /A\xCC\x81/", "b3batch"));
     EXPECT_EQ(json(cleaned)["path"], "Nháp1/Á/");
+    EXPECT_EQ(json(cleaned)["folderRenamed"], false);
 
     EXPECT_EQ(treeOf(inbox()),
               (std::set<std::string>{
