@@ -6,6 +6,7 @@
 #include <fstream>
 #include <set>
 
+#include "server/batch_folders.hpp"
 #include "server/folder_tree.hpp"
 #include "support/file_bytes.hpp"
 #include "support/server_fixture.hpp"
@@ -185,6 +186,28 @@ TEST_F(UploadFolder, ResumeInsideAFolderKeepsItsBytesAndLandsInTheBatchFolder) {
     Reply done = phone.finish("res00002", UploadClient::sha256Of(content));
     EXPECT_EQ(json(done)["path"], "R/y/");
     EXPECT_EQ(readBytes(inbox() / "R" / "y" / "r.bin"), content);
+}
+
+TEST(BatchFolders, ABatchIsRememberedWhileInUseAndAHostCannotCrowdOutOthers) {
+    using server::BatchFolders;
+    BatchFolders batches;
+    const auto start = BatchFolders::Clock::time_point();
+    const BatchFolders::Key key{"/in", "10.0.0.1", "batch01", "Ảnh"};
+    batches.remember(key, "Ảnh (2)", start);
+    // Each use starts the lifetime again.
+    EXPECT_EQ(batches.find(key, start + BatchFolders::lifetime), "Ảnh (2)");
+    EXPECT_EQ(batches.find(key, start + 2 * BatchFolders::lifetime), "Ảnh (2)");
+    EXPECT_EQ(batches.find(key, start + 3 * BatchFolders::lifetime + std::chrono::seconds(1)),
+              std::nullopt);
+    EXPECT_EQ(batches.find({"/in", "10.0.0.2", "batch01", "Ảnh"}, start), std::nullopt);
+
+    batches.remember({"/in", "10.0.0.2", "other1", "A"}, "A", start);
+    for (std::size_t i = 0; i < BatchFolders::perHost + 10; ++i)
+        batches.remember({"/in", "10.0.0.1", "b" + std::to_string(i), "A"}, "A",
+                         start + std::chrono::seconds(i));
+    EXPECT_EQ(batches.size(), BatchFolders::perHost + 1);
+    EXPECT_EQ(batches.find({"/in", "10.0.0.1", "b0", "A"}, start), std::nullopt) << "oldest gone";
+    EXPECT_EQ(batches.find({"/in", "10.0.0.2", "other1", "A"}, start), "A");
 }
 
 TEST(FolderTree, UndoRemovesOnlyTheFoldersItMadeWhileEmpty) {
