@@ -146,12 +146,14 @@ bool createPart(const std::filesystem::path& part) {
     return ::close(fd) == 0;
 }
 
-void setFileTime(const std::filesystem::path& file, double seconds) {
+// `folder` may be a descriptor, so a file in a received tree is dated without following a path
+// someone could have changed meanwhile.
+void setFileTime(const std::filesystem::path& file, double seconds, int folder = AT_FDCWD) {
     timespec times[2];
     double whole = std::floor(seconds);
     times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(whole);
     times[0].tv_nsec = times[1].tv_nsec = static_cast<long>((seconds - whole) * 1e9);
-    ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+    ::utimensat(folder, file.c_str(), times, folder == AT_FDCWD ? 0 : AT_SYMLINK_NOFOLLOW);
 }
 
 // The space left for unprivileged writers; none when the file system gives no figure (no
@@ -509,8 +511,9 @@ void FileServer::storeInFolders(const ConnectionPtr& connection,
     }
     std::filesystem::path destination = root / placed / finalName;
     if (upload->mtime && *upload->mtime > 0)
-        setFileTime(destination,
-                    media::receivedFileTime(destination, *upload->mtime, upload->started));
+        setFileTime(finalName,
+                    media::receivedFileTime(destination, *upload->mtime, upload->started),
+                    tree.current());
     announceStored(connection, upload, digest, destination, placed);
 }
 

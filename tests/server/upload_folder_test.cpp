@@ -1,6 +1,7 @@
 // Files from a picked or dropped folder, over loopback: the tree they arrive in, the paths
 // that are refused, and what a link planted in the receive folder can do (nothing).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <fstream>
@@ -56,9 +57,11 @@ TEST_F(UploadFolder, TreeKeepsItsShapeAndATakenTopFolderIsNumberedOncePerBatch) 
               200);
     Reply clash = phone.sendFile("fold03", "b.txt", "B2", 4194304, place("Ảnh/", "batch01"));
     EXPECT_EQ(json(clash)["name"], "b (2).txt");
-    ASSERT_EQ(
-        phone.sendFile("fold04", "c.txt", "C", 4194304, place("Ảnh/2024/12/", "batch01")).status,
-        200);
+    ASSERT_EQ(phone
+                  .sendFile("fold04", "c.txt", "C", 4194304,
+                            place("Ảnh/2024/12/", "batch01") + "&mtime=1600000000000")
+                  .status,
+              200);
     // Another batch of the same folder is another copy; a plain file stays at the top.
     Reply second = phone.sendFile("fold05", "d.txt", "D", 4194304, place("Ảnh", "batch02"));
     EXPECT_EQ(json(second)["path"], "Ảnh (3)/");
@@ -77,6 +80,9 @@ TEST_F(UploadFolder, TreeKeepsItsShapeAndATakenTopFolderIsNumberedOncePerBatch) 
                   "Ảnh (3)/", "Ảnh (3)/d.txt", "e.txt", "Nháp1/", "Nháp1/Á/", "Nháp1/Á/f.txt"}));
     EXPECT_EQ(readBytes(inbox() / "Ảnh (2)" / "2024" / "a.jpg"), "AAA");
     EXPECT_EQ(readBytes(inbox() / "Ảnh" / "old.txt"), "old");
+    struct stat facts {};
+    ASSERT_EQ(::stat((inbox() / "Ảnh (2)" / "2024" / "12" / "c.txt").c_str(), &facts), 0);
+    EXPECT_EQ(facts.st_mtime, 1600000000);
     ASSERT_TRUE(server.waitFor([&] {
         return std::find(server.events.begin(), server.events.end(),
                          "Đã nhận \"Ảnh (2)/2024/12/c.txt\" (1 byte) từ Thiết bị · SHA-256 khớp") !=
