@@ -10,6 +10,7 @@
 #include "app/firewall_command.hpp"
 #include "app/port_memory.hpp"
 #include "app/receive_folder.hpp"
+#include "app/received_groups.hpp"
 #include "app/share_walk.hpp"
 #include "media/thumb_store.hpp"
 #include "server/secure_random.hpp"
@@ -482,7 +483,8 @@ void AppModel::setMissing(const QString& name) {
 }
 
 bool AppModel::previewList(const std::vector<FileEntry>& entries, std::size_t start, bool toggle) {
-    if (!m_services.preview || start >= entries.size()) return false;
+    // A folder opens in the file manager, never in the previewer.
+    if (!m_services.preview || start >= entries.size() || entries[start].files > 0) return false;
     const std::filesystem::path& chosen = entries[start].url;
     // A chosen file that is gone is never swapped for another of the list: the previewer gets
     // it alone, so it can only close or report that nothing is left to show.
@@ -490,7 +492,8 @@ bool AppModel::previewList(const std::vector<FileEntry>& entries, std::size_t st
     if (!std::filesystem::exists(chosen, error))
         return m_services.preview({chosen}, chosen, toggle);
     std::vector<std::filesystem::path> files;
-    for (const auto& entry : entries) files.push_back(entry.url);
+    for (const auto& entry : entries)
+        if (entry.files == 0) files.push_back(entry.url);
     return m_services.preview(files, chosen, toggle);
 }
 
@@ -500,13 +503,14 @@ bool AppModel::previewSelection() {
     auto found = std::find_if(entries.begin(), entries.end(),
                               [&](const FileEntry& e) { return e.id == *m_selection; });
     if (found == entries.end()) return false;
+    if (found->files > 0) return true;  // a folder: nothing to preview, and nothing missing
     if (!previewList(entries, found - entries.begin(), true)) setMissing(found->name);
     return true;
 }
 
 void AppModel::previewAll() {
     std::vector<std::filesystem::path> files;
-    for (const auto& entry : receivedEntries()) files.push_back(entry.url);
+    for (const auto& item : m_received) files.push_back(item.file.url);
     // Whatever still exists is shown, from the first of those.
     bool shown = m_services.preview && !files.empty() && m_services.preview(files, files[0], false);
     if (!shown) setMissing("Các file đã nhận");
@@ -520,14 +524,7 @@ bool AppModel::previewEntry(const QString& entryId) {
 }
 
 std::vector<FileEntry> AppModel::receivedEntries() const {
-    std::vector<FileEntry> entries;
-    for (const auto& item : m_received) {
-        std::optional<QString> warning;
-        if (item.file.maybeConverted) warning = qs(*item.file.maybeConverted);
-        entries.push_back({"r" + item.id, item.file.url, qs(item.file.url.filename().string()),
-                           item.file.size, qs(item.file.device), warning, false});
-    }
-    return entries;
+    return groupReceived(m_received);
 }
 
 std::vector<FileEntry> AppModel::sharedEntries() const {

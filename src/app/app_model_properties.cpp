@@ -33,7 +33,8 @@ QVariantMap entryMap(const FileEntry& entry) {
             {"size", static_cast<double>(entry.size)},
             {"detail", entry.detail},
             {"warning", entry.warning.value_or(QString())},
-            {"removable", entry.removable}};
+            {"removable", entry.removable},
+            {"files", entry.files}};
 }
 
 // One map per item, in order.

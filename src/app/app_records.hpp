@@ -66,6 +66,7 @@ struct FileEntry {
     QString detail;
     std::optional<QString> warning;
     bool removable = false;
+    int files = 0;  // a received folder: the files that came in it; 0 for a file
 };
 
 // "N files just arrived from this device".

@@ -8,6 +8,8 @@
 #include <unicode/unistr.h>
 #include <unistd.h>
 
+#include <climits>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -71,16 +73,13 @@ bool isSpaceOrTab(UChar32 c) {
 
 }  // namespace
 
-std::string cleanFileName(std::string_view name) {
+namespace {
+
+// NFC, no control characters, direction marks or ":", trimmed; leading dots go too when
+// `dropLeadingDots`. May come out empty.
+std::string cleanPiece(icu::UnicodeString text, bool dropLeadingDots) {
     UErrorCode status = U_ZERO_ERROR;
     const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
-    icu::UnicodeString text = fromUtf8(name);
-    if (U_SUCCESS(status)) text = nfc->normalize(text, status);
-
-    text.findAndReplace(u"\\", u"/");
-    int32_t slash = text.lastIndexOf(u'/');
-    if (slash >= 0) text.remove(0, slash + 1);
-
     icu::UnicodeString kept;
     for (int32_t i = 0; i < text.length(); i = text.moveIndex32(i, 1)) {
         UChar32 c = text.char32At(i);
@@ -92,11 +91,15 @@ std::string cleanFileName(std::string_view name) {
     // Leading dots and surrounding blanks, until neither is left: ". .bashrc" must not come
     // out as a hidden ".bashrc".
     int32_t start = 0, end = kept.length();
-    while (start < end && (kept.charAt(start) == u'.' || isSpaceOrTab(kept.charAt(start)))) ++start;
+    while (start < end &&
+           ((dropLeadingDots && kept.charAt(start) == u'.') || isSpaceOrTab(kept.charAt(start))))
+        ++start;
     while (end > start && isSpaceOrTab(kept.charAt(end - 1))) --end;
-    std::string cleaned = toUtf8(kept.tempSubString(start, end - start));
+    return toUtf8(kept.tempSubString(start, end - start));
+}
 
-    if (cleaned.empty() || cleaned == "..") return "file";
+// Long names cut as the cleaning rule says, then to what the file system takes.
+std::string cutLongName(std::string cleaned) {
     if (cleaned.size() > cleanedNameLimit) {
         icu::UnicodeString unicode = fromUtf8(cleaned);
         std::vector<int32_t> boundaries = graphemeBoundaries(unicode);
@@ -107,7 +110,97 @@ std::string cleanFileName(std::string_view name) {
     // A cut may end on a blank, which a name must not.
     while (!cleaned.empty() && (cleaned.back() == ' ' || cleaned.back() == '\t'))
         cleaned.pop_back();
+    return cleaned;
+}
+
+icu::UnicodeString normalized(std::string_view name) {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
+    icu::UnicodeString text = fromUtf8(name);
+    if (U_SUCCESS(status)) text = nfc->normalize(text, status);
+    return text;
+}
+
+// Names that Windows file systems and shares refuse or turn into devices (a receive folder on
+// a USB stick or a share is common); "con.txt" counts as "con".
+bool reservedName(const std::string& name) {
+    std::string stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    for (char& c : stem)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+
+}  // namespace
+
+std::string cleanFileName(std::string_view name) {
+    icu::UnicodeString text = normalized(name);
+    text.findAndReplace(u"\\", u"/");
+    int32_t slash = text.lastIndexOf(u'/');
+    if (slash >= 0) text.remove(0, slash + 1);
+
+    std::string cleaned = cleanPiece(text, true);
+    if (cleaned.empty() || cleaned == "..") return "file";
+    cleaned = cutLongName(std::move(cleaned));
     return cleaned.empty() ? "file" : cleaned;
+}
+
+FolderPath cleanFolderPath(std::string_view path) {
+    if (path.size() > folderPathBytes) return {{}, FolderPath::Refusal::tooLong};
+    icu::UnicodeString text = normalized(path);
+    text.findAndReplace(u"\\", u"/");
+    // "Ảnh/2024/" as the page sends it; the one slash at the end closes the last folder.
+    if (text.endsWith(u"/")) text.truncate(text.length() - 1);
+    FolderPath result;
+    if (text.isEmpty()) return result;
+    std::vector<icu::UnicodeString> pieces;
+    for (int32_t start = 0;;) {
+        int32_t slash = text.indexOf(u'/', start);
+        pieces.push_back(text.tempSubString(start, slash < 0 ? INT32_MAX : slash - start));
+        if (pieces.size() > folderDepthLimit) return {{}, FolderPath::Refusal::tooDeep};
+        if (slash < 0) break;
+        start = slash + 1;
+    }
+    for (const auto& piece : pieces) {
+        std::string cleaned = cleanPiece(piece, false);
+        // Refused rather than mended: a quietly renamed ".git" or ".." would put files where
+        // nobody looks for them.
+        if (cleaned == "." || cleaned == "..") return {{}, FolderPath::Refusal::dots};
+        if (cleaned.starts_with(".")) return {{}, FolderPath::Refusal::hidden};
+        cleaned = cutLongName(std::move(cleaned));
+        if (cleaned.empty()) return {{}, FolderPath::Refusal::empty};
+        if (reservedName(cleaned)) return {{}, FolderPath::Refusal::reserved};
+        result.folders.push_back(std::move(cleaned));
+    }
+    return result;
+}
+
+std::string FolderPath::text() const {
+    std::string joined;
+    for (const auto& folder : folders) joined += folder + "/";
+    return joined;
+}
+
+const char* refusalCode(FolderPath::Refusal refusal) {
+    switch (refusal) {
+        case FolderPath::Refusal::none:
+            return "";
+        case FolderPath::Refusal::empty:
+            return "empty";
+        case FolderPath::Refusal::dots:
+            return "dots";
+        case FolderPath::Refusal::hidden:
+            return "hidden";
+        case FolderPath::Refusal::reserved:
+            return "reserved";
+        case FolderPath::Refusal::tooDeep:
+            return "too deep";
+        case FolderPath::Refusal::tooLong:
+            return "too long";
+    }
+    return "";
 }
 
 std::string fitNameLength(const std::string& name) {
@@ -133,13 +226,10 @@ std::string numberedName(const NameParts& parts, int n) {
     return name;
 }
 
-std::filesystem::path uniqueDestination(const std::filesystem::path& destination) {
-    std::error_code error;
-    if (!std::filesystem::exists(std::filesystem::symlink_status(destination, error))) {
-        return destination;
-    }
-    std::filesystem::path folder = destination.parent_path();
-    NameParts parts = splitExtension(destination.filename().string());
+std::string uniqueName(const std::string& name,
+                       const std::function<bool(const std::string&)>& taken, bool wholeName) {
+    if (!taken(name)) return name;
+    NameParts parts = wholeName ? NameParts{name, ""} : splitExtension(name);
 
     // Receiving "a (2).jpg" next to an existing one counts on from "a", not "a (2)".
     UErrorCode status = U_ZERO_ERROR;
@@ -154,22 +244,34 @@ std::filesystem::path uniqueDestination(const std::filesystem::path& destination
     }
 
     for (int n = 2; n <= 9999; ++n) {
-        std::filesystem::path candidate = folder / numberedName(parts, n);
-        if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, error)))
-            return candidate;
+        std::string candidate = numberedName(parts, n);
+        if (!taken(candidate)) return candidate;
     }
     std::string uuid = randomUuid();
-    return folder / (parts.extension.empty() ? uuid : uuid + "." + parts.extension);
+    return parts.extension.empty() ? uuid : uuid + "." + parts.extension;
+}
+
+std::filesystem::path uniqueDestination(const std::filesystem::path& destination) {
+    std::filesystem::path folder = destination.parent_path();
+    return folder / uniqueName(destination.filename().string(), [&](const std::string& name) {
+               std::error_code error;
+               return std::filesystem::exists(
+                   std::filesystem::symlink_status(folder / name, error));
+           });
 }
 
 std::error_code moveWithoutReplacing(const std::filesystem::path& from,
                                      const std::filesystem::path& to) {
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};
+    return moveWithoutReplacingAt(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str());
+}
+
+std::error_code moveWithoutReplacingAt(int fromDir, const char* from, int toDir, const char* to) {
+    if (renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0) return {};
     int error = errno;
     if (error != EINVAL && error != ENOSYS) return {error, std::generic_category()};
     // File systems without RENAME_NOREPLACE: a hard link also refuses to replace.
-    if (link(from.c_str(), to.c_str()) == 0) {
-        unlink(from.c_str());
+    if (linkat(fromDir, from, toDir, to, 0) == 0) {
+        unlinkat(fromDir, from, 0);
         return {};
     }
     return {errno, std::generic_category()};

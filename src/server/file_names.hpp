@@ -1,8 +1,10 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace skiff::server {
 
@@ -10,6 +12,21 @@ namespace skiff::server {
 // characters, direction marks or ":", no leading dots, trimmed, "file" when nothing is left, long
 // names cut.
 std::string cleanFileName(std::string_view name);
+
+// The folder part of a file's place in a picked or dropped folder ("Ảnh/2024/"), each folder
+// cleaned as names are. Empty, ".", "..", hidden and reserved folders are refused, as are more
+// than `folderDepthLimit` folders or more than `folderPathBytes` bytes.
+constexpr std::size_t folderDepthLimit = 32;
+constexpr std::size_t folderPathBytes = 4096;
+struct FolderPath {
+    enum class Refusal { none, empty, dots, hidden, reserved, tooDeep, tooLong };
+    std::vector<std::string> folders;  // cleaned, outermost first; none for a plain file
+    Refusal refusal = Refusal::none;
+    std::string text() const;  // "a/b/", or empty
+};
+FolderPath cleanFolderPath(std::string_view path);
+// A short English code for a refusal ("hidden", "too deep").
+const char* refusalCode(FolderPath::Refusal refusal);
 
 // Cuts a name at grapheme boundaries, keeping its extension where it can, so that it plus a
 // " (9999)" counter fits the file system's 255-byte limit.
@@ -26,6 +43,13 @@ NameParts splitExtension(const std::string& name);
 // `{base} ({n}).{ext}`, or `{base} ({n})` without an extension.
 std::string numberedName(const NameParts& parts, int n);
 
+// `name` when `taken` says it is free, else the first free `name (n).ext` for n = 2..9999
+// (an existing " (n)" ending is dropped first), else a random UUID name. A folder's name
+// (`wholeName`) keeps its dots: "Ảnh.2024" goes on as "Ảnh.2024 (2)".
+std::string uniqueName(const std::string& name,
+                       const std::function<bool(const std::string&)>& taken,
+                       bool wholeName = false);
+
 // `destination` when nothing is there, else the first free `name (n).ext` for n = 2..9999
 // (an existing " (n)" ending is dropped first), else a random UUID name.
 std::filesystem::path uniqueDestination(const std::filesystem::path& destination);
@@ -33,5 +57,7 @@ std::filesystem::path uniqueDestination(const std::filesystem::path& destination
 // Renames without ever replacing an existing file; fails with EEXIST on a clash.
 std::error_code moveWithoutReplacing(const std::filesystem::path& from,
                                      const std::filesystem::path& to);
+// The same between names in two open folders; neither name is followed if it is a link.
+std::error_code moveWithoutReplacingAt(int fromDir, const char* from, int toDir, const char* to);
 
 }  // namespace skiff::server

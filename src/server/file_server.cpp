@@ -140,6 +140,8 @@ void FileServer::stop() {
         std::error_code ignored;
         std::filesystem::remove(part, ignored);
     }
+    std::lock_guard guard(m_folderLock);
+    m_batchFolders.clear();
 }
 
 void FileServer::accept(const std::shared_ptr<asio::ip::tcp::acceptor>& listener) {

@@ -20,6 +20,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "server/batch_folders.hpp"
 #include "server/connection_slots.hpp"
 #include "server/records.hpp"
 #include "server/request.hpp"
@@ -187,6 +188,14 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
     // Checks, syncs and moves a verified part file into place (on a disk worker).
     void storeUpload(const ConnectionPtr& connection, const std::shared_ptr<Upload>& upload,
                      const std::string& digest);
+    // The same for a file from a folder: its folders are made below the receive folder, the
+    // top one by its batch's choice.
+    void storeInFolders(const ConnectionPtr& connection, const std::shared_ptr<Upload>& upload,
+                        const std::string& digest);
+    // Tells the phone, the log and the owner where a stored upload went.
+    void announceStored(const ConnectionPtr& connection, const std::shared_ptr<Upload>& upload,
+                        const std::string& digest, const std::filesystem::path& destination,
+                        const std::string& folder);
 
     template <typename Member, typename... Args>
     void notify(Member member, Args... args);
@@ -205,6 +214,11 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
 
     std::mutex m_listenerLock;  // guards the listener between accepts and stop()
     std::shared_ptr<asio::ip::tcp::acceptor> m_listener;
+
+    // Folder uploads make and remove folders on the disk workers under this lock, never under
+    // m_lock: a batch's choice of top folder and the folders it makes are settled together.
+    std::mutex m_folderLock;
+    BatchFolders m_batchFolders;
 
     std::shared_ptr<ConnectionSlots> m_slots;
     std::shared_ptr<std::atomic<std::int64_t>> m_bodyBytes;  // held by bodies being read

@@ -37,6 +37,7 @@ struct ReceivedFile {
     std::string host;
     std::string device;                         // short device label
     std::optional<std::string> maybeConverted;  // "jpg" or "mp4"
+    std::string folder;  // where below the receive folder, "Ảnh/2024/"; empty at its top
 };
 
 // Progress of one shared file towards one phone.

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "server/sha256.hpp"
 
@@ -13,6 +14,10 @@ namespace skiff::server {
 struct Upload {
     std::string uid;
     std::string name;  // cleaned file name
+    // The cleaned folders the file sits in below the picked folder, outermost first, and the
+    // batch they came in; both empty for a plain file.
+    std::vector<std::string> folders;
+    std::string batch;
     std::string host;
     std::string ua;
     std::int64_t size = 0;

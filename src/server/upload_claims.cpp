@@ -3,12 +3,13 @@
 namespace skiff::server {
 
 InitClaim claimForInit(const Upload* slot, const std::string& host, std::int64_t size,
-                       const std::string& name) {
+                       const std::string& name, const std::vector<std::string>& folders) {
     if (!slot) return InitClaim::fresh;
     if (slot->host != host) return InitClaim::foreign;
     // A phone back from a locked screen asks again while its dead chunk still holds the
     // upload: it learns what is kept, and its next chunk waits until that one is gone.
-    if (slot->size == size && slot->name == name && !slot->finishing) return InitClaim::resume;
+    if (slot->size == size && slot->name == name && slot->folders == folders && !slot->finishing)
+        return InitClaim::resume;
     if (slot->busy) return InitClaim::busy;
     return InitClaim::fresh;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "server/upload.hpp"
 
@@ -18,8 +19,9 @@ enum class InitClaim {
     resume,   // the same file asked again: keep what has arrived
     fresh,    // a new record takes the slot (replacing an idle one of the same host)
 };
+// The same file is the same size, name and folders.
 InitClaim claimForInit(const Upload* slot, const std::string& host, std::int64_t size,
-                       const std::string& name);
+                       const std::string& name, const std::vector<std::string>& folders = {});
 
 enum class UseClaim { unknown, busy, offset, incomplete, claimed };
 // A chunk (with its offset) or the finish (without one). When claimed the upload is marked

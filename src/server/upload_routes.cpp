@@ -18,6 +18,7 @@
 #include "server/device_identity.hpp"
 #include "server/file_names.hpp"
 #include "server/file_server.hpp"
+#include "server/folder_tree.hpp"
 #include "server/upload.hpp"
 #include "server/upload_claims.hpp"
 
@@ -145,12 +146,14 @@ bool createPart(const std::filesystem::path& part) {
     return ::close(fd) == 0;
 }
 
-void setFileTime(const std::filesystem::path& file, double seconds) {
+// `folder` may be a descriptor, so a file in a received tree is dated without following a path
+// someone could have changed meanwhile.
+void setFileTime(const std::filesystem::path& file, double seconds, int folder = AT_FDCWD) {
     timespec times[2];
     double whole = std::floor(seconds);
     times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(whole);
     times[0].tv_nsec = times[1].tv_nsec = static_cast<long>((seconds - whole) * 1e9);
-    ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+    ::utimensat(folder, file.c_str(), times, folder == AT_FDCWD ? 0 : AT_SYMLINK_NOFOLLOW);
 }
 
 // The space left for unprivileged writers; none when the file system gives no figure (no
@@ -176,10 +179,38 @@ void FileServer::uploadInit(const ConnectionPtr& connection, const Request& requ
         return respondJSON(connection, 413, {{"error", "too large"}, {"max", uploadSizeCap}});
     Mtime mtime = parseMtime(request.param("mtime"));
     if (!mtime.valid) return respondJSON(connection, 400, {{"error", "bad params"}});
+    // A file from a picked or dropped folder says where in it it sits, and which batch it
+    // belongs to; without a path it goes to the top of the receive folder as always.
+    FolderPath place;
+    std::string batch;
+    if (const std::string* path = request.param("path")) {
+        place = cleanFolderPath(*path);
+        switch (place.refusal) {
+            case FolderPath::Refusal::none:
+                break;
+            case FolderPath::Refusal::tooLong:
+                return respondJSON(connection, 400,
+                                   {{"error", "path too long"}, {"max", folderPathBytes}});
+            case FolderPath::Refusal::tooDeep:
+                return respondJSON(connection, 400,
+                                   {{"error", "path too deep"}, {"max", folderDepthLimit}});
+            default:
+                return respondJSON(connection, 400,
+                                   {{"error", "bad path"}, {"reason", refusalCode(place.refusal)}});
+        }
+        const std::string* batchParam = request.param("batch");
+        if (!place.folders.empty()) {
+            if (!validUid(batchParam))
+                return respondJSON(connection, 400, {{"error", "bad params"}});
+            batch = *batchParam;
+        }
+    }
 
     auto upload = std::make_shared<Upload>();
     upload->uid = *uid;
     upload->name = name;
+    upload->folders = place.folders;
+    upload->batch = batch;
     upload->host = host;
     const std::string* ua = request.header("user-agent");
     upload->ua = ua ? *ua : std::string();
@@ -195,8 +226,10 @@ void FileServer::uploadInit(const ConnectionPtr& connection, const Request& requ
     std::filesystem::path folder, replacedPart;
     InitClaim claim = mutateTables([&](ServerTables& tables) {
         auto& slot = tables.uploads[*uid];
-        InitClaim decided = claimForInit(slot.get(), host, *size, name);
+        InitClaim decided = claimForInit(slot.get(), host, *size, name, place.folders);
         if (decided == InitClaim::resume || decided == InitClaim::busy) received = slot->received;
+        // A folder picked again after a reload is a new batch: the file follows it.
+        if (decided == InitClaim::resume) slot->batch = batch;
         if (decided != InitClaim::fresh) return decided;
         if (slot) replacedPart = slot->part;
         folder = tables.saveDir;
@@ -370,7 +403,10 @@ void FileServer::uploadFinish(const ConnectionPtr& connection, const Request& re
         return respondJSON(connection, 422, {{"error", "sha256 mismatch"}, {"sha256", digest}});
     }
     onDisk([connection, upload, digest](FileServer& self) {
-        self.storeUpload(connection, upload, digest);
+        if (upload->folders.empty())
+            self.storeUpload(connection, upload, digest);
+        else
+            self.storeInFolders(connection, upload, digest);
     });
 }
 
@@ -400,15 +436,99 @@ void FileServer::storeUpload(const ConnectionPtr& connection, const std::shared_
     if (upload->mtime && *upload->mtime > 0)
         setFileTime(destination,
                     media::receivedFileTime(destination, *upload->mtime, upload->started));
-    forgetUpload(upload);
+    announceStored(connection, upload, digest, destination, "");
+}
 
+void FileServer::storeInFolders(const ConnectionPtr& connection,
+                                const std::shared_ptr<Upload>& upload, const std::string& digest) {
+    // Nothing half-done stays: no part file, no record, no folder this upload made.
+    auto fail = [&](int status, const nlohmann::json& answer) {
+        forgetUpload(upload);
+        std::error_code ignored;
+        std::filesystem::remove(upload->part, ignored);
+        report("Không lưu được \"" + upload->name + "\" — điện thoại sẽ gửi lại");
+        respondJSON(connection, status, answer);
+    };
+    const std::filesystem::path root = upload->part.parent_path().lexically_normal();
+    const std::string partName = upload->part.filename().string();
+    if (!syncPart(upload->part, upload->size)) return fail(500, {{"error", "save failed"}});
+
+    FolderTree tree(root);
+    auto taken = [](int folder) {
+        return [folder](const std::string& name) {
+            struct stat facts {};
+            return ::fstatat(folder, name.c_str(), &facts, AT_SYMLINK_NOFOLLOW) == 0;
+        };
+    };
+    std::error_code problem;
+    std::string placed, finalName;
+    bool moved = false;
+    {
+        std::lock_guard guard(m_folderLock);
+        BatchFolders::Key key{root.string(), upload->host, upload->batch, upload->folders[0]};
+        auto now = BatchFolders::Clock::now();
+        std::optional<std::string> top = m_batchFolders.find(key, now);
+        bool chose = !top;
+        if (top) {
+            placed = *top + "/";
+            problem = tree.enter(*top);
+        } else {
+            // The batch's first file: a top folder of that name already there is someone
+            // else's, so the batch gets a fresh one by the clash rule.
+            for (int attempt = 0; attempt < moveAttempts; ++attempt) {
+                top = uniqueName(upload->folders[0], taken(tree.root()), true);
+                placed = *top + "/";
+                problem = tree.enterNew(*top);
+                if (problem != std::errc::file_exists) break;
+            }
+        }
+        for (std::size_t level = 1; !problem && level < upload->folders.size(); ++level) {
+            placed += upload->folders[level] + "/";
+            problem = tree.enter(upload->folders[level]);
+        }
+        if (!problem) {
+            finalName = upload->name;
+            for (int attempt = 0; attempt < moveAttempts && !moved; ++attempt) {
+                finalName = uniqueName(finalName, taken(tree.current()));
+                moved = !moveWithoutReplacingAt(tree.root(), partName.c_str(), tree.current(),
+                                                finalName.c_str());
+            }
+        }
+        if (!moved)
+            tree.undo();
+        else if (chose)
+            m_batchFolders.remember(key, *top, now);
+    }
+    if (problem == std::errc::not_a_directory)
+        return fail(409, {{"error", "not a folder"}, {"path", placed}});
+    if (problem) return fail(507, {{"error", "cannot create folder"}});
+    if (!moved) return fail(500, {{"error", "save failed"}});
+    if (!tree.sync(true)) {
+        std::lock_guard guard(m_folderLock);
+        ::unlinkat(tree.current(), finalName.c_str(), 0);
+        tree.undo();
+        return fail(500, {{"error", "save failed"}});
+    }
+    std::filesystem::path destination = root / placed / finalName;
+    if (upload->mtime && *upload->mtime > 0)
+        setFileTime(finalName,
+                    media::receivedFileTime(destination, *upload->mtime, upload->started),
+                    tree.current());
+    announceStored(connection, upload, digest, destination, placed);
+}
+
+void FileServer::announceStored(const ConnectionPtr& connection,
+                                const std::shared_ptr<Upload>& upload, const std::string& digest,
+                                const std::filesystem::path& destination,
+                                const std::string& folder) {
+    forgetUpload(upload);
     std::optional<std::string> hint = conversionHint(upload->ua, destination);
     std::string finalName = destination.filename().string();
     std::string label = deviceLabel(upload->ua);
-    report("Đã nhận \"" + finalName + "\" (" + formatByteCount(upload->size) + ") từ " + label +
-           " · SHA-256 khớp");
+    report("Đã nhận \"" + folder + finalName + "\" (" + formatByteCount(upload->size) + ") từ " +
+           label + " · SHA-256 khớp");
     notify(&ServerCallbacks::onReceived,
-           ReceivedFile{destination, upload->size, digest, upload->host, label, hint});
+           ReceivedFile{destination, upload->size, digest, upload->host, label, hint, folder});
     notify(&ServerCallbacks::onProgress, std::optional<Incoming>());
     notify(&ServerCallbacks::onFlow,
            Flow{upload->host, deviceKind(upload->ua), deviceName(upload->ua), upload->uid,
@@ -419,6 +539,11 @@ void FileServer::storeUpload(const ConnectionPtr& connection, const std::shared_
                              {"size", upload->size},
                              {"sha256", digest},
                              {"renamed", finalName != upload->name}};
+    if (!upload->folders.empty()) {
+        answer["path"] = folder;
+        // The batch went into a fresh top folder because the phone's name was taken.
+        answer["folderRenamed"] = folder.substr(0, folder.find('/')) != upload->folders.front();
+    }
     if (hint) answer["converted"] = *hint;
     respondJSON(connection, 200, answer);
 }

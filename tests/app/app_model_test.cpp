@@ -304,6 +304,46 @@ TEST_F(Model, ConvertedNote) {
     EXPECT_TRUE(entries[0].id.startsWith("r"));
 }
 
+TEST_F(Model, FilesOfAFolderAreOneEntryWithTheirCountAndSizeAndNoPreview) {
+    const fs::path inbox = dir.path() / "inbox";
+    auto received = [&](const std::string& relative, std::int64_t size, const std::string& folder) {
+        callbacks.onReceived({inbox / relative, size, "x", "h", "iPhone", std::nullopt, folder});
+    };
+    received("Ảnh/2024/a.jpg", 10, "Ảnh/2024/");
+    received("loose.txt", 1, "");
+    received("Ảnh/b.jpg", 20, "Ảnh/");
+    received("Ảnh (2)/c.jpg", 5, "Ảnh (2)/");
+    received("Ảnh/2024/12/d.jpg", 30, "Ảnh/2024/12/");
+
+    auto entries = model->receivedEntries();
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].name, "Ảnh");
+    EXPECT_EQ(entries[0].url, inbox / "Ảnh");
+    EXPECT_EQ(entries[0].files, 3);
+    EXPECT_EQ(entries[0].size, 60);
+    EXPECT_EQ(entries[1].name, "Ảnh (2)");
+    EXPECT_EQ(entries[1].files, 1);
+    EXPECT_EQ(entries[2].name, "loose.txt");
+    EXPECT_EQ(entries[2].files, 0);
+    // The folder keeps its id while files keep arriving, so a selection of it holds.
+    const QString folderId = entries[0].id;
+    received("Ảnh/e.jpg", 1, "Ảnh/");
+    EXPECT_EQ(model->receivedEntries()[0].id, folderId);
+    EXPECT_EQ(model->receivedEntries()[0].files, 4);
+
+    // A folder is no file to preview, and no file of the previewer's list.
+    model->setSelection(folderId);
+    EXPECT_TRUE(model->previewSelection());
+    EXPECT_FALSE(model->missing());
+    EXPECT_FALSE(model->previewEntry(folderId));
+    EXPECT_TRUE(previews.empty());
+    fs::create_directories(inbox);
+    std::ofstream(inbox / "loose.txt") << "x";
+    EXPECT_TRUE(model->previewEntry(entries[2].id));
+    ASSERT_EQ(previews.size(), 1u);
+    EXPECT_EQ(previews[0].files, std::vector<fs::path>{inbox / "loose.txt"});
+}
+
 TEST_F(Model, SpaceKeyPreviewsTheSelectedEntrysListAndReportsAVanishedFile) {
     EXPECT_FALSE(model->previewSelection()) << "nothing selected";
     for (const char* name : {"a.jpg", "b.jpg"}) std::ofstream(dir.path() / name) << "x";

@@ -1,5 +1,6 @@
-// Arbitrary names as phones may send them: the cleaned name must be safe to store, and the
-// download headers built from any name must be one well-formed header line.
+// Arbitrary names and folder paths as phones may send them: the cleaned name and every cleaned
+// folder must be safe to store, and the download headers built from any name must be one
+// well-formed header line.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -30,6 +31,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (unsigned char c : cleaned) check(c >= 0x20 && c != 0x7F);
     check(toValidUtf8(cleaned) == cleaned);
     check(cleanFileName(cleaned) == cleaned);  // cleaning is stable
+
+    // The same bytes as the folder part of a path: every folder kept is one plain, visible name.
+    FolderPath place = cleanFolderPath(name);
+    if (place.refusal == FolderPath::Refusal::none) {
+        check(place.folders.size() <= folderDepthLimit);
+        for (const std::string& folder : place.folders) {
+            check(!folder.empty() && folder.size() <= 248 && folder.front() != '.');
+            check(folder.find('/') == std::string::npos && folder.find('\\') == std::string::npos);
+            check(folder.find(':') == std::string::npos);
+            for (unsigned char c : folder) check(c >= 0x20 && c != 0x7F);
+            check(toValidUtf8(folder) == folder);
+        }
+        // Repaired bytes may grow past the limit; otherwise cleaning is stable.
+        if (place.text().size() <= folderPathBytes) {
+            FolderPath again = cleanFolderPath(place.text());
+            check(again.refusal == FolderPath::Refusal::none && again.folders == place.folders);
+        }
+    } else {
+        check(place.folders.empty());
+    }
 
     std::string header = contentDisposition(name, size % 2 == 0);
     for (unsigned char c : header) check(c >= 0x20 && c < 0x7F);

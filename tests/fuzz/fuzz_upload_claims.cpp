@@ -1,7 +1,7 @@
-// Plays arbitrary sequences of upload requests from three hosts on two uids through the
-// claim rules, with requests that hold an upload finishing in any order, and checks what a
-// phone relies on: nobody acts on another host's upload, a held upload is held once, and a
-// finishing upload is never replaced, resumed, written or cancelled.
+// Plays arbitrary sequences of upload requests (files at the top or in a folder) from three hosts
+// on two uids through the claim rules, with requests that hold an upload finishing in any order,
+// and checks what a phone relies on: nobody acts on another host's upload, a held upload is held
+// once, and a finishing upload is never replaced, resumed, written or cancelled.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -33,11 +33,14 @@ struct World {
     std::vector<Held> held;
 
     void init(const std::string& uid, const std::string& host, std::int64_t size,
-              const std::string& name) {
+              const std::string& name, const std::vector<std::string>& folders) {
         auto& slot = uploads[uid];
         std::shared_ptr<Upload> before = slot;
-        InitClaim claim = claimForInit(slot.get(), host, size, name);
+        InitClaim claim = claimForInit(slot.get(), host, size, name, folders);
         if (before && before->host != host) check(claim == InitClaim::foreign);
+        // Only the same file in the same place resumes: another folder is another file.
+        if (claim == InitClaim::resume)
+            check(before->size == size && before->name == name && before->folders == folders);
         if (before && before->finishing)
             check(claim == InitClaim::busy || claim == InitClaim::foreign);
         if (claim != InitClaim::fresh) {
@@ -48,6 +51,7 @@ struct World {
         check(!before || (before->host == host && !before->busy));
         auto upload = std::make_shared<Upload>();
         upload->uid = uid, upload->host = host, upload->size = size, upload->name = name;
+        upload->folders = folders;
         slot = upload;
     }
 
@@ -107,7 +111,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string& host = hosts[(op >> 1) % 3];
         switch ((op >> 3) % 5) {
             case 0:
-                world.init(uid, host, arg % 4 * 3, arg & 0x10 ? "a.jpg" : "b.jpg");
+                world.init(uid, host, arg % 4 * 3, arg & 0x10 ? "a.jpg" : "b.jpg",
+                           arg & 0x20 ? std::vector<std::string>{"Ảnh", "2024"}
+                                      : std::vector<std::string>{});
                 break;
             case 1:
                 world.use(uid, host, arg % 8, 1 + arg / 8 % 3);

@@ -17,6 +17,34 @@ after(async () => {
   await skiff?.stop();
 });
 
+describe('folders', () => {
+  test('a dropped folder is read as a tree: every file with its place, one batch, and ids apart for equal files in two folders', async () => {
+    const got = await page.evaluate(async () => {
+      // Entries as a browser hands them over for a drop; readEntries gives a folder in pieces.
+      const file = (name, text) => ({ isFile: true, isDirectory: false, name, file: (ok) => ok(new File([text], name, { lastModified: 1700000000000 })) });
+      const dir = (name, pieces) => ({
+        isFile: false, isDirectory: true, name,
+        createReader() { let n = 0; return { readEntries: ok => ok(pieces[n++] || []) }; },
+      });
+      const broken = { isFile: true, isDirectory: false, name: 'x', file: (ok, fail) => fail(new Error('gone')) };
+      const tree = dir('Ảnh', [[file('a.jpg', 'A'), dir('2024', [[file('a.jpg', 'A')], [broken]])], [file('b.txt', 'B')]]);
+      const files = await droppedFiles([tree, file('loose.txt', 'L')]);
+      return {
+        places: files.map(f => [relPath(f), folderOf(f)]),
+        batches: [...new Set(files.filter(f => folderOf(f)).map(f => batchOf.get(f)))].length,
+        loose: batchOf.has(files[files.length - 1]),
+        ids: new Set(files.map(uidOf)).size,
+        batchOk: /^[A-Za-z0-9_-]{6,64}$/.test(batchOf.get(files[0])),
+      };
+    });
+    assert.deepEqual(got.places, [['Ảnh/a.jpg', 'Ảnh/'], ['Ảnh/2024/a.jpg', 'Ảnh/2024/'], ['Ảnh/b.txt', 'Ảnh/'], ['', '']]);
+    assert.equal(got.batches, 1);
+    assert.equal(got.loose, false);
+    assert.equal(got.ids, 4);
+    assert.ok(got.batchOk);
+  });
+});
+
 describe('checksums', () => {
   test('crc32 matches the zlib value', async () => {
     assert.equal(await page.evaluate(() => crc32(new TextEncoder().encode('abc'))), '352441c2');

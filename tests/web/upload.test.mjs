@@ -2,7 +2,7 @@ import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import { createHash, randomBytes } from 'node:crypto';
-import { readFileSync, readdirSync, rmSync, statSync, writeFileSync } from 'node:fs';
+import { mkdirSync, readFileSync, readdirSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
 import { Skiff, connectApproved, eventually, launchBrowser, openPage, tempDir } from './harness.mjs';
 
@@ -49,6 +49,37 @@ describe('sending files to the computer', () => {
       assert.equal(readFileSync(path.join(skiff.receiveDir, renamed), 'utf8'), 'now with other text');
       await page.locator('#queue .tile').filter({ hasText: 'ghi chú.txt' }).getByText(`lưu thành ${renamed}`, { exact: false }).waitFor();
       assert.equal(page.dialogs.length, 0);
+    } finally {
+      await skiff.stop();
+      rmSync(src, { recursive: true, force: true });
+    }
+  });
+
+  test('a picked folder arrives as its tree, under a new top folder when its name is taken, and the terminal prints each place', async () => {
+    const skiff = await Skiff.start();
+    const src = tempDir();
+    try {
+      const top = path.join(src, 'Ảnh');
+      mkdirSync(path.join(top, '2024', '12'), { recursive: true });
+      writeFileSync(path.join(top, '2024', 'a.txt'), 'first');
+      writeFileSync(path.join(top, '2024', '12', 'b.txt'), 'second');
+      mkdirSync(path.join(skiff.receiveDir, 'Ảnh'), { recursive: true });
+      const page = await openPage(browser);
+      await connectApproved(skiff, page);
+      const [chooser] = await Promise.all([
+        page.waitForEvent('filechooser'),
+        page.getByRole('button', { name: 'Chọn cả thư mục' }).click(),
+      ]);
+      await chooser.setFiles(top);
+      await page.getByRole('button', { name: 'Gửi 2 file' }).click();
+      await page.getByRole('heading', { name: 'Đã gửi xong' }).waitFor({ timeout: 60000 });
+      const copy = path.join(skiff.receiveDir, 'Ảnh (2)');
+      assert.equal(readFileSync(path.join(copy, '2024', 'a.txt'), 'utf8'), 'first');
+      assert.equal(readFileSync(path.join(copy, '2024', '12', 'b.txt'), 'utf8'), 'second');
+      assert.deepEqual(readdirSync(path.join(skiff.receiveDir, 'Ảnh')), []);
+      assert.deepEqual(readdirSync(skiff.receiveDir).sort(), ['Ảnh', 'Ảnh (2)']);
+      await page.locator('#queue .tile').filter({ hasText: 'Ảnh/2024/12/b.txt' }).getByText('lưu vào Ảnh (2)', { exact: false }).waitFor();
+      await skiff.waitFor(/Đã nhận "Ảnh \(2\)\/2024\/12\/b\.txt"/);
     } finally {
       await skiff.stop();
       rmSync(src, { recursive: true, force: true });

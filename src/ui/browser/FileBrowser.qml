@@ -9,7 +9,8 @@ import Skiff.Browser
 // Space key and redraws see the same one; the browser itself keeps only the hovered entry.
 Item {
     id: root
-    // [{id, path, url, name, size, detail, warning, removable}] as the model lists them.
+    // [{id, path, url, name, size, detail, warning, removable, files}] as the model lists them;
+    // `files` counts the files of a received folder, 0 for a file.
     property var entries: []
     property bool grid: true
     property int tileSize: 168
@@ -33,6 +34,14 @@ Item {
 
     function open(entry) {
         App.selection = entry.id
+        // A received folder is one entry: it opens in the desktop's file manager.
+        if (entry.files > 0) {
+            if (FileFacts.exists(entry.path))
+                Qt.openUrlExternally(entry.url)
+            else
+                root.missing(entry.name)
+            return
+        }
         if (!App.previewEntry(entry.id) && !FileFacts.exists(entry.path))
             root.missing(entry.name)
     }

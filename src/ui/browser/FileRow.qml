@@ -40,7 +40,8 @@ Item {
         PlainTip {
             visible: parent.containsMouse
             delay: 900
-            text: root.modelData.name + "\nSpace: xem thử · nhấp đúp: Quick Look"
+            text: root.modelData.name + (root.modelData.files > 0 ? "\nnhấp đúp: mở thư mục"
+                                                                   : "\nSpace: xem thử · nhấp đúp: Quick Look")
         }
     }
     ThumbView {
@@ -69,7 +70,10 @@ Item {
         }
         Text {
             objectName: "detail"
-            text: root.gone ? "File không còn ở đây" : Format.bytes(root.modelData.size)
+            text: root.modelData.files > 0
+                  ? (root.gone ? "Thư mục không còn ở đây"
+                               : root.modelData.files + " file · " + Format.bytes(root.modelData.size))
+                  : (root.gone ? "File không còn ở đây" : Format.bytes(root.modelData.size))
             textFormat: Text.PlainText
             font.pixelSize: 11
             color: root.gone ? "#e8820c" : root.browser.secondaryColor

@@ -66,6 +66,7 @@ QString FileFacts::thumbSource(const QString& path, int side) const {
 
 QString FileFacts::iconSource(const QString& path) const {
     static const QMimeDatabase mimes;
+    if (QFileInfo(path).isDir()) return "image://filetype/folder/folder";
     auto type = mimes.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
     return "image://filetype/" + type.iconName() + "/" + type.genericIconName();
 }

@@ -2,6 +2,7 @@
 // loopback.
 #include <gtest/gtest.h>
 
+#include <QDesktopServices>
 #include <QQuickItem>
 #include <QTest>
 
@@ -192,6 +193,41 @@ TEST_F(Browser, AVanishedFileSaysSoAndItsDoubleClickRaisesTheMissingNotice) {
     EXPECT_EQ(harness.model().missingText(), "");
 }
 
+// Receives the URLs the window hands to the desktop to open.
+class OpenedUrls : public QObject {
+    Q_OBJECT
+  public:
+    QList<QUrl> urls;
+  public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+TEST_F(Browser, AFolderIsOneEntryWithItsCountAndSizeThatADoubleClickOpens) {
+    const std::string place = "&path=" + UploadClient::encode("Ảnh/2024/") + "&batch=batch01";
+    ASSERT_TRUE(phone.send("a.txt", "12345", place));
+    ASSERT_TRUE(phone.send("b.txt", "123", place));
+    ASSERT_TRUE(phone.send("loose.txt", "x"));
+    OpenedUrls opened;
+    QDesktopServices::setUrlHandler("file", &opened, "open");
+
+    for (bool list : {false, true}) {
+        SCOPED_TRACE(list ? "list" : "grid");
+        showList(list);
+        QString prefix = list ? "row:" : "tile:";
+        ASSERT_TRUE(harness.waitFor([&] { return one(window, prefix + "Ảnh") != nullptr; }));
+        EXPECT_EQ(one(window, prefix + "a.txt"), nullptr);
+        EXPECT_EQ(child(one(window, prefix + "Ảnh"), "detail")->property("text").toString(),
+                  "2 file · 8 byte");
+        QTest::mouseDClick(window, Qt::LeftButton, {}, centre(one(window, prefix + "Ảnh")));
+        ASSERT_TRUE(harness.waitFor([&] { return opened.urls.size() == (list ? 2 : 1); }));
+        EXPECT_EQ(opened.urls.back(),
+                  QUrl::fromLocalFile(QString::fromStdString((harness.inbox() / "Ảnh").string())));
+    }
+    QDesktopServices::unsetUrlHandler("file");
+    EXPECT_EQ(previews->shown, 0);
+    EXPECT_EQ(harness.model().missingText(), "");
+}
+
 TEST_F(Browser, ClickSelectsAndSpaceTwiceOpensThenClosesThePreviewer) {
     ASSERT_TRUE(phone.send("one.png", pictureBytes(QColor(10, 100, 10), "PNG")));
     ASSERT_TRUE(phone.send("two.png", pictureBytes(QColor(100, 10, 10), "PNG")));
@@ -223,3 +259,5 @@ TEST_F(Browser, ClickSelectsAndSpaceTwiceOpensThenClosesThePreviewer) {
 
 }  // namespace
 }  // namespace skiff::test
+
+#include "file_browser_test.moc"

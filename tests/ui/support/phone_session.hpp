@@ -34,12 +34,15 @@ class PhoneSession {
         return files().status == 200;
     }
 
-    // Uploads one file and waits until the model lists it.
-    bool send(const std::string& name, const std::string& content) {
+    // Uploads one file and waits until the model lists it. `extraQuery` adds init parameters,
+    // such as the place of a file in a folder.
+    bool send(const std::string& name, const std::string& content,
+              const std::string& extraQuery = "") {
         auto& model = m_harness.model();
         std::size_t before = model.received().size();
         UploadClient client(port(), "012345", m_userAgent);
-        Reply done = client.sendFile("phoneupload" + std::to_string(++m_uploads), name, content);
+        Reply done = client.sendFile("phoneupload" + std::to_string(++m_uploads), name, content,
+                                     4194304, extraQuery);
         if (done.status != 200) return false;
         return WindowHarness::waitFor([&] { return model.received().size() > before; });
     }
