@@ -63,6 +63,8 @@ class AppModel : public QObject {
     Q_PROPERTY(QVariantMap incoming READ incomingMap NOTIFY incomingChanged)
     Q_PROPERTY(QVariantList flows READ flowsList NOTIFY flowsChanged)
     Q_PROPERTY(QVariantList receivedEntries READ receivedList NOTIFY receivedChanged)
+    // Files received, each file of a folder counted (an entry may be a whole folder).
+    Q_PROPERTY(int receivedCount READ receivedCount NOTIFY receivedChanged)
     Q_PROPERTY(QVariantList sharedEntries READ sharedList NOTIFY sharedChanged)
     Q_PROPERTY(QString convertedNote READ convertedNoteText NOTIFY receivedChanged)
     Q_PROPERTY(QVariant firewallOn READ firewallValue NOTIFY firewallChanged)
@@ -96,6 +98,7 @@ class AppModel : public QObject {
     QString errorText() const { return m_error.value_or(QString()); }
     const std::vector<server::SharedFile>& shared() const { return m_shared; }
     const std::vector<ReceivedItem>& received() const { return m_received; }
+    int receivedCount() const { return static_cast<int>(m_received.size()); }
     const std::vector<DeviceSeen>& devices() const { return m_devices; }
     const std::vector<PendingDevice>& pending() const { return m_pending; }
     const std::optional<server::Incoming>& incoming() const { return m_incoming; }

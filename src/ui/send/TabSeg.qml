@@ -8,7 +8,7 @@ import Skiff.Browser
 Rectangle {
     id: root
     property string tab: "recv"
-    property int nRecv: App.receivedEntries.length
+    property int nRecv: App.receivedCount
     property int nSend: App.sharedEntries.length
     // The person picked tab "recv" or "send".
     signal tabChosen(string tab)

@@ -45,7 +45,7 @@ Item {
         visible: App.receivedEntries.length > 0
 
         Label {
-            text: "Đã nhận · " + App.receivedEntries.length + " file"
+            text: "Đã nhận · " + App.receivedCount + " file"
             font.weight: Font.DemiBold
             color: Theme.secondary
         }

@@ -226,6 +226,8 @@ TEST_F(Browser, AFolderIsOneEntryWithItsCountAndSizeThatADoubleClickOpens) {
     QDesktopServices::unsetUrlHandler("file");
     EXPECT_EQ(previews->shown, 0);
     EXPECT_EQ(harness.model().missingText(), "");
+    // Counts of received files count the folder's files, not the entries.
+    EXPECT_EQ(harness.model().property("receivedCount").toInt(), 3);
 }
 
 TEST_F(Browser, ClickSelectsAndSpaceTwiceOpensThenClosesThePreviewer) {
