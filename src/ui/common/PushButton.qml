@@ -11,6 +11,9 @@ Button {
     readonly property color fill: root.destructive ? Theme.destructive : Theme.accent
 
     palette.buttonText: root.filled ? "white" : Theme.text
+    // Return presses the button the keyboard is on, as Space does.
+    Keys.onReturnPressed: root.clicked()
+    Keys.onEnterPressed: root.clicked()
     leftPadding: 14
     rightPadding: 14
     topPadding: 6

@@ -198,7 +198,10 @@ class WindowWalk : public testing::Test {
         std::filesystem::remove(harness->inbox() / "notes.txt");
         QTest::mouseDClick(window, Qt::LeftButton, {}, centre);
         ASSERT_TRUE(WindowHarness::waitFor([&] { return opened("missingAlert"); }));
-        clickOn("missingLater");
+        // Return presses the button the keyboard is on.
+        ASSERT_TRUE(WindowHarness::waitFor([&] { return item("missingLater"); }));
+        item("missingLater")->forceActiveFocus(Qt::TabFocusReason);
+        pressKey(window, Qt::Key_Return);
         EXPECT_TRUE(WindowHarness::waitFor([&] { return !opened("missingAlert"); }));
         EXPECT_TRUE(window->isVisible());
     }
