@@ -22,6 +22,12 @@ ToolButton {
         text: root.tip
     }
 
+    background: Rectangle {
+        radius: Theme.radius
+        color: root.down ? Theme.pressed : root.hovered ? Theme.hover : "transparent"
+        border.width: root.visualFocus ? 2 : 0
+        border.color: Theme.focus
+    }
     contentItem: Item {
         Icon {
             anchors.centerIn: parent

@@ -134,6 +134,39 @@ class WindowWalk : public testing::Test {
         EXPECT_FALSE(opened("qrPopover"));
         pressKey(window, Qt::Key_Escape);
 
+        // Tab reaches the tabs, every header button and the strip's button, each with a ring.
+        window->requestActivate();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        QStringList reached;
+        for (int press = 0; press < 16; ++press) {
+            pressKey(window, Qt::Key_Tab);
+            QQuickItem* focused = window->activeFocusItem();
+            if (!focused || focused->objectName().isEmpty()) continue;
+            reached << focused->objectName();
+            if (focused->property("visualFocus").isValid())
+                EXPECT_TRUE(focused->property("visualFocus").toBool())
+                    << reached.last().toStdString();
+        }
+        for (const char* name : {"recvSegment", "sendSegment", "qrButton", "folderButton",
+                                 "settingsButton", "helpButton", "introButton", "pickButton"})
+            EXPECT_TRUE(reached.contains(name))
+                << name << " not reached: " << reached.join(" ").toStdString();
+
+        // Inside a popover, Tab goes through its own controls.
+        clickOn("settingsButton");
+        ASSERT_TRUE(WindowHarness::waitFor([&] { return opened("settingsPopover"); }));
+        QStringList inside;
+        for (int press = 0; press < 6; ++press) {
+            pressKey(window, Qt::Key_Tab);
+            if (QQuickItem* focused = window->activeFocusItem()) inside << focused->objectName();
+        }
+        for (const char* name :
+             {"ifacePicker", "chooseFolderButton", "newCodeButton", "introSwitch"})
+            EXPECT_TRUE(inside.contains(name))
+                << name << " not reached: " << inside.join(" ").toStdString();
+        pressKey(window, Qt::Key_Escape);
+        EXPECT_TRUE(WindowHarness::waitFor([&] { return !opened("settingsPopover"); }));
+
         // Ctrl+2 and Ctrl+1 switch tabs, Ctrl+Tab goes to the other one.
         auto tab = [&] { return window->property("tab").toString(); };
         window->requestActivate();  // shortcuts go to the active window
