@@ -67,12 +67,17 @@ class TerminalFront : public QObject {
     // The count a burst reached when it is not yet printed: at the end or when it is over.
     void flushHeldLine() {
         if (m_heldLine.isEmpty()) return;
-        clearLive();
-        say(QString::fromStdString(server::escapeControls(m_heldLine.toStdString())));
+        sayEvent(m_heldLine);
         m_heldLine.clear();
     }
 
   private:
+    // An event line, its control characters shown escaped.
+    void sayEvent(const QString& line) {
+        clearLive();
+        say(QString::fromStdString(server::escapeControls(line.toStdString())));
+    }
+
     void clearLive() {
         if (m_liveShown) std::fputs("\r\033[K", stdout);
         m_liveShown = false;
@@ -147,8 +152,7 @@ class TerminalFront : public QObject {
             m_heldLine = m_model.log().front();
             return;
         }
-        clearLive();
-        say(QString::fromStdString(server::escapeControls(m_model.log().front().toStdString())));
+        sayEvent(m_model.log().front());
     }
 
     void showDevices() {

@@ -60,7 +60,6 @@ void ColorScheme::apply(Choice choice) {
     m_choice = choice;
     QGuiApplication::setPalette(choice == Choice::none ? m_desktop
                                                        : palette(choice == Choice::dark));
-    emit choiceChanged();
 }
 
 QPalette ColorScheme::palette(bool dark) {

@@ -25,9 +25,6 @@ class ColorScheme : public QObject {
     // Skiff's own palette for each scheme: text at least 4.5:1 against its background.
     static QPalette palette(bool dark);
 
-  signals:
-    void choiceChanged();
-
   private slots:
     void settingChanged(const QString& group, const QString& key, const QDBusVariant& value);
 

@@ -93,8 +93,8 @@ Rectangle {
                 objectName: "qrPopover"
                 x: parent.width - width
                 y: parent.height + 6
-                visible: root.main.showQR
-                onClosed: root.main.showQR = false
+                visible: root.main.popover === "qr"
+                onClosed: root.main.popoverClosed("qr")
             }
         }
         IconButton {
@@ -113,8 +113,8 @@ Rectangle {
                 x: parent.width - width
                 y: parent.height + 6
                 main: root.main
-                visible: root.main.showSettings
-                onClosed: root.main.showSettings = false
+                visible: root.main.popover === "settings"
+                onClosed: root.main.popoverClosed("settings")
             }
         }
         IconButton {
@@ -125,8 +125,8 @@ Rectangle {
             HelpPopover {
                 x: parent.width - width
                 y: parent.height + 6
-                visible: root.main.showHelp
-                onClosed: root.main.showHelp = false
+                visible: root.main.popover === "help"
+                onClosed: root.main.popoverClosed("help")
             }
         }
         IconButton {

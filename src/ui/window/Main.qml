@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Dialogs
 import Skiff.Model
 import Skiff.Common
 import Skiff.Browser
@@ -15,10 +14,9 @@ ApplicationWindow {
 
     // The sharing strip is under a drag.
     property bool hover: false
-    property bool showHelp: false
     property bool showNote: false
-    property bool showQR: false
-    property bool showSettings: false
+    // The one popover open: "qr", "settings", "help" or none.
+    property string popover: ""
     // The working view is shown (false: the introduction).
     property bool started: stored.skipIntroAtLaunch
     readonly property bool grid: stored.grid
@@ -34,27 +32,17 @@ ApplicationWindow {
                                           ? "transfer"
                                           : App.receivedEntries.length > 0 ? "received" : "waiting"
 
-    // One popover at a time: opening one closes the others.
-    function togglePopover(name) {
-        const open = !(name === "qr" ? showQR : name === "settings" ? showSettings : showHelp)
-        closePopovers()
-        showQR = open && name === "qr"
-        showSettings = open && name === "settings"
-        showHelp = open && name === "help"
-    }
-    function closePopovers() {
-        showQR = false
-        showSettings = false
-        showHelp = false
-    }
+    function togglePopover(name) { popover = popover === name ? "" : name }
+    function closePopovers() { popover = "" }
+    // A popover that closes itself (Escape, a click outside) gives up its place.
+    function popoverClosed(name) { if (popover === name) popover = "" }
     function chooseTab(tab) { stored.tab = tab }
     function setGrid(grid) { stored.grid = grid }
     function setSkipIntro(skip) { stored.skipIntro = skip }
     function openSaveDir() { Qt.openUrlExternally(Format.fileUrl(App.saveDir)) }
     function chooseSaveFolder() {
-        root.showSettings = false
-        if (!portalFolder.open(root))
-            folderDialog.open()
+        root.closePopovers()
+        saveFolderChooser.open()
     }
 
     objectName: "mainWindow"
@@ -185,21 +173,11 @@ ApplicationWindow {
         onOpenFolder: root.openSaveDir()
     }
 
-    FileChooser {
-        id: portalFolder
-        objectName: "portalSaveFolder"
+    DesktopChooser {
+        id: saveFolderChooser
         title: "Chọn thư mục nhận"
-        acceptLabel: "Chọn thư mục nhận"
         folders: true
         currentFolder: Format.fileUrl(App.saveDir)
-        onAccepted: urls => App.setSaveDirUrl(urls[0])
-        onFailed: folderDialog.open()
-    }
-    FolderDialog {
-        id: folderDialog
-        title: "Chọn thư mục nhận"
-        acceptLabel: "Chọn thư mục nhận"
-        currentFolder: Format.fileUrl(App.saveDir)
-        onAccepted: App.setSaveDirUrl(selectedFolder)
+        onChosen: urls => App.setSaveDirUrl(urls[0])
     }
 }

@@ -16,6 +16,8 @@
 #include <fstream>
 
 #include "support/temp_dir.hpp"
+#include "support/window_harness.hpp"
+#include "support/xdotool.hpp"
 #include "ui/services/color_scheme.hpp"
 #include "ui/services/desktop_portal.hpp"
 #include "ui/services/file_chooser.hpp"
@@ -52,22 +54,6 @@ void setColorScheme(const fs::path& config, const char* value) {
     ASSERT_EQ(gsettings.exitCode(), 0);
 }
 
-bool waitFor(const std::function<bool()>& done, int ms = 15000) {
-    for (int waited = 0; waited < ms; waited += 50) {
-        if (done()) return true;
-        QTest::qWait(50);
-    }
-    return done();
-}
-
-// Runs xdotool; its output.
-QString xdotool(const QStringList& arguments) {
-    QProcess tool;
-    tool.start("xdotool", arguments);
-    tool.waitForFinished(10000);
-    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
-}
-
 class Portal : public testing::Test {
   protected:
     TempDir dir;
@@ -102,9 +88,12 @@ TEST_F(Portal, FileChooserShowsTheDesktopDialogAndAnswersWithTheChosenFile) {
     EXPECT_TRUE(chooser.open(&window)) << "a second open while the dialog is up is a no-op";
 
     QString dialog;
-    ASSERT_TRUE(waitFor([&] {
-        return !(dialog = xdotool({"search", "--name", "^Chia sẻ$"})).isEmpty();
-    })) << "the desktop's chooser never showed";
+    ASSERT_TRUE(WindowHarness::waitFor(
+        [&] {
+            return !(dialog = xdotool({"search", "--name", "^Chia sẻ$"})).isEmpty();
+        },
+        15000))
+        << "the desktop's chooser never showed";
     dialog = dialog.section('\n', 0, 0);
     xdotool({"windowactivate", "--sync", dialog});
     xdotool({"key", "--window", dialog, "ctrl+l"});
@@ -112,7 +101,7 @@ TEST_F(Portal, FileChooserShowsTheDesktopDialogAndAnswersWithTheChosenFile) {
     xdotool({"type", "--window", dialog, QString::fromStdString(picked.string())});
     QTest::qWait(300);
     xdotool({"key", "--window", dialog, "Return"});
-    ASSERT_TRUE(waitFor([&] { return accepted.count() == 1; }));
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return accepted.count() == 1; }, 15000));
     auto urls = accepted.first().first().value<QList<QUrl>>();
     ASSERT_EQ(urls.size(), 1);
     EXPECT_EQ(urls.first().toLocalFile().toStdString(), picked.string());
@@ -133,16 +122,19 @@ TEST_F(Portal, ColourSchemeFollowsTheDesktopSwitchLive) {
     setColorScheme(dir.path() / "config", "prefer-dark");
     ui::ColorScheme scheme;
     auto windowLightness = [] { return QGuiApplication::palette().window().color().lightness(); };
-    ASSERT_TRUE(waitFor([&] { return scheme.choice() == ui::ColorScheme::Choice::dark; }));
+    ASSERT_TRUE(WindowHarness::waitFor(
+        [&] { return scheme.choice() == ui::ColorScheme::Choice::dark; }, 15000));
     EXPECT_LT(windowLightness(), 64);
     EXPECT_GT(QGuiApplication::palette().windowText().color().lightness(), 200);
 
     setColorScheme(dir.path() / "config", "prefer-light");
-    ASSERT_TRUE(waitFor([&] { return scheme.choice() == ui::ColorScheme::Choice::light; }));
+    ASSERT_TRUE(WindowHarness::waitFor(
+        [&] { return scheme.choice() == ui::ColorScheme::Choice::light; }, 15000));
     EXPECT_GT(windowLightness(), 200);
 
     setColorScheme(dir.path() / "config", "default");
-    ASSERT_TRUE(waitFor([&] { return scheme.choice() == ui::ColorScheme::Choice::none; }));
+    ASSERT_TRUE(WindowHarness::waitFor(
+        [&] { return scheme.choice() == ui::ColorScheme::Choice::none; }, 15000));
     EXPECT_EQ(QGuiApplication::palette().window().color(), desktop.window().color());
 }
 

@@ -16,6 +16,7 @@
 #include "support/phone_session.hpp"
 #include "support/raw_client.hpp"
 #include "support/window_harness.hpp"
+#include "support/xdotool.hpp"
 #include "ui/preview/preview_window.hpp"
 #include "ui/services/desktop_hooks.hpp"
 #include "ui/services/desktop_portal.hpp"
@@ -25,13 +26,6 @@ namespace skiff::test {
 namespace {
 
 const std::string kAndroid = "Mozilla/5.0 (Linux; Android 14; Pixel 8) Mobile";
-
-QString xdotool(const QStringList& arguments) {
-    QProcess tool;
-    tool.start("xdotool", arguments);
-    tool.waitForFinished(10000);
-    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
-}
 
 class WindowWalk : public testing::Test {
   protected:
