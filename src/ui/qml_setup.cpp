@@ -21,8 +21,9 @@ Q_IMPORT_QML_PLUGIN(Skiff_SheetsPlugin)
 namespace skiff::ui {
 
 void prepareEngine(QQmlEngine& engine, app::AppModel& model) {
-    // Fusion follows the desktop's palette, light or dark.
-    if (QQuickStyle::name().isEmpty()) QQuickStyle::setStyle("Fusion");
+    // Basic draws every control from the window's palette, which follows Theme; the controls
+    // the window shows most are our own, drawn on top of it.
+    if (QQuickStyle::name().isEmpty()) QQuickStyle::setStyle("Basic");
     engine.addImportPath("qrc:/qt/qml");
     engine.addImageProvider("icon", new IconProvider);
     installFileImageProviders(engine);

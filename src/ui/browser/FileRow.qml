@@ -65,7 +65,7 @@ Item {
             text: root.modelData.name
             textFormat: Text.PlainText
             elide: Text.ElideMiddle
-            font.pixelSize: 13
+            font.pixelSize: Theme.fontBody
             color: root.browser.textColor
         }
         Text {
@@ -75,7 +75,7 @@ Item {
                                : root.modelData.files + " file · " + Format.bytes(root.modelData.size))
                   : (root.gone ? "File không còn ở đây" : Format.bytes(root.modelData.size))
             textFormat: Text.PlainText
-            font.pixelSize: 11
+            font.pixelSize: Theme.fontCaption
             color: root.gone ? "#e8820c" : root.browser.secondaryColor
         }
     }

@@ -118,7 +118,7 @@ Item {
             text: root.modelData.name
             textFormat: Text.PlainText
             elide: Text.ElideMiddle
-            font.pixelSize: 12
+            font.pixelSize: Theme.fontFootnote
             font.weight: Font.Medium
             color: root.browser.textColor
         }
@@ -130,7 +130,7 @@ Item {
                                : root.modelData.files + " file · " + Format.bytes(root.modelData.size))
                   : (root.gone ? "File không còn ở đây" : Format.bytes(root.modelData.size))
             textFormat: Text.PlainText
-            font.pixelSize: 11
+            font.pixelSize: Theme.fontCaption
             color: root.gone ? "#e8820c" : root.browser.secondaryColor
         }
     }

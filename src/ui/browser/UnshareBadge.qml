@@ -23,7 +23,7 @@ AbstractButton {
     contentItem: Text {
         text: "✕"
         color: "white"
-        font.pixelSize: 11
+        font.pixelSize: Theme.fontCaption
         font.bold: true
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter

@@ -24,6 +24,22 @@ QtObject {
     readonly property color pressed: dark ? Qt.lighter(palette.window, 2.0) : Qt.darker(palette.base, 1.1)
     readonly property color focus: dark ? Qt.lighter(palette.highlight, 1.5) : palette.highlight
 
+    // Text sizes follow the desktop's font: the views were drawn for a 13 px body, and every
+    // size keeps its ratio to it when the desktop's text is larger or smaller.
+    readonly property Text systemText: Text { font: Qt.application.font }
+    readonly property real textScale: systemText.fontInfo.pixelSize > 0 ? systemText.fontInfo.pixelSize / 13 : 1
+    readonly property int fontCaption2: Math.round(10 * textScale)
+    readonly property int fontCaption: Math.round(11 * textScale)
+    readonly property int fontFootnote: Math.round(12 * textScale)
+    readonly property int fontBody: Math.round(13 * textScale)
+    readonly property int fontCallout: Math.round(14 * textScale)
+    readonly property int fontHeadline: Math.round(15 * textScale)
+    readonly property int fontTitle3: Math.round(17 * textScale)
+    readonly property int fontTitle2: Math.round(20 * textScale)
+    readonly property int fontTitle1: Math.round(22 * textScale)
+    readonly property int fontDigits: Math.round(26 * textScale)
+    readonly property int fontLargeTitle: Math.round(28 * textScale)
+
     // One scale of corners and spaces for every view.
     readonly property int radius: 6
     readonly property int radiusLarge: 12

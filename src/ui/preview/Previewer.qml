@@ -104,7 +104,7 @@ Window {
                     width: Math.min(implicitWidth, stage.width - 32)
                     elide: Text.ElideMiddle
                     textFormat: Text.PlainText
-                    font.pixelSize: 20
+                    font.pixelSize: Theme.fontTitle2
                     text: root.look.currentName
                 }
                 Label {

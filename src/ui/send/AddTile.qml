@@ -25,7 +25,7 @@ AbstractButton {
         Text {
             anchors.horizontalCenter: parent.horizontalCenter
             text: "+"
-            font.pixelSize: 30
+            font.pixelSize: Theme.fontLargeTitle
             color: Theme.secondary
         }
         Text {
@@ -34,7 +34,7 @@ AbstractButton {
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.WordWrap
             text: "Kéo thêm file vào đây"
-            font.pixelSize: 12
+            font.pixelSize: Theme.fontFootnote
             color: Theme.secondary
         }
     }

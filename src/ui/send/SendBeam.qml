@@ -1,4 +1,5 @@
 import QtQuick
+import Skiff.Common
 import Skiff.Send
 
 // Dots running from the computer to the phone; faster with the rate, still without a transfer
@@ -50,7 +51,7 @@ Item {
             anchors.centerIn: parent
             text: root.label
             color: "white"
-            font.pixelSize: 11
+            font.pixelSize: Theme.fontCaption
             font.weight: Font.DemiBold
         }
     }

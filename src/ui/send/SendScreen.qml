@@ -32,6 +32,8 @@ Item {
     }
 
     readonly property color secondary: Theme.secondary
+    // The view's main action: it takes the focus when the tab shows, and Return presses it.
+    readonly property Item mainAction: root.entries.length === 0 ? pickFilesButton : addFilesButton
 
     SharePicker { id: picker }
 
@@ -70,7 +72,7 @@ Item {
                 Layout.alignment: Qt.AlignHCenter
                 text: root.dragging ? "Thả để chia sẻ sang điện thoại"
                                     : "Kéo file vào đây để gửi sang điện thoại"
-                font.pixelSize: 20
+                font.pixelSize: Theme.fontTitle2
                 font.weight: Font.DemiBold
                 color: Theme.text
             }
@@ -82,19 +84,20 @@ Item {
                 text: root.dragging
                       ? "Nhả chuột — điện thoại thấy file ngay trong tab “Nhận từ máy tính”."
                       : "Thả bất kỳ file nào: ảnh, video, PDF, Word, Excel. Điện thoại đang mở Skiff sẽ thấy ngay và bấm Tải về."
-                font.pixelSize: 13
+                font.pixelSize: Theme.fontBody
                 color: root.secondary
             }
             Text {
                 Layout.alignment: Qt.AlignHCenter
                 text: "Máy tính → điện thoại"
-                font.pixelSize: 12
+                font.pixelSize: Theme.fontFootnote
                 color: root.secondary
             }
             Row {
                 Layout.alignment: Qt.AlignHCenter
                 spacing: 10
                 PushButton {
+                    id: pickFilesButton
                     objectName: "sendPickFiles"
                     text: "Chọn file…"
                     highlighted: true
@@ -123,7 +126,7 @@ Item {
                           ? "Chưa có điện thoại kết nối — quét mã QR ở tab Nhận"
                           : App.devices[0].label + " đang kết nối · cùng Wi‑Fi"
                     textFormat: Text.PlainText
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.fontFootnote
                     color: root.secondary
                 }
             }
@@ -169,7 +172,7 @@ Item {
                         }
                         Text {
                             text: "ĐANG CHIA SẺ"
-                            font.pixelSize: 10
+                            font.pixelSize: Theme.fontCaption2
                             font.weight: Font.DemiBold
                             font.letterSpacing: 0.8
                             color: root.secondary
@@ -178,7 +181,7 @@ Item {
                     Text {
                         objectName: "sharedTotal"
                         text: SendTexts.sharedTotal(root.entries)
-                        font.pixelSize: 17
+                        font.pixelSize: Theme.fontTitle3
                         font.weight: Font.DemiBold
                         color: Theme.text
                     }
@@ -194,24 +197,25 @@ Item {
                             objectName: "statusLead"
                             text: root.status.lead
                             textFormat: Text.PlainText
-                            font.pixelSize: 12
+                            font.pixelSize: Theme.fontFootnote
                             color: root.status.percent === "" ? Theme.text : root.secondary
                         }
                         Text {
                             objectName: "statusPercent"
                             text: root.status.percent
-                            font.pixelSize: 12
+                            font.pixelSize: Theme.fontFootnote
                             font.weight: Font.DemiBold
                             color: Theme.text
                         }
                         Text {
                             text: root.status.speed
-                            font.pixelSize: 12
+                            font.pixelSize: Theme.fontFootnote
                             color: root.secondary
                         }
                     }
                 }
                 PushButton {
+                    id: addFilesButton
                     objectName: "sendAddFiles"
                     text: "Thêm file…"
                     icon.source: "image://icon/plus"

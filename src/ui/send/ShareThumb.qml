@@ -1,4 +1,5 @@
 import QtQuick
+import Skiff.Common
 import Skiff.Browser
 
 // A shared file's square: its picture when the thumbnail store can draw the kind, with the
@@ -54,7 +55,7 @@ Item {
                 anchors.centerIn: parent
                 text: "▶ " + FileFacts.durationText(root.path, root.epoch)
                 color: "white"
-                font.pixelSize: 11
+                font.pixelSize: Theme.fontCaption
                 font.weight: Font.DemiBold
             }
         }

@@ -76,7 +76,7 @@ Item {
                 anchors.centerIn: parent
                 text: "✓"
                 color: "white"
-                font.pixelSize: 14
+                font.pixelSize: Theme.fontCallout
                 font.bold: true
             }
         }
@@ -103,7 +103,7 @@ Item {
                 id: stopText
                 text: "✕ Ngừng chia sẻ"
                 color: "white"
-                font.pixelSize: 12
+                font.pixelSize: Theme.fontFootnote
                 font.weight: Font.DemiBold
                 horizontalAlignment: Text.AlignHCenter
                 verticalAlignment: Text.AlignVCenter
@@ -121,7 +121,7 @@ Item {
             text: root.modelData.name
             textFormat: Text.PlainText
             elide: Text.ElideMiddle
-            font.pixelSize: 12
+            font.pixelSize: Theme.fontFootnote
             font.weight: Font.DemiBold
             color: Theme.text
         }
@@ -129,14 +129,14 @@ Item {
             spacing: 4
             Text {
                 text: Format.bytes(root.modelData.size)
-                font.pixelSize: 11
+                font.pixelSize: Theme.fontCaption
                 color: Theme.secondary
             }
             Text {
                 objectName: "shareState"
                 text: root.done ? "✓ Đã tải" : root.started ? SendTexts.percent(root.progress.fraction)
                                                            : "Đang chia sẻ"
-                font.pixelSize: 11
+                font.pixelSize: Theme.fontCaption
                 font.weight: root.done ? Font.DemiBold : Font.Normal
                 color: root.done ? Theme.accentText : root.started ? Theme.text : Theme.secondary
             }

@@ -98,7 +98,7 @@ Popup {
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
                 textFormat: Text.PlainText
-                font.pixelSize: 17
+                font.pixelSize: Theme.fontTitle3
                 font.weight: Font.DemiBold
                 text: "“" + (root.request ? root.request.label : "") + "” muốn kết nối"
             }
@@ -127,7 +127,7 @@ Popup {
                         Label {
                             anchors.centerIn: parent
                             textFormat: Text.PlainText
-                            font.pixelSize: 26
+                            font.pixelSize: Theme.fontDigits
                             font.weight: Font.DemiBold
                             text: parent.modelData
                         }
@@ -139,7 +139,7 @@ Popup {
                 objectName: "approveHost"
                 anchors.horizontalCenter: parent.horizontalCenter
                 color: Theme.secondary
-                font.pixelSize: 11
+                font.pixelSize: Theme.fontCaption
                 textFormat: Text.PlainText
                 text: "Địa chỉ " + (root.request ? root.request.host : "") + " · đã nhập đúng mã phiên"
             }

@@ -106,7 +106,7 @@ Item {
             }
             Label {
                 anchors.horizontalCenter: parent.horizontalCenter
-                font.pixelSize: 11
+                font.pixelSize: Theme.fontCaption
                 text: device.modelData.label
             }
         }

@@ -10,7 +10,8 @@ Popover {
     id: root
 
     objectName: "helpPopover"
-    width: 380
+    // A comfortable line length for its paragraphs at the desktop's text size.
+    width: 29 * Theme.fontBody
     padding: 16
 
     FirewallTool { id: firewallTool }
@@ -19,7 +20,7 @@ Popover {
         spacing: 10
 
         Label {
-            font.pixelSize: 14
+            font.pixelSize: Theme.fontCallout
             font.weight: Font.DemiBold
             text: "Điện thoại không mở được trang?"
         }
@@ -53,13 +54,13 @@ Popover {
                 spacing: 0
                 Label {
                     objectName: "firewallLead"
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.fontFootnote
                     color: Theme.secondary
                     text: "Tường lửa đang "
                 }
                 Label {
                     objectName: "firewallState"
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.fontFootnote
                     font.weight: Font.DemiBold
                     text: App.firewallOn === false ? "tắt — không phải nguyên nhân"
                                                    : "không rõ trạng thái"
@@ -77,14 +78,14 @@ Popover {
                     selectByMouse: true
                     wrapMode: TextEdit.Wrap
                     font.family: "monospace"
-                    font.pixelSize: 11
+                    font.pixelSize: Theme.fontCaption
                     color: Theme.text
                     selectionColor: Theme.accent
                     text: App.firewallCommand
                 }
                 PushButton {
                     objectName: "firewallCopyButton"
-                    font.pixelSize: 11
+                    font.pixelSize: Theme.fontCaption
                     text: "Sao chép"
                     onClicked: firewallTool.copy(App.firewallCommand)
                 }
@@ -95,7 +96,7 @@ Popover {
                 visible: App.firewallOn === true && App.portMovedFrom > 0
                 width: parent.width
                 wrapMode: Text.Wrap
-                font.pixelSize: 12
+                font.pixelSize: Theme.fontFootnote
                 color: Theme.orange
                 text: SheetTexts.portMovedNote(App.portMovedFrom, App.port)
             }
@@ -103,7 +104,7 @@ Popover {
             PushButton {
                 objectName: "firewallSettingsButton"
                 visible: App.firewallOn === true && firewallTool.available
-                font.pixelSize: 11
+                font.pixelSize: Theme.fontCaption
                 text: "Mở cài đặt"
                 onClicked: firewallTool.open()
             }
@@ -126,7 +127,7 @@ Popover {
         Label {
             width: parent.width
             wrapMode: Text.Wrap
-            font.pixelSize: 11
+            font.pixelSize: Theme.fontCaption
             color: Theme.secondary
             text: "Mẹo: chọn một ô rồi bấm Space để xem thử · nhấp đúp để mở Quick Look"
         }

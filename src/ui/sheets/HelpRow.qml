@@ -23,7 +23,7 @@ Row {
             anchors.centerIn: parent
             color: "white"
             font.bold: true
-            font.pixelSize: 10
+            font.pixelSize: Theme.fontCaption2
             text: root.number
         }
     }
@@ -34,7 +34,7 @@ Row {
         Label {
             width: parent.width
             wrapMode: Text.Wrap
-            font.pixelSize: 12
+            font.pixelSize: Theme.fontFootnote
             font.weight: Font.DemiBold
             text: root.title
         }
@@ -44,7 +44,7 @@ Row {
             visible: text.length > 0
             wrapMode: Text.Wrap
             textFormat: Text.PlainText
-            font.pixelSize: 12
+            font.pixelSize: Theme.fontFootnote
             color: Theme.secondary
             text: root.body
         }

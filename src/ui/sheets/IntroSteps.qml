@@ -80,7 +80,7 @@ Row {
                         anchors.verticalCenter: parent.verticalCenter
                         Label {
                             color: Theme.secondary
-                            font.pixelSize: 11
+                            font.pixelSize: Theme.fontCaption
                             text: "Bước " + (step.index + 1)
                         }
                         Label {

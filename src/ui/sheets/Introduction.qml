@@ -11,6 +11,8 @@ FocusScope {
     // The stored "do not show at launch" choice, shown in the checkbox.
     property bool skipIntro: false
 
+    readonly property Item mainAction: startButton
+
     signal start()
     signal skipIntroToggled(bool skip)
 
@@ -29,7 +31,7 @@ FocusScope {
             objectName: "introHeading"
             anchors.horizontalCenter: parent.horizontalCenter
             horizontalAlignment: Text.AlignHCenter
-            font.pixelSize: 28
+            font.pixelSize: Theme.fontLargeTitle
             font.bold: true
             font.letterSpacing: -0.6
             text: "Chuyển file bất kỳ từ mọi thiết bị\nsang máy tính này"
@@ -50,6 +52,7 @@ FocusScope {
             spacing: 10
 
             PushButton {
+                id: startButton
                 objectName: "startButton"
                 anchors.horizontalCenter: parent.horizontalCenter
                 width: 200

@@ -5,7 +5,7 @@ import Skiff.Common
 
 // One phone's transfer: the phone, the packets flowing, this computer, and how far the current
 // file is. The compact form is one line, used when several phones send at once.
-Rectangle {
+Card {
     id: root
     required property var f
     property bool animate: true
@@ -16,9 +16,6 @@ Rectangle {
 
     objectName: "flowCard"
     implicitHeight: root.compact ? 44 : 150
-    radius: 14
-    color: Theme.card
-    border.width: 1
     border.color: root.f.done ? Qt.rgba(Theme.green.r, Theme.green.g, Theme.green.b, 0.5) : Theme.divider
 
     // Compact: "✓ 3 file đã vào máy tính · name" or the name, then the byte counts and percent.
@@ -128,7 +125,7 @@ Rectangle {
                 text: root.f.name
                 textFormat: Text.PlainText
                 elide: Text.ElideMiddle
-                font.pixelSize: 11
+                font.pixelSize: Theme.fontCaption
                 color: Theme.secondary
             }
         }

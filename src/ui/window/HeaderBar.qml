@@ -35,7 +35,7 @@ Rectangle {
         Label {
             anchors.verticalCenter: parent.verticalCenter
             text: "Skiff"
-            font.pixelSize: 15
+            font.pixelSize: Theme.fontHeadline
             font.weight: Font.DemiBold
             color: Theme.text
         }

@@ -4,16 +4,12 @@ import Skiff.Model
 import Skiff.Common
 
 // The upload in flight when no transfer card stands for it: how far, from whom, how fast.
-Rectangle {
+Card {
     id: root
     readonly property var incoming: App.incoming
 
     objectName: "incomingCard"
     implicitHeight: content.implicitHeight + 40
-    radius: 16
-    color: Theme.card
-    border.width: 1
-    border.color: Theme.divider
 
     Row {
         id: content
@@ -39,7 +35,7 @@ Rectangle {
                 elide: Text.ElideRight
                 maximumLineCount: 1
                 font.weight: Font.DemiBold
-                font.pixelSize: 15
+                font.pixelSize: Theme.fontHeadline
                 color: Theme.text
             }
             Row {
@@ -58,7 +54,7 @@ Rectangle {
             }
             Label {
                 text: "Lưu nguyên bản · kiểm tra SHA-256 khi xong"
-                font.pixelSize: 11
+                font.pixelSize: Theme.fontCaption
                 color: Theme.secondary
             }
         }

@@ -32,6 +32,17 @@ ApplicationWindow {
                                           ? "transfer"
                                           : App.receivedEntries.length > 0 ? "received" : "waiting"
 
+    // The shown view's main action: it has the focus when the view appears, so a screen reader
+    // starts there, and Return presses it while nothing else has the focus.
+    readonly property Item mainAction: !root.started ? introduction.mainAction
+                                       : root.tab === "recv" ? receiveTab.mainAction
+                                       : sendScreen.mainAction
+    onMainActionChanged: focusMainAction()
+    onActiveChanged: if (active && (!activeFocusItem || activeFocusItem === contentItem)) focusMainAction()
+    function focusMainAction() {
+        if (root.mainAction && root.popover === "") root.mainAction.forceActiveFocus()
+    }
+
     function togglePopover(name) { popover = popover === name ? "" : name }
     function closePopovers() { popover = "" }
     // A popover that closes itself (Escape, a click outside) gives up its place.
@@ -78,6 +89,11 @@ ApplicationWindow {
     }
 
     StoredSettings { id: stored }
+    Shortcut {
+        sequences: ["Return", "Enter"]
+        enabled: !root.activeFocusItem || root.activeFocusItem === root.contentItem
+        onActivated: if (root.mainAction && root.mainAction.clicked) root.mainAction.clicked()
+    }
     Shortcut {
         sequences: ["Ctrl+1"]
         enabled: root.started

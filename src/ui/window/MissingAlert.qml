@@ -11,7 +11,7 @@ Dialog {
     objectName: "missingAlert"
     title: "File không còn ở đây"
     modal: true
-    width: 420
+    width: 32 * Theme.fontBody
     closePolicy: Popup.CloseOnEscape
     background: SheetBackground {}
     Overlay.modal: SheetDim {}

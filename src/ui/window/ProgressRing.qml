@@ -48,7 +48,7 @@ Item {
             objectName: "ringUpper"
             anchors.horizontalCenter: parent.horizontalCenter
             text: root.upperText
-            font.pixelSize: 26
+            font.pixelSize: Theme.fontDigits
             font.weight: Font.DemiBold
             color: Theme.text
         }
@@ -56,7 +56,7 @@ Item {
             objectName: "ringLower"
             anchors.horizontalCenter: parent.horizontalCenter
             text: root.lowerText
-            font.pixelSize: 11
+            font.pixelSize: Theme.fontCaption
             color: Theme.secondary
         }
     }

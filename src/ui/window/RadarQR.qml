@@ -10,6 +10,8 @@ Item {
     property real size: 200
     // One sweep of the rings, 0 to 1; the three rings run a third of a sweep apart.
     property real sweep: 0
+    // What takes the focus when the view shows.
+    readonly property Item focusTarget: qrCode
 
     implicitWidth: size + 80
     implicitHeight: size + 80
@@ -44,12 +46,16 @@ Item {
         height: root.size + 16
         radius: 14
         color: "white"
-        border.width: 1
-        border.color: Theme.divider
+        border.width: qrCode.activeFocus ? 2 : 1
+        border.color: qrCode.activeFocus ? Theme.focus : Theme.divider
         QrCode {
+            id: qrCode
             objectName: "waitingQr"
+            // Focus starts here, so a screen reader begins with the address.
+            activeFocusOnTab: true
             Accessible.role: Accessible.Graphic
             Accessible.name: "Mã QR: " + root.text
+            Accessible.focusable: true
             anchors.centerIn: parent
             width: root.size
             height: root.size

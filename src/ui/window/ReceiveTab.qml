@@ -6,6 +6,9 @@ import Skiff.Model
 Item {
     id: root
     required property var main
+    readonly property Item mainAction: root.main.receiveMode === "waiting" ? waiting.mainAction
+                                       : root.main.receiveMode === "received" ? received.mainAction
+                                       : null
 
     Item {
         anchors.top: parent.top
@@ -15,6 +18,7 @@ Item {
         anchors.bottomMargin: 12
 
         WaitingView {
+            id: waiting
             anchors.fill: parent
             visible: root.main.receiveMode === "waiting"
             animate: root.main.animate && visible && root.visible
@@ -26,6 +30,7 @@ Item {
             grid: root.main.grid
         }
         ReceivedView {
+            id: received
             anchors.fill: parent
             visible: root.main.receiveMode === "received"
             main: root.main

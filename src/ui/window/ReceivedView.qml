@@ -9,6 +9,7 @@ import Skiff.Browser
 Item {
     id: root
     required property var main
+    readonly property Item mainAction: previewAllButton
 
     readonly property var entries: App.receivedEntries
     readonly property real totalSize: {
@@ -37,7 +38,7 @@ Item {
                 Label {
                     objectName: "receivedTitle"
                     text: root.entries.length + " file · " + Format.bytes(root.totalSize)
-                    font.pixelSize: 22
+                    font.pixelSize: Theme.fontTitle1
                     font.weight: Font.DemiBold
                     color: Theme.text
                 }
@@ -77,7 +78,7 @@ Item {
                         text: App.convertedNote
                         textFormat: Text.PlainText
                         wrapMode: Text.WordWrap
-                        font.pixelSize: 13
+                        font.pixelSize: Theme.fontBody
                         color: Theme.text
                     }
                 }

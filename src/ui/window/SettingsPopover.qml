@@ -9,12 +9,12 @@ Popover {
     id: root
     required property var main
 
-    width: 340
+    // As wide as its controls; the folder's path and the closing line wrap or elide within.
     padding: 18
 
     component Caption: Label {
         color: Theme.secondary
-        font.pixelSize: 12
+        font.pixelSize: Theme.fontFootnote
     }
 
     contentItem: ColumnLayout {
@@ -22,7 +22,7 @@ Popover {
 
         Label {
             text: "Cài đặt"
-            font.pixelSize: 15
+            font.pixelSize: Theme.fontHeadline
             font.weight: Font.DemiBold
             color: Theme.text
         }
@@ -58,6 +58,7 @@ Popover {
                 Label {
                     objectName: "saveDirText"
                     Layout.fillWidth: true
+                    Layout.maximumWidth: 20 * Theme.fontBody
                     text: Format.homePath(App.saveDir)
                     textFormat: Text.PlainText
                     elide: Text.ElideMiddle
@@ -81,7 +82,7 @@ Popover {
                     objectName: "settingsCode"
                     text: Format.code(App.pin)
                     textFormat: Text.PlainText
-                    font.pixelSize: 15
+                    font.pixelSize: Theme.fontHeadline
                     font.weight: Font.DemiBold
                     color: Theme.text
                 }
@@ -99,7 +100,7 @@ Popover {
             }
         }
 
-        Switch {
+        ToggleSwitch {
             objectName: "introSwitch"
             text: "Hiện màn giới thiệu mỗi khi mở app"
             checked: !root.main.skipIntro
@@ -108,9 +109,10 @@ Popover {
 
         Label {
             Layout.fillWidth: true
+            Layout.preferredWidth: 0
             text: "Đi thẳng trong mạng nội bộ · không qua internet · không tài khoản · không thu thập dữ liệu"
             wrapMode: Text.WordWrap
-            font.pixelSize: 11
+            font.pixelSize: Theme.fontCaption
             color: Theme.secondary
         }
     }

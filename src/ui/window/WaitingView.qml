@@ -10,6 +10,8 @@ Item {
     property bool animate: true
 
     readonly property bool online: App.currentIface.ip !== undefined
+    readonly property Item mainAction: !App.running ? null : root.online ? radar.focusTarget
+                                                                         : retryButton
     readonly property string hostPort: root.online ? App.currentIface.ip + ":" + App.port : ""
 
     Column {
@@ -17,15 +19,11 @@ Item {
         spacing: 22
         width: Math.min(parent.width - 48, 560)
 
-        Rectangle {
+        Card {
             id: card
             objectName: "connectionCard"
             width: parent.width
             height: cardContent.implicitHeight + 48
-            radius: 16
-            color: Theme.card
-            border.width: 1
-            border.color: Theme.divider
 
             Column {
                 id: cardContent
@@ -49,7 +47,7 @@ Item {
                         anchors.horizontalCenter: parent.horizontalCenter
                         text: "Máy tính chưa vào mạng Wi-Fi/LAN nào"
                         font.bold: true
-                        font.pixelSize: 15
+                        font.pixelSize: Theme.fontHeadline
                         color: Theme.text
                     }
                     Label {
@@ -61,6 +59,7 @@ Item {
                         color: Theme.secondary
                     }
                     PushButton {
+                        id: retryButton
                         objectName: "retryButton"
                         anchors.horizontalCenter: parent.horizontalCenter
                         text: "Thử lại"
@@ -99,6 +98,7 @@ Item {
                     width: parent.width
                     spacing: 16
                     RadarQR {
+                        id: radar
                         anchors.horizontalCenter: parent.horizontalCenter
                         text: App.address
                         size: 200
@@ -108,7 +108,7 @@ Item {
                         anchors.horizontalCenter: parent.horizontalCenter
                         text: "Quét mã bằng camera điện thoại"
                         font.weight: Font.DemiBold
-                        font.pixelSize: 15
+                        font.pixelSize: Theme.fontHeadline
                         color: Theme.text
                     }
                     Row {
@@ -128,7 +128,7 @@ Item {
                             readOnly: true
                             selectByMouse: true
                             font.weight: Font.DemiBold
-                            font.pixelSize: 14
+                            font.pixelSize: Theme.fontCallout
                             color: Theme.text
                             selectionColor: Theme.accent
                             HoverHandler { id: addressHover }
@@ -155,7 +155,7 @@ Item {
                             text: Format.code(App.pin)
                             textFormat: Text.PlainText
                             font.weight: Font.DemiBold
-                            font.pixelSize: 14
+                            font.pixelSize: Theme.fontCallout
                             color: Theme.text
                         }
                     }

@@ -83,13 +83,6 @@ QPoint centre(QQuickItem* item) {
     return item->mapToScene(QPointF(item->width() / 2, item->height() / 3)).toPoint();
 }
 
-void saveScreenshot(WindowHarness& harness, const char* name) {
-    QByteArray folder = qgetenv("SKIFF_SCREENSHOTS");
-    if (folder.isEmpty()) return;
-    QImage shot = harness.grab();
-    shot.save(QString::fromUtf8(folder) + "/" + name, "PNG");
-}
-
 class Browser : public testing::Test {
   protected:
     std::shared_ptr<PreviewLog> previews = std::make_shared<PreviewLog>();
@@ -134,7 +127,7 @@ TEST_F(Browser, ReceivedFilesAppearInGridAndListWithThumbnails) {
         harness.pump(300);
         EXPECT_FALSE(child(text, "thumb")->property("loaded").toBool());
         EXPECT_EQ(child(text, "detail")->property("text").toString(), "11 byte");
-        saveScreenshot(harness, list ? "browser-list.png" : "browser-grid.png");
+        harness.keepScreenshot(list ? "browser-list" : "browser-grid");
     }
 
     // Videos carry the play badge in the grid, other files do not; received files are never

@@ -184,8 +184,7 @@ TEST_F(SendTab, DocumentsWithoutPicturesShowTheirCardAndPicturesDoNot) {
         EXPECT_EQ(thumb->property("letters").toString(), c.letters);
         EXPECT_EQ(thumb->property("family").toString(), c.family);
     }
-    QByteArray folder = qgetenv("SKIFF_SCREENSHOTS");
-    if (!folder.isEmpty()) harness.grab().save(QString::fromUtf8(folder) + "/send-tab.png", "PNG");
+    harness.keepScreenshot("send-tab");
 }
 
 }  // namespace

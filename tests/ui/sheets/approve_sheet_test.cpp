@@ -68,7 +68,7 @@ TEST_F(ApproveSheet, ShowsRequestsOneAfterTheOtherAndReturnAllows) {
     EXPECT_EQ(digits().toStdString(), androidCode);
     EXPECT_EQ(textOf(item("approveHost")), "Địa chỉ 127.0.0.1 · đã nhập đúng mã phiên");
     EXPECT_EQ(item("approveSymbol")->property("symbol").toString(), "iphone");
-    keepScreenshot(m_harness, "approval");
+    m_harness.keepScreenshot("approval");
 
     WindowHarness::pump(450);  // a card takes Return only once it has been seen
     QTest::keyClick(m_harness.window(), Qt::Key_Return);
@@ -119,7 +119,7 @@ TEST_F(ApproveSheet, DenyAllOnTheCardEndsAFlood) {
     ASSERT_TRUE(WindowHarness::waitFor([&] { return m_harness.model().pending().size() == 3; }));
     ASSERT_TRUE(WindowHarness::waitFor([&] { return sheetOpen(); }));
     WindowHarness::pump(450);
-    keepScreenshot(m_harness, "approval-flood");
+    m_harness.keepScreenshot("approval-flood");
     click(m_harness.window(), item("denyAllButton"));
     ASSERT_TRUE(WindowHarness::waitFor([&] { return !sheetOpen(); }));
     EXPECT_TRUE(m_harness.model().pending().empty());

@@ -80,7 +80,7 @@ Shown helpFor(app::FirewallReading firewall, bool withTool, const std::string& i
     }
     shown.byHand = textOf(harness.find("helpByHandBody")).replace(port, "<port>");
     shown.button = test::shown(harness.find<QQuickItem>("firewallSettingsButton"));
-    if (firewall.on == true && withTool) keepScreenshot(harness, "help");
+    if (firewall.on == true && withTool) harness.keepScreenshot("help");
     return shown;
 }
 

@@ -33,7 +33,7 @@ TEST(Introduction, ReturnOrTheButtonStarts) {
     EXPECT_EQ(textOf(harness.find("introHeading")),
               "Chuyển file bất kỳ từ mọi thiết bị\nsang máy tính này");
     EXPECT_EQ(textOf(harness.find("startButton")), "Bắt đầu");
-    keepScreenshot(harness, "introduction");
+    harness.keepScreenshot("introduction");
 
     // The drawing reads as one sentence to a screen reader.
     QAccessibleInterface* drawing =

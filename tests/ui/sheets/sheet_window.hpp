@@ -41,12 +41,4 @@ inline QString textOf(const QObject* item) {
     return item ? item->property("text").toString() : QString("<missing>");
 }
 
-// With SKIFF_SCREENSHOTS=<folder>, the window is saved there as <name>.png.
-inline void keepScreenshot(WindowHarness& harness, const QString& name) {
-    QString folder = qEnvironmentVariable("SKIFF_SCREENSHOTS");
-    if (folder.isEmpty()) return;
-    QDir().mkpath(folder);
-    harness.grab().save(QDir(folder).filePath(name + ".png"));
-}
-
 }  // namespace skiff::test

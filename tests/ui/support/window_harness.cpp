@@ -1,5 +1,7 @@
 #include "support/window_harness.hpp"
 
+#include <QDir>
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -85,6 +87,13 @@ bool WindowHarness::waitFor(const std::function<bool()>& done, int ms) {
 QImage WindowHarness::grab() {
     pump(100);
     return m_window ? m_window->grabWindow() : QImage();
+}
+
+void WindowHarness::keepScreenshot(const QString& name) {
+    QString folder = qEnvironmentVariable("SKIFF_SCREENSHOTS");
+    if (folder.isEmpty()) return;
+    QDir().mkpath(folder);
+    grab().save(QDir(folder).filePath(name + ".png"), "PNG");
 }
 
 bool WindowHarness::admitPhone(const std::string& userAgent) {

@@ -46,6 +46,8 @@ class WindowHarness {
     // model (as the approval card does), and the phone is in; false at the first step that fails.
     bool admitPhone(const std::string& userAgent);
     QImage grab();
+    // With SKIFF_SCREENSHOTS=<folder>, saves the window there as <name>.png.
+    void keepScreenshot(const QString& name);
 
     template <class T = QObject>
     T* find(const QString& objectName) const {

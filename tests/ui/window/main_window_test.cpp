@@ -26,14 +26,6 @@ namespace {
 const std::string kIphone =
     "Mozilla/5.0 (iPhone; CPU iPhone OS 17_0 like Mac OS X) AppleWebKit/605.1.15";
 
-// Saves a picture of the window under $SKIFF_SCREENSHOTS when it is set.
-void screenshot(WindowHarness& harness, const char* name) {
-    QByteArray folder = qgetenv("SKIFF_SCREENSHOTS");
-    if (folder.isEmpty()) return;
-    QImage image = harness.grab();
-    image.save(QString::fromLocal8Bit(folder) + "/" + name + ".png", "PNG", 0);
-}
-
 // Takes the URLs the window asks the desktop to open, instead of a file manager.
 class OpenedUrls : public QObject {
     Q_OBJECT
@@ -94,7 +86,7 @@ TEST_F(Window, WaitingViewQrCodeReadsAsTheAddress) {
     ASSERT_TRUE(WindowHarness::waitFor([&] { return visibleItem(window, "waitingQr"); }));
     QString address = harness.model().addressText();
     ASSERT_TRUE(address.startsWith("http://192.168.1.20:")) << address.toStdString();
-    screenshot(harness, "waiting");
+    harness.keepScreenshot("waiting");
 
     QTemporaryDir dir;
     QString png = dir.filePath("window.png");
@@ -146,7 +138,7 @@ TEST_F(Window, WithoutANetworkTheHeaderAndCardSaySoUntilRetryFindsOne) {
     QColor orange = dot->property("color").value<QColor>();
     EXPECT_GT(orange.red(), orange.green());
     EXPECT_GT(orange.green(), orange.blue());
-    screenshot(harness, "no-network");
+    harness.keepScreenshot("no-network");
 
     *interfaces = {{"eth0", "10.0.0.7", "Mạng dây", app::NetIface::Kind::ethernet}};
     ASSERT_TRUE(click(window, buttonWithText(window, "Thử lại")));
@@ -169,7 +161,7 @@ TEST_F(Window, TransferCardGoesThroughProgressAndDoneAndLeaves) {
     EXPECT_EQ(countText(window, "của 600 KB"), 1);
     EXPECT_EQ(countText(window, "<b>ảnh 1 &amp; 2.jpg"), 1);  // the name as typed, not as markup
     EXPECT_EQ(countText(window, "Đang bắt đầu…"), 1);
-    screenshot(harness, "transfer");
+    harness.keepScreenshot("transfer");
 
     ASSERT_EQ(client.chunk("upload1", 300000, half).status, 200);
     ASSERT_EQ(client.finish("upload1", UploadClient::sha256Of(half + half)).status, 200);
@@ -184,7 +176,7 @@ TEST_F(Window, TransferCardGoesThroughProgressAndDoneAndLeaves) {
     // The received view takes over with the file's summary.
     EXPECT_TRUE(WindowHarness::waitFor([&] { return countText(window, "1 file · 600 KB"); }));
     EXPECT_EQ(countText(window, "Vừa nhận · iPhone"), 1);
-    screenshot(harness, "received");
+    harness.keepScreenshot("received");
 }
 
 TEST_F(Window, IncomingCardTellsTheRemainingTime) {
@@ -212,7 +204,7 @@ TEST_F(Window, IncomingCardTellsTheRemainingTime) {
         callbacks.onProgress(std::nullopt);
         harness.time().advance(3000);
     }
-    screenshot(harness, "incoming");
+    harness.keepScreenshot("incoming");
 }
 
 TEST_F(Window, MissingFileAlertNamesTheFileAndClosesWithEitherButton) {
@@ -418,21 +410,25 @@ TEST_F(Window, EveryTextIsReadableInLightAndDark) {
         QColor corner = harness.grab().pixelColor(window->width() - 20, window->height() / 2);
         EXPECT_EQ(corner.lightness() < 80, dark) << corner.name().toStdString();
         expectReadable(harness, window->contentItem(), "waiting");
-        screenshot(harness, dark ? "waiting-dark" : "waiting-light");
+        harness.keepScreenshot(dark ? "waiting-dark" : "waiting-light");
 
-        QMetaObject::invokeMethod(window, "togglePopover", Q_ARG(QVariant, "help"));
-        auto* help = window->findChild<QObject*>("helpPopover");
-        ASSERT_NE(help, nullptr);
-        ASSERT_TRUE(WindowHarness::waitFor([&] { return help->property("opened").toBool(); }));
-        WindowHarness::pump(200);
-        expectReadable(harness, help->property("contentItem").value<QQuickItem*>(), "help");
-        screenshot(harness, dark ? "help-dark" : "help-light");
-        QMetaObject::invokeMethod(window, "closePopovers");
+        for (QString name : {"help", "settings"}) {
+            QMetaObject::invokeMethod(window, "togglePopover", Q_ARG(QVariant, name));
+            auto* popover = window->findChild<QObject*>(name + "Popover");
+            ASSERT_NE(popover, nullptr);
+            ASSERT_TRUE(
+                WindowHarness::waitFor([&] { return popover->property("opened").toBool(); }));
+            WindowHarness::pump(200);
+            expectReadable(harness, popover->property("contentItem").value<QQuickItem*>(),
+                           qPrintable(name));
+            harness.keepScreenshot(name + (dark ? "-dark" : "-light"));
+            QMetaObject::invokeMethod(window, "closePopovers");
+        }
 
         QMetaObject::invokeMethod(window, "chooseTab", Q_ARG(QVariant, "send"));
         WindowHarness::pump(800);
         expectReadable(harness, window->contentItem(), "send");
-        screenshot(harness, dark ? "send-dark" : "send-light");
+        harness.keepScreenshot(dark ? "send-dark" : "send-light");
 
         auto port = static_cast<std::uint16_t>(harness.model().port());
         ASSERT_EQ(get(port, "/api/files?t=" + harness.model().pin().toStdString(),
@@ -442,7 +438,7 @@ TEST_F(Window, EveryTextIsReadableInLightAndDark) {
         ASSERT_TRUE(WindowHarness::waitFor([&] { return visibleItem(window, "approveCode"); }));
         WindowHarness::pump(600);
         expectReadable(harness, visibleItem(window, "approveCode")->parentItem(), "approval");
-        screenshot(harness, dark ? "approve-dark" : "approve-light");
+        harness.keepScreenshot(dark ? "approve-dark" : "approve-light");
         harness.model().denyAll();
     }
     QGuiApplication::setPalette(before);

@@ -109,8 +109,16 @@ class WindowWalk : public testing::Test {
     void walk() {
         // The introduction, then the working view.
         ASSERT_TRUE(WindowHarness::waitFor([&] { return item("introduction"); }));
+        auto focused = [&] {
+            QQuickItem* at = window->activeFocusItem();
+            return at ? at->objectName() : QString();
+        };
+        EXPECT_TRUE(WindowHarness::waitFor([&] { return focused() == "startButton"; }));
         clickOn("startButton");
         ASSERT_TRUE(WindowHarness::waitFor([&] { return item("workingView"); }));
+        // Focus starts on each view's main thing: the code to scan, the button to share.
+        EXPECT_TRUE(WindowHarness::waitFor([&] { return focused() == "waitingQr"; }))
+            << focused().toStdString();
 
         // Each popover opens from its button and closes with Escape; one at a time.
         for (auto [button, name] :
@@ -180,7 +188,11 @@ class WindowWalk : public testing::Test {
         clickOn("pickButton");
         cancelChooser("Chia sẻ");
         clickOn("sendSegment");
-        clickOn("sendPickFiles");
+        EXPECT_TRUE(WindowHarness::waitFor([&] { return focused() == "sendPickFiles"; }))
+            << focused().toStdString();
+        // With nothing focused, Return presses the view's main button.
+        window->contentItem()->forceActiveFocus();
+        pressKey(window, Qt::Key_Return);
         cancelChooser("Chia sẻ");
         clickOn("sendPickFolder");
         cancelChooser("Chia sẻ thư mục");
