@@ -30,6 +30,8 @@ packages=(
     xvfb xauth dbus dbus-x11 dunst xdotool xdg-desktop-portal xdg-desktop-portal-gtk
     # tests: calls on the program's bus interface, and the installed desktop entry's check
     libglib2.0-bin desktop-file-utils
+    # tests: the window read through the accessibility bus, as a screen reader reads it
+    at-spi2-core python3-pyatspi
     # benchmarks: the peer server and load generator
     nginx-light libnginx-mod-http-echo wrk libvips-tools
 )

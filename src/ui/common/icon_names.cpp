@@ -82,6 +82,8 @@ const QHash<QString, Symbol>& table() {
               R"(<path d="M7.2 15h1.6V4.7l3.6 3.6 1.1-1.1L8 1.7 2.5 7.2l1.1 1.1 3.6-3.6z"/>)"}},
             {"chevron.right",
              {"go-next-symbolic", R"(<path d="M5.4 2.4 6.5 1.3 13.2 8l-6.7 6.7-1.1-1.1L11 8z"/>)"}},
+            {"chevron.down",
+             {"pan-down-symbolic", R"(<path d="M2.4 5.4 1.3 6.5 8 13.2l6.7-6.7-1.1-1.1L8 11z"/>)"}},
             {"plus",
              {"list-add-symbolic",
               R"(<path d="M7.2 2h1.6v5.2H14v1.6H8.8V14H7.2V8.8H2V7.2h5.2z"/>)"}},

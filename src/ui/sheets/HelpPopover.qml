@@ -10,6 +10,7 @@ Popover {
     id: root
 
     objectName: "helpPopover"
+    title: "Điện thoại không mở được trang?"
     // A comfortable line length for its paragraphs at the desktop's text size.
     width: 29 * Theme.fontBody
     padding: 16

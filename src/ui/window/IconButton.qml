@@ -16,6 +16,9 @@ ToolButton {
     flat: true
     focusPolicy: Qt.TabFocus
     Accessible.name: root.tip
+    // Return presses the button the keyboard is on, as Space does.
+    Keys.onReturnPressed: root.clicked()
+    Keys.onEnterPressed: root.clicked()
     PlainTip {
         visible: root.hovered && root.tip !== ""
         delay: 600

@@ -6,6 +6,7 @@ import Skiff.Common
 // The address as a QR code for one more phone, with the address and the session code.
 Popover {
     id: root
+    title: "Mã QR để thêm thiết bị"
     padding: 16
 
     contentItem: Column {

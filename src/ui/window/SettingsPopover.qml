@@ -8,6 +8,7 @@ import Skiff.Common
 Popover {
     id: root
     required property var main
+    title: "Cài đặt"
 
     // As wide as its controls; the folder's path and the closing line wrap or elide within.
     padding: 18
@@ -31,7 +32,7 @@ Popover {
             spacing: 6
             Layout.fillWidth: true
             Caption { text: "Mạng dùng để nhận" }
-            ComboBox {
+            ChoiceBox {
                 objectName: "ifacePicker"
                 Accessible.name: "Mạng dùng để nhận"
                 Layout.fillWidth: true
