@@ -17,6 +17,8 @@ packages=(
     # tests: fuzzing, sample media, real archive readers and QR decoders
     libclang-rt-14-dev ffmpeg curl unzip p7zip-full libarchive-tools python3 zbar-tools
     iproute2 procps nftables
+    # tests: a fresh Debian root to install the .deb into
+    mmdebstrap
     # tests: the phone page in the three engines phones use (Chromium, WebKit, Gecko); WebKitGTK
     # draws on the Xvfb display below
     chromium webkit2gtk-driver firefox-esr

@@ -2,7 +2,10 @@
 """Every QML module the window needs at run time is installed, and comes from a package listed
 in packaging/runtime-packages.txt (what scripts/install-deps.sh installs and the .deb depends on).
 
-    qml_imports_test.py QMLIMPORTSCANNER QT_QML_DIR BUILT_QML_DIR SOURCE_UI_DIR PACKAGE_LIST
+    qml_imports_test.py QMLIMPORTSCANNER QT_QML_DIR BUILT_QML_DIR SOURCE_UI_DIR PACKAGE_LIST [OUT]
+
+With OUT, the qmldir file of every Qt module the window reaches is written there, one a line,
+for a check on another root (the installed package's).
 
 The imports of the window's own QML files are followed into the Qt modules they reach, and
 those modules' QML files are scanned in turn: the file dialogs, for one, load a QML
@@ -13,6 +16,7 @@ import subprocess
 import sys
 
 scanner, qt_qml, built_qml, source_ui, package_list = sys.argv[1:6]
+out = sys.argv[6] if len(sys.argv) > 6 else None
 
 # Registered from C++ by the program itself, and built into the QML engine.
 BUILT_IN = {"Skiff.Model", "QtQml"}
@@ -79,6 +83,11 @@ for name, path in sorted(resolved.items()):
     elif package not in listed:
         faults.append(f"QML module {name} comes from {package}, "
                       f"which packaging/runtime-packages.txt does not list")
+
+if out:
+    with open(out, "w", encoding="utf-8") as listing:
+        for path in sorted(p for p in resolved.values() if not p.startswith(built_qml)):
+            listing.write(os.path.join(path, "qmldir") + "\n")
 
 print(f"{len(resolved)} modules resolved, {len(missing)} missing "
       f"({len(missing.keys() & optional)} of them optional styles for other systems)")
