@@ -67,7 +67,7 @@ Item {
         objectName: "fileGrid"
         readonly property int columns: Math.max(1, Math.floor(width / (root.tileSize + 22)))
         anchors.fill: parent
-        anchors.margins: 6
+        anchors.margins: Theme.spacingCompact
         visible: root.grid
         model: root.grid ? root.entries : []
         cellWidth: Math.floor(width / columns)
@@ -97,7 +97,7 @@ Item {
         id: listView
         objectName: "fileList"
         anchors.fill: parent
-        anchors.margins: 6
+        anchors.margins: Theme.spacingCompact
         visible: !root.grid
         model: root.grid ? [] : root.entries
         reuseItems: true

@@ -20,7 +20,7 @@ Item {
     Rectangle {
         anchors.fill: parent
         anchors.bottomMargin: 1
-        radius: 6
+        radius: Theme.radius
         color: root.selected ? Qt.rgba(0.2, 0.45, 0.95, 0.16)
                              : root.hovered ? Qt.rgba(0.5, 0.5, 0.55, 0.08) : "transparent"
     }
@@ -48,16 +48,16 @@ Item {
         id: thumb
         objectName: "thumb"
         anchors.left: parent.left
-        anchors.leftMargin: 8
+        anchors.leftMargin: Theme.spacing
         anchors.verticalCenter: parent.verticalCenter
         path: root.modelData.path
         side: 30
     }
     Column {
         anchors.left: thumb.right
-        anchors.leftMargin: 10
+        anchors.leftMargin: Theme.spacingRelaxed
         anchors.right: buttons.left
-        anchors.rightMargin: 10
+        anchors.rightMargin: Theme.spacingRelaxed
         anchors.verticalCenter: parent.verticalCenter
         spacing: 1
         Text {
@@ -82,9 +82,9 @@ Item {
     Row {
         id: buttons
         anchors.right: parent.right
-        anchors.rightMargin: 8
+        anchors.rightMargin: Theme.spacing
         anchors.verticalCenter: parent.verticalCenter
-        spacing: 4
+        spacing: Theme.spacingSmall
         HoverHandler { id: actions }
         TileButton {
             objectName: "previewButton"

@@ -21,7 +21,7 @@ Item {
 
     Rectangle {
         anchors.fill: parent
-        radius: 12
+        radius: Theme.radiusLarge
         color: root.selected ? Qt.rgba(0.2, 0.45, 0.95, 0.16) : "transparent"
         border.width: root.hovered && !root.selected ? 1 : 0
         border.color: Qt.rgba(0.5, 0.5, 0.55, 0.45)
@@ -80,8 +80,8 @@ Item {
         Row {
             anchors.left: parent.left
             anchors.bottom: parent.bottom
-            anchors.margins: 6
-            spacing: 4
+            anchors.margins: Theme.spacingCompact
+            spacing: Theme.spacingSmall
             visible: root.hovered
             TileButton {
                 objectName: "previewButton"
@@ -101,7 +101,7 @@ Item {
             objectName: "removeButton"
             anchors.right: parent.right
             anchors.top: parent.top
-            anchors.margins: 6
+            anchors.margins: Theme.spacingCompact
             visible: root.modelData.removable && root.hovered
             onClicked: root.browser.remove(root.modelData)
         }
@@ -109,10 +109,10 @@ Item {
 
     Column {
         anchors.top: square.bottom
-        anchors.topMargin: 5
+        anchors.topMargin: Theme.spacingSmall
         x: 6
         width: root.tileSize
-        spacing: 2
+        spacing: Theme.spacingTiny
         Text {
             width: parent.width
             text: root.modelData.name

@@ -18,7 +18,7 @@ AbstractButton {
         text: tip
     }
     background: Rectangle {
-        radius: 6
+        radius: Theme.radius
         color: root.onDark ? Qt.rgba(1, 1, 1, root.hovered ? 0.28 : 0.16)
                            : Qt.rgba(0.5, 0.5, 0.5, root.hovered ? 0.22 : 0)
     }

@@ -11,12 +11,12 @@ Rectangle {
     signal toggled(bool grid)
     width: 70
     height: 26
-    radius: 7
+    radius: Theme.radius
     color: Qt.rgba(0.5, 0.5, 0.55, 0.14)
 
     Row {
         anchors.fill: parent
-        anchors.margins: 2
+        anchors.margins: Theme.spacingTiny
         Repeater {
             model: [{ grid: true, symbol: "square.grid.2x2", tip: "Dạng lưới" },
                     { grid: false, symbol: "list.bullet", tip: "Dạng danh sách" }]

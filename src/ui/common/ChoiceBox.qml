@@ -5,7 +5,7 @@ import QtQuick.Controls
 // screen reader hears the box's name and choice, not an empty text field inside it.
 ComboBox {
     id: root
-    leftPadding: 10
+    leftPadding: Theme.spacingRelaxed
     rightPadding: 10 + indicator.width
 
     contentItem: Text {

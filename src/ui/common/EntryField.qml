@@ -8,10 +8,10 @@ TextField {
     placeholderTextColor: Theme.secondary
     selectionColor: Theme.accent
     selectedTextColor: "white"
-    leftPadding: 10
-    rightPadding: 10
-    topPadding: 6
-    bottomPadding: 6
+    leftPadding: Theme.spacingRelaxed
+    rightPadding: Theme.spacingRelaxed
+    topPadding: Theme.spacingCompact
+    bottomPadding: Theme.spacingCompact
     Accessible.name: placeholderText
 
     background: Rectangle {

@@ -14,11 +14,10 @@ Button {
     // Return presses the button the keyboard is on, as Space does.
     Keys.onReturnPressed: root.clicked()
     Keys.onEnterPressed: root.clicked()
-    leftPadding: 14
-    rightPadding: 14
-    topPadding: 6
-    bottomPadding: 6
-
+    leftPadding: Theme.spacingLarge
+    rightPadding: Theme.spacingLarge
+    topPadding: Theme.spacingCompact
+    bottomPadding: Theme.spacingCompact
     background: Rectangle {
         implicitWidth: 72
         implicitHeight: 30

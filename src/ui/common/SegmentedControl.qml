@@ -18,7 +18,7 @@ Rectangle {
     Row {
         id: row
         anchors.centerIn: parent
-        spacing: 2
+        spacing: Theme.spacingTiny
         Repeater {
             model: root.segments
             delegate: AbstractButton {
@@ -49,7 +49,7 @@ Rectangle {
                     Row {
                         id: content
                         anchors.centerIn: parent
-                        spacing: 5
+                        spacing: Theme.spacingSmall
                         Icon {
                             anchors.verticalCenter: parent.verticalCenter
                             visible: !!segment.modelData.symbol

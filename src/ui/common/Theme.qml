@@ -43,8 +43,13 @@ QtObject {
     // One scale of corners and spaces for every view.
     readonly property int radius: 6
     readonly property int radiusLarge: 12
+    readonly property int spacingTiny: 2
+    readonly property int spacingSmall: 4
+    readonly property int spacingCompact: 6
     readonly property int spacing: 8
+    readonly property int spacingRelaxed: 12
     readonly property int spacingLarge: 16
+    readonly property int spacingHuge: 24
     readonly property color green: dark ? "#32d74b" : "#1f9d3a"
     readonly property color orange: dark ? "#ff9f0a" : "#e07a00"
     readonly property color red: dark ? "#ff6961" : "#d12f1f"

@@ -48,7 +48,7 @@ Window {
             Image {
                 objectName: "previewImage"
                 anchors.fill: parent
-                anchors.margins: 8
+                anchors.margins: Theme.spacing
                 visible: root.look.currentKind === "image"
                 asynchronous: true
                 fillMode: Image.PreserveAspectFit
@@ -75,7 +75,7 @@ Window {
 
             ScrollView {
                 anchors.fill: parent
-                anchors.margins: 8
+                anchors.margins: Theme.spacing
                 visible: root.look.currentKind === "text"
                 TextArea {
                     objectName: "previewText"
@@ -91,7 +91,7 @@ Window {
 
             Column {
                 anchors.centerIn: parent
-                spacing: 12
+                spacing: Theme.spacingRelaxed
                 visible: root.look.currentKind === "other"
                 Icon {
                     anchors.horizontalCenter: parent.horizontalCenter

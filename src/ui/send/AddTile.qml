@@ -20,7 +20,7 @@ AbstractButton {
         highlighted: root.hovered
     }
     contentItem: Column {
-        spacing: 8
+        spacing: Theme.spacing
         topPadding: root.side * 0.28
         Text {
             anchors.horizontalCenter: parent.horizontalCenter

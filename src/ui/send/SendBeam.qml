@@ -41,7 +41,7 @@ Item {
         visible: root.label !== ""
         anchors.horizontalCenter: parent.horizontalCenter
         anchors.bottom: parent.verticalCenter
-        anchors.bottomMargin: 8
+        anchors.bottomMargin: Theme.spacing
         width: badge.implicitWidth + 14
         height: 20
         radius: 10

@@ -50,7 +50,7 @@ Item {
         id: emptyState
         objectName: "sendEmpty"
         anchors.fill: parent
-        anchors.margins: 20
+        anchors.margins: Theme.spacingHuge
         visible: root.entries.length === 0
 
         DropOutline {
@@ -60,7 +60,7 @@ Item {
         }
         ColumnLayout {
             anchors.centerIn: parent
-            spacing: 12
+            spacing: Theme.spacingRelaxed
             SendIllustration {
                 Layout.alignment: Qt.AlignHCenter
                 s: 1
@@ -95,7 +95,7 @@ Item {
             }
             Row {
                 Layout.alignment: Qt.AlignHCenter
-                spacing: 10
+                spacing: Theme.spacingRelaxed
                 PushButton {
                     id: pickFilesButton
                     objectName: "sendPickFiles"
@@ -111,8 +111,8 @@ Item {
             }
             Row {
                 Layout.alignment: Qt.AlignHCenter
-                Layout.topMargin: 6
-                spacing: 7
+                Layout.topMargin: Theme.spacingCompact
+                spacing: Theme.spacingCompact
                 Rectangle {
                     anchors.verticalCenter: parent.verticalCenter
                     width: 7
@@ -138,21 +138,21 @@ Item {
         id: sharingState
         objectName: "sendSharing"
         anchors.fill: parent
-        anchors.margins: 20
-        spacing: 14
+        anchors.margins: Theme.spacingHuge
+        spacing: Theme.spacingLarge
         visible: root.entries.length > 0
 
         Rectangle {
             Layout.fillWidth: true
             implicitHeight: 96
-            radius: 14
+            radius: Theme.radiusLarge
             color: Qt.rgba(0.5, 0.5, 0.55, 0.09)
             border.color: root.dragging ? "#0a84ff" : "transparent"
             RowLayout {
                 anchors.fill: parent
-                anchors.leftMargin: 14
-                anchors.rightMargin: 16
-                spacing: 16
+                anchors.leftMargin: Theme.spacingLarge
+                anchors.rightMargin: Theme.spacingLarge
+                spacing: Theme.spacingLarge
                 SendIllustration {
                     s: 0.48
                     animate: root.animate
@@ -162,9 +162,9 @@ Item {
                 }
                 ColumnLayout {
                     Layout.fillWidth: true
-                    spacing: 3
+                    spacing: Theme.spacingTiny
                     Row {
-                        spacing: 4
+                        spacing: Theme.spacingSmall
                         TileGlyph {
                             anchors.verticalCenter: parent.verticalCenter
                             name: "arrow.up"

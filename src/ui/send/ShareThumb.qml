@@ -42,8 +42,8 @@ Item {
     Row {
         anchors.left: parent.left
         anchors.bottom: parent.bottom
-        anchors.margins: 8
-        spacing: 4
+        anchors.margins: Theme.spacing
+        spacing: Theme.spacingSmall
         visible: FileFacts.isVideo(root.path)
         Rectangle {
             width: videoLine.implicitWidth + 12

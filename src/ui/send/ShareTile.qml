@@ -66,10 +66,10 @@ Item {
             objectName: "checkBadge"
             anchors.top: parent.top
             anchors.right: parent.right
-            anchors.margins: 8
+            anchors.margins: Theme.spacing
             width: 24
             height: 24
-            radius: 12
+            radius: Theme.radiusLarge
             visible: root.done
             color: Qt.rgba(0, 0, 0, 0.5)
             Text {
@@ -113,9 +113,9 @@ Item {
 
     Column {
         anchors.top: square.bottom
-        anchors.topMargin: 6
+        anchors.topMargin: Theme.spacingCompact
         width: root.side
-        spacing: 2
+        spacing: Theme.spacingTiny
         Text {
             width: parent.width
             text: root.modelData.name
@@ -126,7 +126,7 @@ Item {
             color: Theme.text
         }
         Row {
-            spacing: 4
+            spacing: Theme.spacingSmall
             Text {
                 text: Format.bytes(root.modelData.size)
                 font.pixelSize: Theme.fontCaption

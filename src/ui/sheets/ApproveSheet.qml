@@ -71,13 +71,12 @@ Popup {
 
         Column {
             id: content
-            spacing: 12
-
+            spacing: Theme.spacingRelaxed
             Rectangle {
                 anchors.horizontalCenter: parent.horizontalCenter
                 width: 54
                 height: 54
-                radius: 14
+                radius: Theme.radiusLarge
                 gradient: Gradient {
                     GradientStop { position: 0; color: "#4f9dff" }
                     GradientStop { position: 1; color: "#2456d6" }
@@ -112,7 +111,7 @@ Popup {
             Row {
                 objectName: "approveCode"
                 anchors.horizontalCenter: parent.horizontalCenter
-                spacing: 6
+                spacing: Theme.spacingCompact
                 readonly property string code: root.request ? root.request.code : ""
                 Repeater {
                     model: parent.code.split("")
@@ -120,7 +119,7 @@ Popup {
                         required property string modelData
                         width: 36
                         height: 44
-                        radius: 8
+                        radius: Theme.radius
                         color: "transparent"
                         border.width: 1
                         border.color: Theme.tertiary
@@ -146,8 +145,8 @@ Popup {
 
             Row {
                 anchors.horizontalCenter: parent.horizontalCenter
-                spacing: 10
-                topPadding: 6
+                spacing: Theme.spacingRelaxed
+                topPadding: Theme.spacingCompact
                 PushButton {
                     objectName: "denyButton"
                     text: "Từ chối"
@@ -164,7 +163,7 @@ Popup {
             // The way out of a flood of requests stays on the card itself, which covers the rest.
             Row {
                 anchors.horizontalCenter: parent.horizontalCenter
-                spacing: 10
+                spacing: Theme.spacingRelaxed
                 PushButton {
                     objectName: "denyAllButton"
                     text: "Từ chối tất cả"

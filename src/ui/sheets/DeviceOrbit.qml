@@ -55,7 +55,7 @@ Item {
 
     Column {
         anchors.centerIn: parent
-        spacing: 4
+        spacing: Theme.spacingSmall
         Accessible.ignored: true
         Rectangle {
             anchors.horizontalCenter: parent.horizontalCenter
@@ -88,7 +88,7 @@ Item {
 
             x: at.x - width / 2
             y: at.y - 22
-            spacing: 3
+            spacing: Theme.spacingTiny
             Accessible.ignored: true
 
             Rectangle {
@@ -126,7 +126,7 @@ Item {
             visible: root.animate
             width: 22
             height: 22
-            radius: 6
+            radius: Theme.radius
             color: modelData.tint
             x: from.x + (root.width / 2 - from.x) * travel - width / 2
             y: from.y + (root.height / 2 - from.y) * travel - height / 2

@@ -13,13 +13,11 @@ Popover {
     title: "Điện thoại không mở được trang?"
     // A comfortable line length for its paragraphs at the desktop's text size.
     width: 29 * Theme.fontBody
-    padding: 16
-
+    padding: Theme.spacingLarge
     FirewallTool { id: firewallTool }
 
     contentItem: Column {
-        spacing: 10
-
+        spacing: Theme.spacingRelaxed
         Label {
             font.pixelSize: Theme.fontCallout
             font.weight: Font.DemiBold
@@ -71,7 +69,7 @@ Popover {
             Column {
                 visible: App.firewallOn === true && App.firewallCommand !== ""
                 width: parent.width
-                spacing: 4
+                spacing: Theme.spacingSmall
                 TextEdit {
                     objectName: "firewallCommand"
                     width: parent.width

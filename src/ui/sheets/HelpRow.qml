@@ -12,8 +12,7 @@ Row {
     property string body
     default property alias extra: more.data
 
-    spacing: 10
-
+    spacing: Theme.spacingRelaxed
     Rectangle {
         width: 18
         height: 18
@@ -30,7 +29,7 @@ Row {
 
     Column {
         width: root.width - 28
-        spacing: 2
+        spacing: Theme.spacingTiny
         Label {
             width: parent.width
             wrapMode: Text.Wrap
@@ -51,7 +50,7 @@ Row {
         Column {
             id: more
             width: parent.width
-            spacing: 4
+            spacing: Theme.spacingSmall
         }
     }
 }

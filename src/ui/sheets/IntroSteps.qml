@@ -17,8 +17,7 @@ Row {
     ]
 
     objectName: "introSteps"
-    spacing: 8
-
+    spacing: Theme.spacing
     Timer {
         interval: 1400
         repeat: true
@@ -36,8 +35,7 @@ Row {
             readonly property bool highlighted: index === root.current
 
             objectName: "introStep" + index
-            spacing: 8
-
+            spacing: Theme.spacing
             Icon {
                 anchors.verticalCenter: parent.verticalCenter
                 visible: step.index > 0
@@ -60,13 +58,12 @@ Row {
                 Row {
                     id: stepContent
                     anchors.centerIn: parent
-                    spacing: 8
-
+                    spacing: Theme.spacing
                     Rectangle {
                         anchors.verticalCenter: parent.verticalCenter
                         width: 32
                         height: 32
-                        radius: 16
+                        radius: Theme.radiusLarge
                         color: step.modelData.tint
                         Icon {
                             anchors.centerIn: parent

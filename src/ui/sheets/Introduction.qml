@@ -25,8 +25,7 @@ FocusScope {
 
     Column {
         anchors.centerIn: parent
-        spacing: 22
-
+        spacing: Theme.spacingHuge
         Label {
             objectName: "introHeading"
             anchors.horizontalCenter: parent.horizontalCenter
@@ -49,8 +48,7 @@ FocusScope {
 
         Column {
             anchors.horizontalCenter: parent.horizontalCenter
-            spacing: 10
-
+            spacing: Theme.spacingRelaxed
             PushButton {
                 id: startButton
                 objectName: "startButton"

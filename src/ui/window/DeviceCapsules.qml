@@ -14,7 +14,7 @@ Item {
         objectName: "waitingForPhones"
         anchors.horizontalCenter: parent.horizontalCenter
         visible: App.devices.length === 0
-        spacing: 8
+        spacing: Theme.spacing
         BusyIndicator {
             Accessible.name: "Đang chờ điện thoại"
             anchors.verticalCenter: parent.verticalCenter
@@ -33,7 +33,7 @@ Item {
         id: capsules
         width: parent.width
         visible: App.devices.length > 0
-        spacing: 8
+        spacing: Theme.spacing
         Repeater {
             model: App.devices
             Rectangle {
@@ -49,7 +49,7 @@ Item {
                 Row {
                     id: capsuleRow
                     anchors.centerIn: parent
-                    spacing: 6
+                    spacing: Theme.spacingCompact
                     Icon {
                         anchors.verticalCenter: parent.verticalCenter
                         symbol: Format.deviceSymbol(capsule.modelData.kind)

@@ -22,9 +22,9 @@ Card {
     RowLayout {
         visible: root.compact
         anchors.fill: parent
-        anchors.leftMargin: 14
-        anchors.rightMargin: 14
-        spacing: 8
+        anchors.leftMargin: Theme.spacingLarge
+        anchors.rightMargin: Theme.spacingLarge
+        spacing: Theme.spacing
         DeviceIcon {
             kind: root.f.kind
             side: 24
@@ -58,12 +58,11 @@ Card {
     RowLayout {
         visible: !root.compact
         anchors.fill: parent
-        anchors.margins: 16
-        spacing: 12
-
+        anchors.margins: Theme.spacingLarge
+        spacing: Theme.spacingRelaxed
         Column {
             Layout.preferredWidth: 124
-            spacing: 8
+            spacing: Theme.spacing
             DeviceIcon {
                 anchors.horizontalCenter: parent.horizontalCenter
                 kind: root.f.kind
@@ -82,7 +81,7 @@ Card {
 
         ColumnLayout {
             Layout.fillWidth: true
-            spacing: 8
+            spacing: Theme.spacing
             Label {
                 objectName: "flowSpeed"
                 Layout.alignment: Qt.AlignHCenter
@@ -106,7 +105,7 @@ Card {
             }
             Row {
                 Layout.alignment: Qt.AlignHCenter
-                spacing: 4
+                spacing: Theme.spacingSmall
                 Label {
                     objectName: "flowPercent"
                     text: root.percent + "%"
@@ -132,7 +131,7 @@ Card {
 
         Column {
             Layout.preferredWidth: 104
-            spacing: 8
+            spacing: Theme.spacing
             DeviceIcon {
                 anchors.horizontalCenter: parent.horizontalCenter
                 kind: "mac"

@@ -28,10 +28,9 @@ Rectangle {
 
     Row {
         anchors.left: parent.left
-        anchors.leftMargin: 16
+        anchors.leftMargin: Theme.spacingLarge
         anchors.verticalCenter: parent.verticalCenter
-        spacing: 14
-
+        spacing: Theme.spacingLarge
         Label {
             anchors.verticalCenter: parent.verticalCenter
             text: "Skiff"
@@ -42,7 +41,7 @@ Rectangle {
 
         Row {
             anchors.verticalCenter: parent.verticalCenter
-            spacing: 6
+            spacing: Theme.spacingCompact
             Rectangle {
                 objectName: "statusDot"
                 anchors.verticalCenter: parent.verticalCenter
@@ -79,10 +78,9 @@ Rectangle {
 
     Row {
         anchors.right: parent.right
-        anchors.rightMargin: 12
+        anchors.rightMargin: Theme.spacingRelaxed
         anchors.verticalCenter: parent.verticalCenter
-        spacing: 2
-
+        spacing: Theme.spacingTiny
         IconButton {
             id: qrButton
             objectName: "qrButton"

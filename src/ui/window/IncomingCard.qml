@@ -14,8 +14,7 @@ Card {
     Row {
         id: content
         anchors.centerIn: parent
-        spacing: 24
-
+        spacing: Theme.spacingHuge
         ProgressRing {
             anchors.verticalCenter: parent.verticalCenter
             fraction: root.incoming.size > 0 ? root.incoming.received / root.incoming.size : 0
@@ -25,7 +24,7 @@ Card {
 
         Column {
             anchors.verticalCenter: parent.verticalCenter
-            spacing: 8
+            spacing: Theme.spacing
             width: 300
             Label {
                 objectName: "incomingFrom"
@@ -39,7 +38,7 @@ Card {
                 color: Theme.text
             }
             Row {
-                spacing: 10
+                spacing: Theme.spacingRelaxed
                 Label {
                     objectName: "incomingSpeed"
                     text: App.speed > 0 ? Format.speed(App.speed) : "…"

@@ -43,7 +43,7 @@ Item {
 
     Column {
         anchors.centerIn: parent
-        spacing: 2
+        spacing: Theme.spacingTiny
         Text {
             objectName: "ringUpper"
             anchors.horizontalCenter: parent.horizontalCenter

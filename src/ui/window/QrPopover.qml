@@ -7,10 +7,9 @@ import Skiff.Common
 Popover {
     id: root
     title: "Mã QR để thêm thiết bị"
-    padding: 16
-
+    padding: Theme.spacingLarge
     contentItem: Column {
-        spacing: 8
+        spacing: Theme.spacing
         QrCode {
             objectName: "popoverQr"
             Accessible.role: Accessible.Graphic

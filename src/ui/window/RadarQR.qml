@@ -44,7 +44,7 @@ Item {
         anchors.centerIn: parent
         width: root.size + 16
         height: root.size + 16
-        radius: 14
+        radius: Theme.radiusLarge
         color: "white"
         border.width: qrCode.activeFocus ? 2 : 1
         border.color: qrCode.activeFocus ? Theme.focus : Theme.divider

@@ -1,4 +1,5 @@
 import QtQuick
+import Skiff.Common
 import Skiff.Model
 
 // The receive tab: the waiting card, the live transfers or the received files, and under them
@@ -15,8 +16,7 @@ Item {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.bottom: strip.top
-        anchors.bottomMargin: 12
-
+        anchors.bottomMargin: Theme.spacingRelaxed
         WaitingView {
             id: waiting
             anchors.fill: parent
@@ -42,7 +42,7 @@ Item {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.bottom: parent.bottom
-        anchors.margins: 16
+        anchors.margins: Theme.spacingLarge
         main: root.main
     }
 }

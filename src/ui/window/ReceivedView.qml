@@ -20,15 +20,13 @@ Item {
 
     ColumnLayout {
         anchors.fill: parent
-        anchors.margins: 20
-        spacing: 14
-
+        anchors.margins: Theme.spacingHuge
+        spacing: Theme.spacingLarge
         RowLayout {
             Layout.fillWidth: true
-            spacing: 14
-
+            spacing: Theme.spacingLarge
             Column {
-                spacing: 2
+                spacing: Theme.spacingTiny
                 Label {
                     objectName: "receivedFrom"
                     text: "Vừa nhận · " + (root.entries.length > 0 ? root.entries[0].detail : "")
@@ -70,7 +68,7 @@ Item {
                     x: parent.width / 2 - width / 2
                     y: parent.height + 6
                     width: 280 + leftPadding + rightPadding
-                    padding: 14
+                    padding: Theme.spacingLarge
                     closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutsideParent
                     visible: root.main.showNote && noteButton.visible
                     onClosed: root.main.showNote = false

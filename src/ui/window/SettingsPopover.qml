@@ -11,16 +11,14 @@ Popover {
     title: "Cài đặt"
 
     // As wide as its controls; the folder's path and the closing line wrap or elide within.
-    padding: 18
-
+    padding: Theme.spacingLarge
     component Caption: Label {
         color: Theme.secondary
         font.pixelSize: Theme.fontFootnote
     }
 
     contentItem: ColumnLayout {
-        spacing: 16
-
+        spacing: Theme.spacingLarge
         Label {
             text: "Cài đặt"
             font.pixelSize: Theme.fontHeadline
@@ -29,7 +27,7 @@ Popover {
         }
 
         ColumnLayout {
-            spacing: 6
+            spacing: Theme.spacingCompact
             Layout.fillWidth: true
             Caption { text: "Mạng dùng để nhận" }
             ChoiceBox {
@@ -50,12 +48,12 @@ Popover {
         }
 
         ColumnLayout {
-            spacing: 6
+            spacing: Theme.spacingCompact
             Layout.fillWidth: true
             Caption { text: "Lưu file nhận vào" }
             RowLayout {
                 Layout.fillWidth: true
-                spacing: 8
+                spacing: Theme.spacing
                 Label {
                     objectName: "saveDirText"
                     Layout.fillWidth: true
@@ -74,11 +72,11 @@ Popover {
         }
 
         ColumnLayout {
-            spacing: 6
+            spacing: Theme.spacingCompact
             Layout.fillWidth: true
             Caption { text: "Mã phiên" }
             RowLayout {
-                spacing: 10
+                spacing: Theme.spacingRelaxed
                 Label {
                     objectName: "settingsCode"
                     text: Format.code(App.pin)

@@ -71,12 +71,11 @@ Item {
 
     Row {
         anchors.left: parent.left
-        anchors.leftMargin: 14
+        anchors.leftMargin: Theme.spacingLarge
         anchors.right: pickButton.left
-        anchors.rightMargin: 10
+        anchors.rightMargin: Theme.spacingRelaxed
         anchors.verticalCenter: parent.verticalCenter
-        spacing: 10
-
+        spacing: Theme.spacingRelaxed
         Icon {
             anchors.verticalCenter: parent.verticalCenter
             symbol: "square.and.arrow.up"
@@ -108,7 +107,7 @@ Item {
             width: Math.min(contentWidth, parent.width - 300)
             height: 32
             orientation: ListView.Horizontal
-            spacing: 6
+            spacing: Theme.spacingCompact
             clip: true
             model: root.shared
             delegate: Item {
@@ -165,7 +164,7 @@ Item {
         id: pickButton
         objectName: "pickButton"
         anchors.right: parent.right
-        anchors.rightMargin: 10
+        anchors.rightMargin: Theme.spacingRelaxed
         anchors.verticalCenter: parent.verticalCenter
         text: root.shared.length > 0 ? "Thêm…" : "Chọn file…"
         onClicked: root.pickFiles()

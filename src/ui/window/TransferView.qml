@@ -13,11 +13,10 @@ Item {
 
     Column {
         anchors.top: parent.top
-        anchors.topMargin: 24
+        anchors.topMargin: Theme.spacingHuge
         anchors.horizontalCenter: parent.horizontalCenter
         width: Math.min(parent.width - 48, 600)
-        spacing: 12
-
+        spacing: Theme.spacingRelaxed
         Repeater {
             model: App.flows
             FlowCard {
@@ -39,9 +38,9 @@ Item {
         anchors.bottom: parent.bottom
         anchors.left: parent.left
         anchors.right: parent.right
-        anchors.leftMargin: 24
-        anchors.rightMargin: 24
-        spacing: 8
+        anchors.leftMargin: Theme.spacingHuge
+        anchors.rightMargin: Theme.spacingHuge
+        spacing: Theme.spacing
         visible: App.receivedEntries.length > 0
 
         Label {

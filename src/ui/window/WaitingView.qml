@@ -16,7 +16,7 @@ Item {
 
     Column {
         anchors.centerIn: parent
-        spacing: 22
+        spacing: Theme.spacingHuge
         width: Math.min(parent.width - 48, 560)
 
         Card {
@@ -29,14 +29,13 @@ Item {
                 id: cardContent
                 anchors.centerIn: parent
                 width: parent.width - 48
-                spacing: 16
-
+                spacing: Theme.spacingLarge
                 // The computer is on no network a phone could reach.
                 Column {
                     objectName: "noNetwork"
                     visible: App.running && !root.online
                     width: parent.width
-                    spacing: 16
+                    spacing: Theme.spacingLarge
                     Icon {
                         anchors.horizontalCenter: parent.horizontalCenter
                         symbol: "wifi.exclamationmark"
@@ -72,7 +71,7 @@ Item {
                     objectName: "starting"
                     visible: !App.running
                     width: parent.width
-                    spacing: 12
+                    spacing: Theme.spacingRelaxed
                     BusyIndicator {
                         Accessible.name: "Đang khởi động"
                         anchors.horizontalCenter: parent.horizontalCenter
@@ -96,7 +95,7 @@ Item {
                     objectName: "ready"
                     visible: App.running && root.online
                     width: parent.width
-                    spacing: 16
+                    spacing: Theme.spacingLarge
                     RadarQR {
                         id: radar
                         anchors.horizontalCenter: parent.horizontalCenter
@@ -113,7 +112,7 @@ Item {
                     }
                     Row {
                         anchors.horizontalCenter: parent.horizontalCenter
-                        spacing: 8
+                        spacing: Theme.spacing
                         Label {
                             anchors.verticalCenter: parent.verticalCenter
                             text: "Hoặc mở"
