@@ -1,10 +1,14 @@
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/command_line.hpp"
 #include "app/launch_log.hpp"
+#include "media/sibling_program.hpp"
 #include "terminal/terminal_front.hpp"
-#include "ui/window_front.hpp"
 
 #ifndef SKIFF_VERSION
 #define SKIFF_VERSION "0.0.0"
@@ -18,6 +22,15 @@ bool displayAvailable() {
         return value != nullptr && *value != '\0';
     };
     return set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+// The window is a program of its own, which this process becomes with the same arguments;
+// returns only when it cannot be started.
+void becomeWindow(char** argv) {
+    auto program = skiff::media::siblingProgram("skiff-window", SKIFF_BUILT_WINDOW);
+    ::execv(program.c_str(), argv);
+    std::fprintf(stderr, "skiff: không mở được cửa sổ (%s: %s), dùng giao diện dòng lệnh\n",
+                 program.c_str(), std::strerror(errno));
 }
 
 }  // namespace
@@ -38,7 +51,6 @@ int main(int argc, char** argv) {
         return 2;
     }
     skiff::app::appendLaunchLine(SKIFF_VERSION);
-    if (!line.terminal && displayAvailable())
-        return skiff::ui::runWindowFront(argc, argv, line.toShare);
+    if (!line.terminal && displayAvailable()) becomeWindow(argv);
     return skiff::terminal::runTerminalFront(argc, argv, line.toShare);
 }

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <system_error>
 
+#include "media/sibling_program.hpp"
+
 extern char** environ;
 
 namespace skiff::media {
@@ -128,16 +130,7 @@ void DecoderProcess::killRunning() {
 }
 
 std::filesystem::path decoderProgram() {
-    std::error_code error;
-    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        std::filesystem::path folder = self.parent_path();
-        for (const std::filesystem::path& candidate :
-             {folder / kProgramName, folder / ".." / "libexec" / "skiff" / kProgramName}) {
-            if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-        }
-    }
-    return SKIFF_BUILT_DECODER;
+    return siblingProgram(kProgramName, SKIFF_BUILT_DECODER);
 }
 
 }  // namespace skiff::media

@@ -43,8 +43,7 @@ class DecoderProcess {
     std::set<pid_t> m_running;
 };
 
-// Where the decoder program is: beside the running executable (the build tree), else in
-// ../libexec/skiff (an installed package), else the build tree's own copy.
+// Where the decoder program is (see siblingProgram), else the build tree's own copy.
 std::filesystem::path decoderProgram();
 
 }  // namespace skiff::media
