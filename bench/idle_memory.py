@@ -13,7 +13,6 @@ Target: at most 26 MiB for Skiff after start.
 import argparse
 import os
 import re
-import socket
 import statistics
 import subprocess
 import tempfile
@@ -22,7 +21,8 @@ import urllib.error
 import urllib.request
 from pathlib import Path
 
-from idle_connections import SKIFF, rss_kib
+from concurrent_downloads import free_port, rss_kib
+from idle_connections import SKIFF
 
 AGENT = "Mozilla/5.0 (Linux; Android 14; Pixel 8) Mobile"
 
@@ -55,7 +55,7 @@ def skiff_round():
             time.sleep(0.1)
         port, code = int(found.group(1)), found.group(2)
         time.sleep(1.5)
-        started = rss_kib(process.pid)
+        started = rss_kib([process.pid])
         maps = Path(f"/proc/{process.pid}/maps").read_text()
         gui = sorted({line.split("/")[-1] for line in maps.splitlines()
                       if "libQt6Gui" in line or "libQt6Quick" in line or "libQt6Qml" in line})
@@ -71,16 +71,10 @@ def skiff_round():
         statuses = [fetch(listing) for _ in range(100)]
         assert statuses.count(200) == 100, f"listings answered {set(statuses)}"
         time.sleep(0.5)
-        return started, rss_kib(process.pid), gui
+        return started, rss_kib([process.pid]), gui
     finally:
         process.terminate()
         process.wait(timeout=10)
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
 
 
 def nginx_round():
@@ -95,7 +89,7 @@ http {{ access_log off; server {{ listen 127.0.0.1:{free_port()}; root {folder};
     try:
         time.sleep(1.5)
         children = Path(f"/proc/{process.pid}/task/{process.pid}/children").read_text().split()
-        return rss_kib(process.pid) + sum(rss_kib(int(child)) for child in children)
+        return rss_kib([process.pid] + [int(child) for child in children])
     finally:
         process.terminate()
         process.wait(timeout=10)

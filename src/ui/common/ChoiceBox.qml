@@ -6,7 +6,7 @@ import QtQuick.Controls
 ComboBox {
     id: root
     leftPadding: Theme.spacingRelaxed
-    rightPadding: 10 + indicator.width
+    rightPadding: Theme.spacingRelaxed + indicator.width
 
     contentItem: Text {
         text: root.displayText
@@ -17,7 +17,7 @@ ComboBox {
         Accessible.ignored: true
     }
     indicator: Icon {
-        x: root.width - width - 10
+        x: root.width - width - Theme.spacingRelaxed
         y: (root.height - height) / 2
         symbol: "chevron.down"
         size: Theme.fontBody

@@ -7,7 +7,6 @@ Popup {
     id: root
     // What a screen reader calls the popover.
     property string title
-    Accessible.role: Accessible.Dialog
     Accessible.name: title
     // Where the arrow points, in the popover's own coordinates: the opening button's middle.
     property real arrowX: parent ? parent.width / 2 - x : width / 2

@@ -33,8 +33,8 @@ Rectangle {
                 Accessible.role: Accessible.PageTab
                 Accessible.name: modelData.title
                 Accessible.selected: checked
-                Keys.onReturnPressed: root.chosen(modelData.key)
-                Keys.onEnterPressed: root.chosen(modelData.key)
+                Keys.onReturnPressed: clicked()
+                Keys.onEnterPressed: clicked()
                 onClicked: root.chosen(modelData.key)
                 background: Rectangle {
                     radius: Theme.radius

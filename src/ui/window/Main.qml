@@ -37,8 +37,9 @@ ApplicationWindow {
     readonly property Item mainAction: !root.started ? introduction.mainAction
                                        : root.tab === "recv" ? receiveTab.mainAction
                                        : sendScreen.mainAction
+    readonly property bool nothingFocused: !activeFocusItem || activeFocusItem === contentItem
     onMainActionChanged: focusMainAction()
-    onActiveChanged: if (active && (!activeFocusItem || activeFocusItem === contentItem)) focusMainAction()
+    onActiveChanged: if (active && nothingFocused) focusMainAction()
     function focusMainAction() {
         if (root.mainAction && root.popover === "") root.mainAction.forceActiveFocus()
     }
@@ -91,7 +92,7 @@ ApplicationWindow {
     StoredSettings { id: stored }
     Shortcut {
         sequences: ["Return", "Enter"]
-        enabled: !root.activeFocusItem || root.activeFocusItem === root.contentItem
+        enabled: root.nothingFocused
         onActivated: if (root.mainAction && root.mainAction.clicked) root.mainAction.clicked()
     }
     Shortcut {

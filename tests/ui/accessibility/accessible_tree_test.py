@@ -107,9 +107,21 @@ def inside(skiff):
         box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         return box.x, box.y, box.width, box.height
 
+    def identity(node):
+        return node.getRoleName(), node.name, where(node)[:2]
+
     def key(name):
         subprocess.run(["xdotool", "key", "--clearmodifiers", name], check=True)
         time.sleep(0.25)
+
+    def press_on(name):
+        """Tabs to the control called `name` and presses Return on it."""
+        for _ in range(24):
+            node = focused(app)
+            if node is not None and node.name == name:
+                break
+            key("Tab")
+        key("Return")
 
     def check_view(view, app, scope=None, presses=24):
         """Names, then Tab: each control takes the focus, rows top to bottom, left to right."""
@@ -119,20 +131,16 @@ def inside(skiff):
         for node in present:
             if not node.name.strip():
                 fail(f"{view}: unnamed {describe(node)} at {where(node)}")
-        order, seen = [], set()
+        order, reached = [], set()
         for _ in range(presses):
             key("Tab")
             node = focused(app)
-            if node is None:
+            if node is None or identity(node) in reached:
                 continue
-            ident = (node.getRoleName(), node.name, where(node)[:2])
-            if ident in seen:
-                continue
-            seen.add(ident)
+            reached.add(identity(node))
             order.append(node)
-        reached = {(n.getRoleName(), n.name, where(n)[:2]) for n in order}
         for node in present:
-            if (node.getRoleName(), node.name, where(node)[:2]) not in reached:
+            if identity(node) not in reached:
                 fail(f"{view}: Tab never reaches {describe(node)}")
         # One Tab cycle starts somewhere in the middle: read it from its top-left control.
         if order:
@@ -164,9 +172,7 @@ def inside(skiff):
         if start is None or start.name != "Bắt đầu":
             fail(f"the introduction's focus is on {describe(start) if start else 'nothing'}")
         check_view("introduction", app)
-        while (node := focused(app)) is not None and node.name != "Bắt đầu":
-            key("Tab")
-        key("Return")
+        press_on("Bắt đầu")
 
         def has(name, role="push button"):
             return lambda: any(n.name == name and n.getRoleName() == role for n in shown(app))
@@ -186,9 +192,7 @@ def inside(skiff):
         check_view("receive tab", app)
 
         # The settings popover: Tab stays inside it and reaches every one of its controls.
-        while (node := focused(app)) is not None and node.name != "Cài đặt":
-            key("Tab")
-        key("Return")
+        press_on("Cài đặt")
         if not wait(has("Đổi mã mới")):
             fail("Return on the settings button did not open the popover")
         else:

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QDir>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QString>

@@ -1,9 +1,8 @@
 #include "support/window_harness.hpp"
 
-#include <QDir>
-
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QThread>
 
