@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import Skiff.Common
 
 // An on/off switch: the track fills with the accent colour when on, the knob slides; Space and
 // Return flip it, and a ring shows when the keyboard is on it.

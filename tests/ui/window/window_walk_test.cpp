@@ -166,6 +166,15 @@ class WindowWalk : public testing::Test {
              {"ifacePicker", "chooseFolderButton", "newCodeButton", "introSwitch"})
             EXPECT_TRUE(inside.contains(name))
                 << name << " not reached: " << inside.join(" ").toStdString();
+        // Return flips the switch the keyboard is on, and its knob slides without a fault.
+        QQuickItem* introSwitch = item("introSwitch");
+        ASSERT_NE(introSwitch, nullptr);
+        bool before = introSwitch->property("checked").toBool();
+        introSwitch->forceActiveFocus(Qt::TabFocusReason);
+        pressKey(window, Qt::Key_Return);
+        EXPECT_NE(introSwitch->property("checked").toBool(), before);
+        pressKey(window, Qt::Key_Return);
+        EXPECT_EQ(introSwitch->property("checked").toBool(), before);
         pressKey(window, Qt::Key_Escape);
         EXPECT_TRUE(WindowHarness::waitFor([&] { return !opened("settingsPopover"); }));
 
