@@ -12,4 +12,9 @@ ToolTip {
         color: Theme.text
         wrapMode: Text.Wrap
     }
+    background: Rectangle {
+        radius: Theme.radius
+        color: Theme.raised
+        border.color: Theme.divider
+    }
 }
