@@ -5,6 +5,7 @@
 #include <unicode/brkiter.h>
 #include <unicode/normalizer2.h>
 #include <unicode/regex.h>
+#include <unicode/uchar.h>
 #include <unicode/unistr.h>
 #include <unistd.h>
 
@@ -145,6 +146,35 @@ std::string cleanFileName(std::string_view name) {
     if (cleaned.empty() || cleaned == "..") return "file";
     cleaned = cutLongName(std::move(cleaned));
     return cleaned.empty() ? "file" : cleaned;
+}
+
+std::string textFileName(std::string_view text) {
+    constexpr int nameWords = 6;
+    constexpr std::size_t nameBytes = 60;
+    // Slashes split a link into words here, rather than cut it to its last piece.
+    icu::UnicodeString unicode = normalized(text);
+    unicode.findAndReplace(u"\\", u" ").findAndReplace(u"/", u" ");
+    icu::UnicodeString words;
+    int count = 0;
+    bool inWord = false;
+    for (int32_t i = 0; i < unicode.length(); i = unicode.moveIndex32(i, 1)) {
+        UChar32 c = unicode.char32At(i);
+        if (u_isUWhiteSpace(c) || isControlOrDirectionMark(static_cast<char32_t>(c))) {
+            inWord = false;
+            continue;
+        }
+        if (!inWord) {
+            if (count == nameWords) break;
+            if (count++ > 0) words.append(u' ');
+            inWord = true;
+        }
+        words.append(c);
+    }
+    std::string stem = cutToBytes(cleanPiece(words, true), nameBytes);
+    // "Xin chào." would end up as "Xin chào..txt".
+    while (!stem.empty() && (stem.back() == '.' || stem.back() == ' ')) stem.pop_back();
+    if (stem.empty()) stem = "Văn bản";
+    return stem + ".txt";
 }
 
 FolderPath cleanFolderPath(std::string_view path) {

@@ -13,6 +13,10 @@ namespace skiff::server {
 // names cut.
 std::string cleanFileName(std::string_view name);
 
+// The name a text from a phone is stored under: its first few words, cleaned as file names
+// are, with ".txt"; "Văn bản.txt" when no word is left.
+std::string textFileName(std::string_view text);
+
 // The folder part of a file's place in a picked or dropped folder ("Ảnh/2024/"), each folder
 // cleaned as names are. Empty, ".", "..", hidden and reserved folders are refused, as are more
 // than `folderDepthLimit` folders or more than `folderPathBytes` bytes.
