@@ -77,7 +77,8 @@ void Notifier::flush() {
     auto files = std::exchange(m_batch, {});
     // Someone looking at the window sees the files there already.
     if (files.empty() || (m_hooks.isActive && m_hooks.isActive())) return;
-    post(messageFor(files, m_device), std::move(files));
+    Notification message = messageFor(files, m_device);
+    post(message, std::move(files));
 }
 
 void Notifier::post(const Notification& message, std::vector<std::filesystem::path> files) {
