@@ -290,6 +290,23 @@ std::filesystem::path uniqueDestination(const std::filesystem::path& destination
            });
 }
 
+std::optional<std::filesystem::path> moveToFreeName(const std::filesystem::path& from,
+                                                    std::filesystem::path destination,
+                                                    int attempts) {
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        if (attempt > 0) destination = uniqueDestination(destination);
+        if (!moveWithoutReplacing(from, destination)) return destination;
+    }
+    return std::nullopt;
+}
+
+bool syncFolder(const std::filesystem::path& folder) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok;
+}
+
 std::error_code moveWithoutReplacing(const std::filesystem::path& from,
                                      const std::filesystem::path& to) {
     return moveWithoutReplacingAt(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str());

@@ -21,7 +21,6 @@ namespace skiff::server {
 namespace {
 
 constexpr std::int64_t textLimit = 65536;
-constexpr int moveAttempts = 5;
 
 bool blankText(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) {
@@ -44,13 +43,6 @@ bool writeDurably(const std::filesystem::path& file, std::string_view bytes) {
     ok = ::close(fd) == 0 && ok;
     if (!ok) ::unlink(file.c_str());
     return ok;
-}
-
-bool syncFolder(const std::filesystem::path& folder) {
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = ::fsync(fd) == 0;
-    return ::close(fd) == 0 && ok;
 }
 
 }  // namespace
@@ -86,16 +78,13 @@ void FileServer::storeText(const ConnectionPtr& connection, const std::string& h
         if (!writeDurably(part, text))
             return self.respondJSON(connection, 507, {{"error", "cannot write"}});
 
-        std::filesystem::path destination = folder / name;
-        bool moved = false;
-        for (int attempt = 0; attempt < moveAttempts && !moved; ++attempt) {
-            destination = uniqueDestination(destination);
-            moved = !moveWithoutReplacing(part, destination);
-        }
+        std::optional<std::filesystem::path> moved =
+            moveToFreeName(part, uniqueDestination(folder / name));
         if (!moved || !syncFolder(folder)) {
-            std::filesystem::remove(moved ? destination : part, error);
+            std::filesystem::remove(moved ? *moved : part, error);
             return self.respondJSON(connection, 500, {{"error", "save failed"}});
         }
+        const std::filesystem::path& destination = *moved;
 
         const auto size = static_cast<std::int64_t>(text.size());
         const std::string finalName = destination.filename().string();
