@@ -63,6 +63,7 @@ AppModel::AppModel(Timing timing, DesktopServices services, QSettings* settings,
         m_server = server::FileServer::create(*m_pool, m_saveDir, server::makeSessionCode(),
                                               postToQtMain());
     }
+    m_texts.emplace(*m_server);
     m_pin = qs(m_server->token());
     installCallbacks();
     for (auto changed :
@@ -232,8 +233,15 @@ void AppModel::denyAll() {
 
 void AppModel::onReceived(const server::ReceivedFile& file) {
     m_received.insert(m_received.begin(), ReceivedItem{newUuid(), file, m_timing.now()});
-    ++m_batchCount;
     emit receivedChanged();
+    if (file.text) {
+        // A text arrives whole in one request: no batch, no thumbnail.
+        QString text = qs(*file.text);
+        emit textReceived(text, qs(file.device));
+        if (m_services.notifyText) m_services.notifyText(text, qs(file.device));
+        return;
+    }
+    ++m_batchCount;
     if (m_services.prefetch) m_services.prefetch(file.url);
     if (m_services.notifyReceived) m_services.notifyReceived(file.url, qs(file.device));
 }
@@ -443,11 +451,24 @@ void AppModel::unshare(const QString& fileId) {
     emit downloadsChanged();
 }
 
+bool AppModel::shareText(const QString& text) {
+    if (m_texts->add(text) != SharedTexts::Outcome::shared) return false;
+    emit sharedTextsChanged();
+    return true;
+}
+
+void AppModel::unshareText(const QString& textId) {
+    m_texts->remove(textId.toStdString());
+    emit sharedTextsChanged();
+}
+
 void AppModel::unshareAll() {
     m_server->mutateTables([](server::ServerTables& tables) {
         tables.shared.clear();
         tables.dls.clear();
+        tables.texts.clear();
     });
+    emit sharedTextsChanged();
     m_shared.clear();
     m_downloads.clear();
     m_sendSpeed = 0;
@@ -510,7 +531,8 @@ bool AppModel::previewSelection() {
 
 void AppModel::previewAll() {
     std::vector<std::filesystem::path> files;
-    for (const auto& item : m_received) files.push_back(item.file.url);
+    for (const auto& item : m_received)
+        if (!item.file.text) files.push_back(item.file.url);
     // Whatever still exists is shown, from the first of those.
     bool shown = m_services.preview && !files.empty() && m_services.preview(files, files[0], false);
     if (!shown) setMissing("Các file đã nhận");
@@ -521,6 +543,12 @@ bool AppModel::previewEntry(const QString& entryId) {
     auto found = std::find_if(entries.begin(), entries.end(),
                               [&](const FileEntry& e) { return e.id == entryId; });
     return found != entries.end() && previewList(entries, found - entries.begin(), false);
+}
+
+int AppModel::receivedCount() const {
+    return static_cast<int>(
+        std::count_if(m_received.begin(), m_received.end(),
+                      [](const ReceivedItem& item) { return !item.file.text; }));
 }
 
 std::vector<FileEntry> AppModel::receivedEntries() const {

@@ -17,6 +17,7 @@
 #include "app/event_log.hpp"
 #include "app/firewall_state.hpp"
 #include "app/net_iface.hpp"
+#include "app/shared_texts.hpp"
 #include "app/timing.hpp"
 #include "server/file_server.hpp"
 #include "server/io_pool.hpp"
@@ -32,6 +33,8 @@ struct DesktopServices {
     std::function<void(const std::filesystem::path&)> prefetch;
     // A finished upload, for a notification when the window is not in front.
     std::function<void(const std::filesystem::path&, const QString& device)> notifyReceived;
+    // The same for a text a phone sent.
+    std::function<void(const QString& text, const QString& device)> notifyText;
     // An approval is waiting: ask for the user's attention.
     std::function<void()> requestAttention;
     // Shows files in the previewer starting at `start`; false when none of them exists any more.
@@ -66,6 +69,10 @@ class AppModel : public QObject {
     // Files received, each file of a folder counted (an entry may be a whole folder).
     Q_PROPERTY(int receivedCount READ receivedCount NOTIFY receivedChanged)
     Q_PROPERTY(QVariantList sharedEntries READ sharedList NOTIFY sharedChanged)
+    // Texts from the phones, newest first: {id, text, link, device, at}.
+    Q_PROPERTY(QVariantList receivedTexts READ receivedTextsList NOTIFY receivedChanged)
+    // Texts offered to the phones, newest first: {id, text, link}.
+    Q_PROPERTY(QVariantList sharedTexts READ sharedTextsList NOTIFY sharedTextsChanged)
     Q_PROPERTY(QString convertedNote READ convertedNoteText NOTIFY receivedChanged)
     Q_PROPERTY(QVariant firewallOn READ firewallValue NOTIFY firewallChanged)
     // The firewall that is on ("ufw", "firewalld"; empty for none) and the command that opens
@@ -98,7 +105,7 @@ class AppModel : public QObject {
     QString errorText() const { return m_error.value_or(QString()); }
     const std::vector<server::SharedFile>& shared() const { return m_shared; }
     const std::vector<ReceivedItem>& received() const { return m_received; }
-    int receivedCount() const { return static_cast<int>(m_received.size()); }
+    int receivedCount() const;
     const std::vector<DeviceSeen>& devices() const { return m_devices; }
     const std::vector<PendingDevice>& pending() const { return m_pending; }
     const std::optional<server::Incoming>& incoming() const { return m_incoming; }
@@ -132,6 +139,10 @@ class AppModel : public QObject {
     Q_INVOKABLE void shareUrls(const QList<QUrl>& urls);
     Q_INVOKABLE void unshare(const QString& fileId);
     Q_INVOKABLE void unshareAll();
+    // Offers a text to the phones; false when it is blank or longer than a phone may send.
+    Q_INVOKABLE bool shareText(const QString& text);
+    Q_INVOKABLE void unshareText(const QString& textId);
+    std::vector<server::SharedText> sharedTexts() const { return m_texts->list(); }
     void setSaveDir(const std::filesystem::path& folder);
     // The folder the person picked in the window's folder dialog.
     Q_INVOKABLE void setSaveDirUrl(const QUrl& folder);
@@ -171,6 +182,8 @@ class AppModel : public QObject {
     QVariantList flowsList() const;
     QVariantList receivedList() const;
     QVariantList sharedList() const;
+    QVariantList receivedTextsList() const;
+    QVariantList sharedTextsList() const;
     QString convertedNoteText() const { return convertedNote().value_or(QString()); }
     QVariant firewallValue() const;
     QString firewallNameText() const;
@@ -206,6 +219,9 @@ class AppModel : public QObject {
     void missingChanged();
     // Anything the send tab's summary depends on: shared files, downloads, send speed.
     void sendStateChanged();
+    void sharedTextsChanged();
+    // A phone sent a text; it is also the newest of the received list.
+    void textReceived(const QString& text, const QString& device);
 
   private:
     void installCallbacks();
@@ -234,6 +250,7 @@ class AppModel : public QObject {
     std::shared_ptr<std::function<void()>> m_refreshTick;  // the repeating interface refresh
     std::optional<QString> m_error;
     std::vector<server::SharedFile> m_shared;
+    std::optional<SharedTexts> m_texts;  // on the server, made with it
     std::vector<ReceivedItem> m_received;
     std::vector<DeviceSeen> m_devices;
     std::vector<PendingDevice> m_pending;

@@ -4,6 +4,7 @@
 #include "app/app_model.hpp"
 
 #include "app/firewall_command.hpp"
+#include "app/text_link.hpp"
 
 namespace skiff::app {
 
@@ -35,6 +36,12 @@ QVariantMap entryMap(const FileEntry& entry) {
             {"warning", entry.warning.value_or(QString())},
             {"removable", entry.removable},
             {"files", entry.files}};
+}
+
+// The text's link for the window's "Mở liên kết"; empty when it is not one link.
+QString linkText(const QString& text) {
+    auto link = singleLink(text);
+    return link ? link->toString(QUrl::FullyEncoded) : QString();
 }
 
 // One map per item, in order.
@@ -103,6 +110,28 @@ QVariantList AppModel::receivedList() const {
 
 QVariantList AppModel::sharedList() const {
     return listOf(sharedEntries(), entryMap);
+}
+
+QVariantList AppModel::receivedTextsList() const {
+    QVariantList list;
+    for (const auto& item : m_received) {
+        if (!item.file.text) continue;
+        QString text = qs(*item.file.text);
+        list.append(QVariantMap{{"id", "t" + item.id},
+                                {"text", text},
+                                {"link", linkText(text)},
+                                {"device", qs(item.file.device)},
+                                {"path", pathText(item.file.url)},
+                                {"at", item.at}});
+    }
+    return list;
+}
+
+QVariantList AppModel::sharedTextsList() const {
+    return listOf(sharedTexts(), [](const server::SharedText& shared) {
+        QString text = qs(shared.text);
+        return QVariantMap{{"id", qs(shared.id)}, {"text", text}, {"link", linkText(text)}};
+    });
 }
 
 QVariant AppModel::firewallValue() const {

@@ -52,13 +52,39 @@ Notification Notifier::messageFor(const std::vector<std::filesystem::path>& file
     return message;
 }
 
+Notification Notifier::messageForText(const QString& text, const QString& device) {
+    constexpr int shownCharacters = 200;
+    QString line;
+    for (const QString& piece : text.split('\n')) {
+        line = piece.trimmed();
+        if (!line.isEmpty()) break;
+    }
+    if (line.size() > shownCharacters) {
+        int cut = shownCharacters;
+        if (line[cut - 1].isHighSurrogate()) --cut;  // never half a character
+        line = line.left(cut) + "…";
+    }
+    return {"Đã nhận chữ từ " + device, line, {{"default", "Xem"}}};
+}
+
+void Notifier::addText(const QString& text, const QString& device) {
+    if (m_hooks.isActive && m_hooks.isActive()) return;
+    // A click only brings the window forward, where the text's card is.
+    post(messageForText(text, device), {});
+}
+
 void Notifier::flush() {
     auto files = std::exchange(m_batch, {});
     // Someone looking at the window sees the files there already.
     if (files.empty() || (m_hooks.isActive && m_hooks.isActive())) return;
+    Notification message = messageFor(files, m_device);
+    post(message, std::move(files));
+}
+
+void Notifier::post(const Notification& message, std::vector<std::filesystem::path> files) {
     if (!m_service->available()) return;
     QPointer<Notifier> self(this);
-    m_service->post(messageFor(files, m_device), [self, files](std::uint32_t id) {
+    m_service->post(message, [self, files = std::move(files)](std::uint32_t id) {
         if (!self || id == 0) return;
         self->m_posted.emplace_back(id, files);
         if (self->m_posted.size() > kRemembered) self->m_posted.erase(self->m_posted.begin());

@@ -66,14 +66,18 @@ class Notifier : public QObject {
 
     // A file finished arriving from `device`.
     void add(const std::filesystem::path& file, const QString& device);
+    // A text arrived from `device`: a message of its own with its first line, at once.
+    void addText(const QString& text, const QString& device);
 
     const std::vector<std::filesystem::path>& batch() const { return m_batch; }
 
     static Notification messageFor(const std::vector<std::filesystem::path>& files,
                                    const QString& device);
+    static Notification messageForText(const QString& text, const QString& device);
 
   private:
     void flush();
+    void post(const Notification& message, std::vector<std::filesystem::path> files);
     void respond(std::uint32_t id, const QString& action);
 
     Timing m_timing;

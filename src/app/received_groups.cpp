@@ -27,6 +27,7 @@ std::vector<FileEntry> groupReceived(const std::vector<ReceivedItem>& items) {
     std::map<std::filesystem::path, std::size_t> folders;  // top folder -> its entry
     for (const auto& item : items) {
         const server::ReceivedFile& file = item.file;
+        if (file.text) continue;  // texts have cards of their own
         std::optional<QString> warning;
         if (file.maybeConverted) warning = qs(*file.maybeConverted);
         if (file.folder.empty()) {

@@ -1,4 +1,5 @@
-// The small JSON endpoints: the phone's code check and greeting, and the list of shared files.
+// The small JSON endpoints: the phone's code check and greeting, and the list of shared files
+// and texts.
 #include "media/file_kinds.hpp"
 #include "media/thumb_store.hpp"
 #include "server/computer_name.hpp"
@@ -61,7 +62,8 @@ void FileServer::serveFiles(const ConnectionPtr& connection, const Request& requ
             if (auto found = byHost.find(host); found != byHost.end()) mine[fileId] = found->second;
         return mine;
     });
-    auto shared = withTables([](const ServerTables& tables) { return tables.shared; });
+    auto [shared, texts] = withTables(
+        [](const ServerTables& tables) { return std::pair(tables.shared, tables.texts); });
 
     nlohmann::json files = nlohmann::json::array();
     for (const SharedFile& file : shared) {
@@ -77,7 +79,11 @@ void FileServer::serveFiles(const ConnectionPtr& connection, const Request& requ
         if (auto seconds = media::ThumbStore::shared().duration(file.url)) entry["dur"] = *seconds;
         files.push_back(std::move(entry));
     }
+    // Texts come as their own list, so a page that knows only files still reads the answer.
+    nlohmann::json textList = nlohmann::json::array();
+    for (const SharedText& text : texts) textList.push_back({{"id", text.id}, {"text", text.text}});
     nlohmann::json answer = {{"files", std::move(files)},
+                             {"texts", std::move(textList)},
                              {"chunk", uploadChunkSize},
                              {"mac", cachedComputerName()},
                              {"you", describeYou(request)}};

@@ -5,6 +5,7 @@
 #include <unicode/brkiter.h>
 #include <unicode/normalizer2.h>
 #include <unicode/regex.h>
+#include <unicode/uchar.h>
 #include <unicode/unistr.h>
 #include <unistd.h>
 
@@ -147,6 +148,35 @@ std::string cleanFileName(std::string_view name) {
     return cleaned.empty() ? "file" : cleaned;
 }
 
+std::string textFileName(std::string_view text) {
+    constexpr int nameWords = 6;
+    constexpr std::size_t nameBytes = 60;
+    // Slashes split a link into words here, rather than cut it to its last piece.
+    icu::UnicodeString unicode = normalized(text);
+    unicode.findAndReplace(u"\\", u" ").findAndReplace(u"/", u" ");
+    icu::UnicodeString words;
+    int count = 0;
+    bool inWord = false;
+    for (int32_t i = 0; i < unicode.length(); i = unicode.moveIndex32(i, 1)) {
+        UChar32 c = unicode.char32At(i);
+        if (u_isUWhiteSpace(c) || isControlOrDirectionMark(static_cast<char32_t>(c))) {
+            inWord = false;
+            continue;
+        }
+        if (!inWord) {
+            if (count == nameWords) break;
+            if (count++ > 0) words.append(u' ');
+            inWord = true;
+        }
+        words.append(c);
+    }
+    std::string stem = cutToBytes(cleanPiece(words, true), nameBytes);
+    // "Xin chào." would end up as "Xin chào..txt".
+    while (!stem.empty() && (stem.back() == '.' || stem.back() == ' ')) stem.pop_back();
+    if (stem.empty()) stem = "Văn bản";
+    return stem + ".txt";
+}
+
 FolderPath cleanFolderPath(std::string_view path) {
     if (path.size() > folderPathBytes) return {{}, FolderPath::Refusal::tooLong};
     icu::UnicodeString text = normalized(path);
@@ -258,6 +288,23 @@ std::filesystem::path uniqueDestination(const std::filesystem::path& destination
                return std::filesystem::exists(
                    std::filesystem::symlink_status(folder / name, error));
            });
+}
+
+std::optional<std::filesystem::path> moveToFreeName(const std::filesystem::path& from,
+                                                    std::filesystem::path destination,
+                                                    int attempts) {
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        if (attempt > 0) destination = uniqueDestination(destination);
+        if (!moveWithoutReplacing(from, destination)) return destination;
+    }
+    return std::nullopt;
+}
+
+bool syncFolder(const std::filesystem::path& folder) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok;
 }
 
 std::error_code moveWithoutReplacing(const std::filesystem::path& from,

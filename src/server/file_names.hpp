@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,10 @@ namespace skiff::server {
 // characters, direction marks or ":", no leading dots, trimmed, "file" when nothing is left, long
 // names cut.
 std::string cleanFileName(std::string_view name);
+
+// The name a text from a phone is stored under: its first few words, cleaned as file names
+// are, with ".txt"; "Văn bản.txt" when no word is left.
+std::string textFileName(std::string_view text);
 
 // The folder part of a file's place in a picked or dropped folder ("Ảnh/2024/"), each folder
 // cleaned as names are. Empty, ".", "..", hidden and reserved folders are refused, as are more
@@ -53,6 +58,15 @@ std::string uniqueName(const std::string& name,
 // `destination` when nothing is there, else the first free `name (n).ext` for n = 2..9999
 // (an existing " (n)" ending is dropped first), else a random UUID name.
 std::filesystem::path uniqueDestination(const std::filesystem::path& destination);
+
+// Moves `from` to `destination`, or to the next free name after it when another file takes
+// the name meanwhile; where it went, or nothing when `attempts` moves all failed.
+std::optional<std::filesystem::path> moveToFreeName(const std::filesystem::path& from,
+                                                    std::filesystem::path destination,
+                                                    int attempts = 5);
+
+// Makes the folder's entries durable, a rename into it among them.
+bool syncFolder(const std::filesystem::path& folder);
 
 // Renames without ever replacing an existing file; fails with EEXIST on a clash.
 std::error_code moveWithoutReplacing(const std::filesystem::path& from,

@@ -57,6 +57,7 @@ struct ServerTables {
     std::string token;  // the session code
     std::filesystem::path saveDir;
     std::vector<SharedFile> shared;
+    std::vector<SharedText> texts;  // newest first
     DownloadTable dls;
     std::map<std::string, int> failures;  // wrong codes per host
     int totalFailures = 0;
@@ -179,6 +180,11 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
                       const std::string& host);
     void uploadCancel(const ConnectionPtr& connection, const Request& request,
                       const std::string& host);
+    // A text from the phone, stored as a .txt file in the receive folder (on a disk worker).
+    void receiveText(const ConnectionPtr& connection, const Request& request,
+                     const std::string& host, std::string rest);
+    void storeText(const ConnectionPtr& connection, const std::string& host,
+                   const std::string& userAgent, std::string text);
     // Marks the host's own upload busy for one request: a chunk at `offset`, or the finish
     // (no offset) of a complete one. Otherwise answers why not and gives none.
     std::shared_ptr<Upload> claimUpload(const ConnectionPtr& connection, const std::string& uid,

@@ -38,6 +38,8 @@ struct ReceivedFile {
     std::string device;                         // short device label
     std::optional<std::string> maybeConverted;  // "jpg" or "mp4"
     std::string folder;  // where below the receive folder, "Ảnh/2024/"; empty at its top
+    // A text the phone sent rather than a file: what the stored .txt file holds.
+    std::optional<std::string> text;
 };
 
 // Progress of one shared file towards one phone.
@@ -57,6 +59,12 @@ struct SharedFile {
     std::filesystem::path url;
     std::string name;
     std::int64_t size = 0;
+};
+
+// A text the computer offers to the phones, a link or a code to copy.
+struct SharedText {
+    std::string id;  // 32 lower-case hex digits
+    std::string text;
 };
 
 // file id -> host -> latest download state

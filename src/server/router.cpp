@@ -45,7 +45,7 @@ void FileServer::handle(const ConnectionPtr& connection, const std::string& host
     if (request.method == "POST") {
         if (path == "/api/up/init") return uploadInit(connection, request, host);
         if (path == "/api/up/chunk") {
-            // Only this route reads a body; the request is copied into the completion.
+            // Only these routes read a body; the request is copied into the completion.
             std::weak_ptr<FileServer> weak = weak_from_this();
             return readBody(connection, request, std::move(rest),
                             [weak, connection, request, host](std::string body, MemoryHold hold) {
@@ -56,6 +56,7 @@ void FileServer::handle(const ConnectionPtr& connection, const std::string& host
         }
         if (path == "/api/up/finish") return uploadFinish(connection, request, host);
         if (path == "/api/up/cancel") return uploadCancel(connection, request, host);
+        if (path == "/api/text") return receiveText(connection, request, host, std::move(rest));
     }
     respondJSON(connection, 404, {{"error", "not found"}});
 }

@@ -118,13 +118,6 @@ bool writeAt(const std::filesystem::path& part, std::int64_t offset, std::string
     return ::close(fd) == 0 && ok;
 }
 
-bool syncPath(const std::filesystem::path& path, int flags) {
-    int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = ::fsync(fd) == 0;
-    return ::close(fd) == 0 && ok;
-}
-
 // Makes the part file durable, and only if it is still the regular file of exactly `size`
 // bytes that the chunks wrote: the digest was taken over the bytes as they arrived, so the
 // file itself must be checked before anyone is told it is safe.
@@ -426,13 +419,11 @@ void FileServer::storeUpload(const ConnectionPtr& connection, const std::shared_
 
     // The phone takes "ok" as "the file is safe": make the bytes durable before saying so.
     if (!syncPart(upload->part, upload->size)) return fail(upload->part);
-    bool moved = false;
-    for (int attempt = 0; attempt < moveAttempts && !moved; ++attempt) {
-        if (attempt > 0) destination = uniqueDestination(destination);
-        moved = !moveWithoutReplacing(upload->part, destination);
-    }
+    std::optional<std::filesystem::path> moved =
+        moveToFreeName(upload->part, destination, moveAttempts);
     if (!moved) return fail(upload->part);
-    if (!syncPath(folder, O_RDONLY | O_DIRECTORY)) return fail(destination);
+    destination = *moved;
+    if (!syncFolder(folder)) return fail(destination);
     if (upload->mtime && *upload->mtime > 0)
         setFileTime(destination,
                     media::receivedFileTime(destination, *upload->mtime, upload->started));

@@ -1,11 +1,25 @@
 #include "server/utf8.hpp"
 
 #include <unicode/unistr.h>
+#include <unicode/utf8.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 
 namespace skiff::server {
+
+bool isValidUtf8(std::string_view bytes) {
+    if (bytes.size() > INT32_MAX) return false;  // ICU counts in 32 bits
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    const auto length = static_cast<int32_t>(bytes.size());
+    for (int32_t i = 0; i < length;) {
+        UChar32 c;
+        U8_NEXT(data, i, length, c);
+        if (c < 0) return false;
+    }
+    return true;
+}
 
 std::string toValidUtf8(std::string_view bytes) {
     bool ascii = std::all_of(bytes.begin(), bytes.end(),

@@ -5,6 +5,10 @@
 
 namespace skiff::server {
 
+// Whether the bytes are well-formed UTF-8 (no overlong forms, surrogates or values past
+// U+10FFFF).
+bool isValidUtf8(std::string_view bytes);
+
 // The bytes as UTF-8 text, every invalid sequence replaced by U+FFFD.
 std::string toValidUtf8(std::string_view bytes);
 

@@ -49,6 +49,11 @@ class TerminalFront : public QObject {
         connect(&model, &app::AppModel::pendingChanged, this, [this] { showPending(); });
         connect(&model, &app::AppModel::incomingChanged, this, [this] { showIncoming(); });
         connect(&model, &app::AppModel::downloadsChanged, this, [this] { showSending(); });
+        // The whole text on one line, its line breaks and controls shown escaped.
+        connect(&model, &app::AppModel::textReceived, this,
+                [this](const QString& text, const QString& device) {
+                    sayEvent("Chữ từ " + device + ": " + text);
+                });
     }
 
     // A line typed by the user: the answer to the oldest waiting request.

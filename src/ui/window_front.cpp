@@ -49,6 +49,9 @@ int runWindowFront(int argc, char** argv, const std::vector<std::filesystem::pat
     auto services = app::DesktopServices::system();
     services.notifyReceived = [&notifier](const std::filesystem::path& file,
                                           const QString& device) { notifier->add(file, device); };
+    services.notifyText = [&notifier](const QString& text, const QString& device) {
+        notifier->addText(text, device);
+    };
     services.requestAttention = [] { requestAttention(); };
     services.preview = previewService(look);
     app::AppModel model(app::Timing::system(&application), services, &settings);

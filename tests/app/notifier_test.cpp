@@ -123,6 +123,15 @@ TEST_F(NotifierFixture, NothingIsPostedWithoutAServiceAndTheBatchIsDropped) {
     EXPECT_EQ(service->posted[0].title, "Đã nhận \"b.jpg\"");
 }
 
+TEST_F(NotifierFixture, ATextIsAnnouncedAtOnceByItsFirstLineOnlyInTheBackground) {
+    notifier->addText("\n  \n  Mã <b>42</b>  \nthứ hai", "P");
+    active = true;
+    notifier->addText("không báo", "P");
+    ASSERT_EQ(service->posted.size(), 1u);
+    EXPECT_EQ(service->posted[0].title, "Đã nhận chữ từ P");
+    EXPECT_EQ(service->posted[0].body, "Mã <b>42</b>");
+}
+
 TEST_F(NotifierFixture, ClicksPreviewFromTheFirstAndRevealShowsOnlyTheFirst) {
     auto a = file("a.jpg"), b = file("b.jpg"), c = file("c.jpg");
     for (const auto& f : {a, b, c}) notifier->add(f, "P");

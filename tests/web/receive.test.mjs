@@ -1,7 +1,7 @@
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { rmSync, writeFileSync } from 'node:fs';
+import { readFileSync, rmSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
 import { Skiff, connectApproved, eventually, launchBrowser, openPage, tempDir } from './harness.mjs';
 
@@ -135,6 +135,55 @@ describe('receiving files from the computer', () => {
     } finally {
       await skiff.stop();
       rmSync(share, { recursive: true, force: true });
+    }
+  });
+});
+
+describe('texts both ways', () => {
+  const MARKUP = 'Mã <b>42</b> <img src=x onerror=alert(1)>\tđủ';
+
+  test('a text from the page is kept verbatim and printed on one line', async () => {
+    const skiff = await Skiff.start();
+    try {
+      const page = await openPage(browser);
+      await connectApproved(skiff, page);
+      const from = skiff.output.length;
+      await page.getByLabel('Gửi chữ, đường link hoặc mã').fill(MARKUP + '\ndòng hai');
+      await page.getByRole('button', { name: 'Gửi chữ lên máy tính' }).click();
+      await page.getByText('✓ Đã gửi · máy tính lưu thành “Mã <b>42< b> <img src=x onerror=alert(1)>.txt”').waitFor();
+      assert.equal(readFileSync(path.join(skiff.receiveDir, 'Mã <b>42< b> <img src=x onerror=alert(1)>.txt'), 'utf8'), MARKUP + '\ndòng hai');
+      await skiff.waitFor(/Chữ từ [^\n]*: Mã <b>42<\/b> <img src=x onerror=alert\(1\)>\\x09đủ\\x0adòng hai\n/, { from });
+      assert.equal(await page.getByLabel('Gửi chữ, đường link hoặc mã').inputValue(), '');
+    } finally {
+      await skiff.stop();
+    }
+  });
+
+  test('texts the computer shares come first, as text, with "Sao chép" and for a link "Mở"', async () => {
+    const skiff = await Skiff.start([], { host: true });
+    try {
+      const page = await openPage(browser);
+      await connectApproved(skiff, page);
+      for (const text of [MARKUP, 'https://example.com/a?b=1']) {
+        const from = skiff.output.length;
+        skiff.proc.stdin.write(`text ${text}\n`);
+        await skiff.waitFor(/Đang chia sẻ \d+ đoạn chữ/, { from });
+      }
+      await page.getByRole('tab', { name: '⬇ Nhận từ máy tính (2)' }).waitFor();
+      const cards = page.locator('#list .txc');
+      assert.deepEqual(await cards.locator('.tx-body').allTextContents(), ['https://example.com/a?b=1', MARKUP]);
+      assert.equal(await page.locator('#list b, #list img').count(), 0);
+      const open = cards.first().getByRole('link', { name: 'Mở' });
+      assert.deepEqual([await open.getAttribute('href'), await open.getAttribute('target'), await open.getAttribute('rel')],
+        ['https://example.com/a?b=1', '_blank', 'noopener']);
+      assert.equal(await cards.nth(1).getByRole('link').count(), 0);
+      // Where the browser refuses to copy, the text is left selected for its own Copy.
+      await page.evaluate(() => { document.execCommand = () => false; });
+      await cards.nth(1).getByRole('button', { name: 'Sao chép' }).click();
+      assert.equal(await page.evaluate(() => getSelection().toString()), MARKUP);
+      assert.deepEqual(page.dialogs, []);
+    } finally {
+      await skiff.stop();
     }
   });
 });

@@ -109,6 +109,11 @@ Item {
                     onClicked: picker.openFolder()
                 }
             }
+            TextShare {
+                Layout.alignment: Qt.AlignHCenter
+                Layout.preferredWidth: 520
+                Layout.topMargin: Theme.spacingRelaxed
+            }
             Row {
                 Layout.alignment: Qt.AlignHCenter
                 Layout.topMargin: Theme.spacingCompact
@@ -228,6 +233,11 @@ Item {
                     onClicked: App.unshareAll()
                 }
             }
+        }
+
+        TextShare {
+            Layout.fillWidth: true
+            listHeight: 100
         }
 
         GridView {

@@ -30,7 +30,8 @@ ApplicationWindow {
     // What the receive tab shows: live transfers, the received files, or the waiting card.
     readonly property string receiveMode: App.flows.length > 0 || App.incoming.uid !== undefined
                                           ? "transfer"
-                                          : App.receivedEntries.length > 0 ? "received" : "waiting"
+                                          : App.receivedEntries.length > 0 || App.receivedTexts.length > 0
+                                            ? "received" : "waiting"
 
     // The shown view's main action: it has the focus when the view appears, so a screen reader
     // starts there, and Return presses it while nothing else has the focus.

@@ -5,13 +5,14 @@ import Skiff.Model
 import Skiff.Common
 import Skiff.Browser
 
-// The files received this session: a summary header and the file browser.
+// What was received this session: a summary header, the texts as cards, and the file browser.
 Item {
     id: root
     required property var main
     readonly property Item mainAction: previewAllButton
 
     readonly property var entries: App.receivedEntries
+    readonly property var texts: App.receivedTexts
     readonly property real totalSize: {
         let sum = 0
         for (const entry of root.entries) sum += entry.size
@@ -29,13 +30,16 @@ Item {
                 spacing: Theme.spacingTiny
                 Label {
                     objectName: "receivedFrom"
-                    text: "Vừa nhận · " + (root.entries.length > 0 ? root.entries[0].detail : "")
+                    text: "Vừa nhận · " + (root.entries.length > 0 ? root.entries[0].detail
+                                           : root.texts.length > 0 ? root.texts[0].device : "")
                     textFormat: Text.PlainText
                     color: Theme.secondary
                 }
                 Label {
                     objectName: "receivedTitle"
-                    text: root.entries.length + " file · " + Format.bytes(root.totalSize)
+                    text: root.entries.length === 0 ? root.texts.length + " đoạn chữ"
+                          : root.entries.length + " file · " + Format.bytes(root.totalSize)
+                            + (root.texts.length > 0 ? " · " + root.texts.length + " đoạn chữ" : "")
                     font.pixelSize: Theme.fontTitle1
                     font.weight: Font.DemiBold
                     color: Theme.text
@@ -44,6 +48,7 @@ Item {
 
             Label {
                 id: checkedLine
+                visible: root.entries.length > 0
                 text: "✓ Đã kiểm tra đủ, không lỗi"
                 font.weight: Font.DemiBold
                 color: Theme.green
@@ -88,6 +93,7 @@ Item {
                 id: previewAllButton
                 objectName: "previewAllButton"
                 text: "Xem thử tất cả"
+                visible: root.entries.length > 0
                 PlainTip {
                     visible: previewAllButton.hovered
                     delay: 600
@@ -97,13 +103,33 @@ Item {
             }
 
             ViewModeToggle {
+                visible: root.entries.length > 0
                 grid: root.main.grid
                 onToggled: grid => root.main.setGrid(grid)
             }
         }
 
+        ListView {
+            id: textList
+            objectName: "receivedTexts"
+            Layout.fillWidth: true
+            // Beside files the texts take at most half the view; alone, all of it.
+            Layout.fillHeight: root.entries.length === 0
+            Layout.preferredHeight: Math.min(contentHeight, root.height / 2)
+            visible: root.texts.length > 0
+            clip: true
+            spacing: Theme.spacing
+            boundsBehavior: Flickable.StopAtBounds
+            ScrollBar.vertical: ScrollBar {}
+            model: root.texts
+            delegate: TextCard {
+                width: textList.width - Theme.spacingRelaxed
+            }
+        }
+
         FileBrowser {
             objectName: "receivedBrowser"
+            visible: root.entries.length > 0
             Layout.fillWidth: true
             Layout.fillHeight: true
             entries: root.entries

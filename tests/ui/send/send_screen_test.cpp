@@ -2,7 +2,9 @@
 // lists and downloads what the computer shares.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QMimeData>
 #include <QQuickItem>
 #include <QTest>
@@ -158,6 +160,44 @@ TEST_F(SendTab, StopAllReturnsToTheEmptyStateAndThePhoneListEmpties) {
     EXPECT_TRUE(json(phone.files())["files"].empty());
     EXPECT_EQ(text(window, "deviceLine"),
               harness.model().devices().front().label.toStdString() + " đang kết nối · cùng Wi‑Fi");
+}
+
+TEST_F(SendTab, TextsFromTheFieldAndTheClipboardReachThePhoneUntilUnshared) {
+    PhoneSession phone(harness, kPhone);
+    ASSERT_TRUE(phone.connect());
+    auto phoneTexts = [&] {
+        std::vector<std::string> texts;
+        nlohmann::json listing = json(phone.files());
+        for (const auto& t : listing["texts"]) texts.push_back(t["text"]);
+        return texts;
+    };
+    // Clicks right after the window appears may come before it takes input: click until heard.
+    auto clickUntil = [&](const QString& name, const std::function<bool()>& done) {
+        return harness.waitFor([&] {
+            auto items = itemsOf(window);
+            auto item = std::find_if(items.begin(), items.end(), [&](QQuickItem* i) {
+                return i->objectName() == name && i->isVisible();
+            });
+            if (item != items.end()) QTest::mouseClick(window, Qt::LeftButton, {}, centre(*item));
+            return done();
+        });
+    };
+    ASSERT_NE(one(window, "textField"), nullptr);
+    one(window, "textField")->setProperty("text", "<b>mã</b> 42");
+    ASSERT_TRUE(clickUntil("sendText", [&] { return !harness.model().sharedTexts().empty(); }));
+    EXPECT_EQ(one(window, "textField")->property("text").toString(), "");
+    QGuiApplication::clipboard()->setText("https://example.com/x");
+    ASSERT_TRUE(
+        clickUntil("sendClipboard", [&] { return harness.model().sharedTexts().size() == 2; }));
+    EXPECT_EQ(phoneTexts(), (std::vector<std::string>{"https://example.com/x", "<b>mã</b> 42"}));
+    harness.keepScreenshot("send-texts");
+
+    QGuiApplication::clipboard()->setText(QString(65537, 'a'));
+    QTest::mouseClick(window, Qt::LeftButton, {}, centre(one(window, "sendClipboard")));
+    EXPECT_EQ(text(window, "textProblem"), "Chữ dài quá 64 KB — hãy gửi dưới dạng file");
+    ASSERT_TRUE(
+        clickUntil("unshareText", [&] { return harness.model().sharedTexts().size() == 1; }));
+    EXPECT_EQ(phoneTexts(), std::vector<std::string>{harness.model().sharedTexts().front().text});
 }
 
 TEST_F(SendTab, DocumentsWithoutPicturesShowTheirCardAndPicturesDoNot) {

@@ -2,6 +2,7 @@
 // while phones connect, send files and the network comes and goes.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QDropEvent>
 #include <QGuiApplication>
@@ -30,9 +31,12 @@ const std::string kIphone =
 class OpenedUrls : public QObject {
     Q_OBJECT
   public:
-    OpenedUrls() { QDesktopServices::setUrlHandler("file", this, "open"); }
-    ~OpenedUrls() override { QDesktopServices::unsetUrlHandler("file"); }
+    explicit OpenedUrls(QString scheme = "file") : m_scheme(std::move(scheme)) {
+        QDesktopServices::setUrlHandler(m_scheme, this, "open");
+    }
+    ~OpenedUrls() override { QDesktopServices::unsetUrlHandler(m_scheme); }
     QList<QUrl> urls;
+    QString m_scheme;
   public slots:
     void open(const QUrl& url) { urls << url; }
 };
@@ -177,6 +181,43 @@ TEST_F(Window, TransferCardGoesThroughProgressAndDoneAndLeaves) {
     EXPECT_TRUE(WindowHarness::waitFor([&] { return countText(window, "1 file · 600 KB"); }));
     EXPECT_EQ(countText(window, "Vừa nhận · iPhone"), 1);
     harness.keepScreenshot("received");
+}
+
+TEST_F(Window, TextsFromAPhoneShowAsPlainTextCardsThatCopyAndOpenTheirLink) {
+    OpenedUrls opened("https");
+    WindowHarness harness;
+    QQuickWindow* window = openWorking(harness);
+    admitPhone(harness);
+    auto sendText = [&](const std::string& text) {
+        return request(static_cast<std::uint16_t>(harness.model().port()),
+                       "POST /api/text?t=" + harness.model().pin().toStdString() +
+                           " HTTP/1.1\r\nUser-Agent: " + kIphone +
+                           "\r\nContent-Length: " + std::to_string(text.size()) + "\r\n\r\n" + text)
+            .status;
+    };
+    const QString markup = "<b>mã</b> &amp; 42";
+    ASSERT_EQ(sendText(markup.toStdString()), 200);
+    ASSERT_EQ(sendText(" https://example.com/a?b=1\n"), 200);
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return countText(window, "2 đoạn chữ"); }));
+    EXPECT_EQ(countText(window, markup), 1);
+    QQuickItem* body = nullptr;
+    walkItems(window->contentItem(), [&](QQuickItem* item) {
+        if (item->objectName() == "textCardBody" && item->property("text") == markup) body = item;
+    });
+    ASSERT_NE(body, nullptr);
+    EXPECT_EQ(body->property("textFormat").toInt(), Qt::PlainText);
+    ASSERT_EQ(countText(window, "Mở liên kết"), 1);  // for the link only
+    harness.keepScreenshot("received-texts");
+    // The first clicks after the window appears may land before it takes input: click until
+    // one does.
+    EXPECT_TRUE(WindowHarness::waitFor([&] {
+        click(window, buttonWithText(window, "Mở liên kết"));
+        return !opened.urls.isEmpty();
+    }));
+    EXPECT_EQ(opened.urls.value(0), QUrl("https://example.com/a?b=1"));
+    QGuiApplication::clipboard()->clear();
+    ASSERT_TRUE(click(window, buttonWithText(window, "Sao chép")));  // the newest card's, first
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), " https://example.com/a?b=1\n");
 }
 
 TEST_F(Window, IncomingCardTellsTheRemainingTime) {

@@ -3,6 +3,7 @@
 //   c / k        allow or deny the oldest waiting device
 //   share PATH   share one more file
 //   unshare      stop sharing everything
+//   text TEXT    offer one line of text
 // Paths on the command line are shared from the start. It prints the same address and pairing
 // lines as the terminal front end.
 #include <QCoreApplication>
@@ -72,6 +73,9 @@ int main(int argc, char** argv) {
         } else if (line.startsWith("share ")) {
             model.share({std::filesystem::path(line.mid(6).toStdString())});
             say("Đang chia sẻ " + QString::number(model.shared().size()) + " file");
+        } else if (line.startsWith("text ")) {
+            model.shareText(line.mid(5));
+            say("Đang chia sẻ " + QString::number(model.sharedTexts().size()) + " đoạn chữ");
         } else if (line == "unshare") {
             model.unshareAll();
             say("Đang chia sẻ 0 file");
