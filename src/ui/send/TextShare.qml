@@ -13,9 +13,10 @@ ColumnLayout {
     // The most the list of shared texts takes; it scrolls past that.
     property real listHeight: 150
 
-    function offer(text) {
+    // `empty` says why nothing went when there is no text to send.
+    function offer(text, empty) {
         if (text.trim() === "") {
-            root.problem = "Bộ nhớ tạm không có chữ nào"
+            root.problem = empty
             return false
         }
         const shared = App.shareText(text)
@@ -37,13 +38,17 @@ ColumnLayout {
             id: sendButton
             objectName: "sendText"
             text: "Gửi"
-            enabled: field.text.trim() !== ""
-            onClicked: if (root.offer(field.text)) field.clear()
+            // Never disabled: the screen reader bridge would still call it available, and
+            // Tab would skip it. Pressed with nothing typed, it says so and goes to the field.
+            onClicked: {
+                if (root.offer(field.text, "Hãy gõ chữ cần gửi")) field.clear()
+                else if (field.text.trim() === "") field.forceActiveFocus()
+            }
         }
         PushButton {
             objectName: "sendClipboard"
             text: "Gửi chữ đã sao chép"
-            onClicked: root.offer(Clipboard.text())
+            onClicked: root.offer(Clipboard.text(), "Bộ nhớ tạm không có chữ nào")
         }
     }
 
