@@ -238,10 +238,17 @@ int runTerminalFront(int argc, char** argv, const std::vector<std::filesystem::p
     if (auto code = instance.claim(toShare, app::LaunchTokens::fromEnvironment())) return *code;
     QSettings settings;
     auto services = app::DesktopServices::system();
-    services.requestAttention = [] { std::fputc('\a', stdout); };
+    bool onTerminal = isatty(STDOUT_FILENO);
+    // The bell rings on a terminal only: in a pipe it would sit in front of the next event
+    // line, where a script reading lines does not expect it.
+    services.requestAttention = [onTerminal] {
+        if (!onTerminal) return;
+        std::fputc('\a', stdout);
+        std::fflush(stdout);
+    };
     app::AppModel model(app::Timing::system(&application), services, &settings);
     if (auto port = app::parseCommandLine(argc, argv).port) model.askPort(*port);
-    TerminalFront front(model, isatty(STDOUT_FILENO));
+    TerminalFront front(model, onTerminal);
     model.start();
     if (!model.error()) model.share(toShare);
     auto shareLine = [&model] {
