@@ -8,30 +8,38 @@ namespace {
 
 struct Pump : std::enable_shared_from_this<Pump> {
     std::shared_ptr<Connection> connection;
-    BlockProducer producer;
-    std::function<void(bool)> finished;
+    std::shared_ptr<BodySource> source;
 
     void next() {
-        std::optional<std::string> block = producer();
-        if (!block) {
+        std::optional<BodyPiece> piece = source->next();
+        if (!piece) {
             connection->finish();
-            return finished(true);
+            return source->finished(true);
         }
-        connection->sendBlock(std::move(*block), [self = shared_from_this()](bool ok) {
-            if (!ok) return self->finished(false);
-            self->next();
-        });
+        if (auto* bytes = std::get_if<std::string>(&*piece)) {
+            connection->sendBlock(std::move(*bytes), [self = shared_from_this()](bool ok) {
+                if (!ok) return self->source->finished(false);
+                self->next();
+            });
+            return;
+        }
+        const FileSpan& span = std::get<FileSpan>(*piece);
+        connection->sendFile(span.fd, span.offset, span.length,
+                             [self = shared_from_this()](bool ok, std::int64_t sent) {
+                                 if (!ok) return self->source->finished(false);
+                                 self->source->spanSent(sent);
+                                 self->next();
+                             });
     }
 };
 
 }  // namespace
 
-void runBlockPump(const std::shared_ptr<Connection>& connection, BlockProducer producer,
-                  std::function<void(bool ok)> finished) {
+void runBodyPump(const std::shared_ptr<Connection>& connection,
+                 const std::shared_ptr<BodySource>& source) {
     auto pump = std::make_shared<Pump>();
     pump->connection = connection;
-    pump->producer = std::move(producer);
-    pump->finished = std::move(finished);
+    pump->source = source;
     pump->next();
 }
 

@@ -3,7 +3,10 @@
 #include <asio/dispatch.hpp>
 #include <asio/write.hpp>
 
+#include <sys/sendfile.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <vector>
 
 #include "server/local_network.hpp"
@@ -226,6 +229,53 @@ void Connection::sendBlock(std::string block, SendHandler done) {
                 done(true);
             });
     });
+}
+
+void Connection::sendFile(int fd, std::int64_t offset, std::int64_t length, FileSendHandler done) {
+    asio::dispatch(m_socket.get_executor(), [self = shared_from_this(), fd, offset, length,
+                                             done = std::move(done)]() mutable {
+        if (self->m_closed) return done(false, 0);
+        self->m_file = FileSpan{fd, offset, length};
+        self->m_fileSent = 0;
+        self->armDeadline(self->m_limits.idleTimeout);
+        self->continueFile(std::move(done));
+    });
+}
+
+// Sends until the socket is full, then waits until it can take more; every wait that follows
+// progress gets a fresh idle deadline.
+void Connection::continueFile(FileSendHandler done) {
+    bool progressed = false;
+    while (m_fileSent < m_file.length) {
+        auto at = static_cast<off_t>(m_file.offset + m_fileSent);
+        auto want =
+            static_cast<std::size_t>(std::min<std::int64_t>(m_file.length - m_fileSent, 1 << 30));
+        ssize_t n = ::sendfile(m_socket.native_handle(), m_file.fd, &at, want);
+        if (n > 0) {
+            m_fileSent += n;
+            progressed = true;
+            continue;
+        }
+        if (n == 0) break;  // the file is shorter than it was
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            cancel();
+            return done(false, m_fileSent);
+        }
+        if (progressed) armDeadline(m_limits.idleTimeout);
+        m_socket.async_wait(asio::socket_base::wait_write,
+                            [self = shared_from_this(),
+                             done = std::move(done)](const std::error_code& error) mutable {
+                                if (error || self->m_closed) {
+                                    self->cancel();
+                                    return done(false, self->m_fileSent);
+                                }
+                                self->continueFile(std::move(done));
+                            });
+        return;
+    }
+    m_deadline.cancel();
+    done(true, m_fileSent);
 }
 
 void Connection::finish() {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "server/block_pump.hpp"
 #include "server/request_parser.hpp"
 #include "server/server_limits.hpp"
 
@@ -22,6 +23,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     using HeadHandler = std::function<void(HeadOutcome, std::string headText, std::string rest)>;
     using BodyHandler = std::function<void(std::string body)>;
     using SendHandler = std::function<void(bool ok)>;
+    using FileSendHandler = std::function<void(bool ok, std::int64_t sent)>;
 
     // The socket's executor must be a strand.
     Connection(asio::ip::tcp::socket socket, const ServerLimits& limits);
@@ -47,6 +49,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
     // Streaming: sends one block; `done` runs after the network stack took it (true) or the
     // send failed (false, the connection is then closed). One block at a time.
     void sendBlock(std::string block, SendHandler done);
+    // Streaming: sends `length` bytes of the open file `fd` from `offset` with sendfile(2), so
+    // they never pass through this process. `sent` falls short of `length` only when the file
+    // ended first. One block or file range at a time; the caller keeps `fd` open meanwhile.
+    void sendFile(int fd, std::int64_t offset, std::int64_t length, FileSendHandler done);
     // Ends a stream: closes gracefully.
     void finish();
 
@@ -66,6 +72,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     void onHeadReadable(const std::error_code& error);
     void receiveBody();
     bool keepsPace();
+    void continueFile(FileSendHandler done);
     void closeGracefully();
     void waitDrain();
     void armDeadline(std::chrono::steady_clock::duration after);
@@ -90,6 +97,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
     std::shared_ptr<void> m_slot;
 
     std::string m_out;
+    FileSpan m_file;
+    std::int64_t m_fileSent = 0;
     std::size_t m_drained = 0;
 };
 

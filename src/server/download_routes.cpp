@@ -19,16 +19,42 @@ namespace skiff::server {
 
 namespace {
 
-constexpr std::size_t blockSize = 524288;
+// Progress is reported between spans, so a span is a fraction of a second on a fast network.
+constexpr std::int64_t spanSize = 8388608;
 constexpr int thumbnailSide = 300;
 constexpr std::string_view thumbnailCache = "Cache-Control: private, max-age=3600\r\n";
 
-// Per-transfer state, used by one pump step at a time.
-struct DownloadTransfer {
+// One download's bytes straight from the file, with its progress and its end reported.
+struct DownloadSource final : BodySource {
     FileReader reader;
     std::int64_t remaining = 0;
-    std::int64_t sent = 0;
+    std::int64_t offset = 0;  // of the next byte to send
+    bool shortened = false;   // the file ended before the range did
     std::optional<ProgressReporter> reporter;
+    std::function<void(bool ok)> onEnd;
+
+    DownloadSource(FileReader file, std::int64_t start, std::int64_t length)
+        : reader(std::move(file)), remaining(length), offset(start) {}
+
+    std::optional<BodyPiece> next() override {
+        if (reporter) (*reporter)(offset, false, false);
+        if (remaining < 1 || shortened) {
+            reader.close();
+            return std::nullopt;
+        }
+        return FileSpan{reader.fd(), offset, std::min(remaining, spanSize)};
+    }
+
+    void spanSent(std::int64_t bytes) override {
+        shortened = bytes < std::min(remaining, spanSize);
+        remaining -= bytes;
+        offset += bytes;
+    }
+
+    void finished(bool ok) override {
+        reader.close();
+        onEnd(ok);
+    }
 };
 
 }  // namespace
@@ -54,44 +80,29 @@ void FileServer::serveDownload(const ConnectionPtr& connection, const Request& r
 
     const bool fromStart = range->start == 0;
     if (!inlineView && fromStart) report("Đang gửi \"" + file.name + "\" tới " + host);
-    reader->seek(range->start);
 
-    auto transfer = std::make_shared<DownloadTransfer>(
-        DownloadTransfer{std::move(*reader), length, range->start, std::nullopt});
+    auto transfer = std::make_shared<DownloadSource>(std::move(*reader), range->start, length);
     if (!inlineView) {
         const std::string* ua = request.header("user-agent");
         // Views inside the page are not downloads: they are neither shown nor logged.
         transfer->reporter.emplace(weak_from_this(), file, host, ua ? *ua : std::string(), total);
-        (*transfer->reporter)(transfer->sent, false, false);
+        (*transfer->reporter)(transfer->offset, false, false);
     }
-
-    auto producer = [transfer]() -> std::optional<std::string> {
-        if (transfer->reporter) (*transfer->reporter)(transfer->sent, false, false);
-        if (transfer->remaining < 1) {
-            transfer->reader.close();
-            return std::nullopt;
-        }
-        std::string block = transfer->reader.read(
-            static_cast<std::size_t>(std::min<std::int64_t>(transfer->remaining, blockSize)));
-        if (block.empty()) {  // the file became shorter
-            transfer->reader.close();
-            return std::nullopt;
-        }
-        transfer->remaining -= static_cast<std::int64_t>(block.size());
-        transfer->sent += static_cast<std::int64_t>(block.size());
-        return block;
-    };
     std::weak_ptr<FileServer> weak = weak_from_this();
-    auto finished = [weak, transfer, total, fromStart, inlineView, name = file.name](bool ok) {
-        transfer->reader.close();
-        if (transfer->reporter)
-            (*transfer->reporter)(transfer->sent, true, ok && transfer->sent >= total);
-        if (ok && !inlineView && fromStart)
+    // Holds the source weakly: the source holds this callback.
+    std::weak_ptr<DownloadSource> weakSource = transfer;
+    transfer->onEnd = [weak, weakSource, total, fromStart, inlineView, name = file.name](bool ok) {
+        auto source = weakSource.lock();
+        if (!source) return;
+        if (source->reporter)
+            (*source->reporter)(source->offset, true, ok && source->offset >= total);
+        // A file that shrank on the way was not sent, whatever the socket says.
+        if (ok && !source->shortened && !inlineView && fromStart)
             if (auto self = weak.lock()) self->report("Đã gửi xong \"" + name + "\"");
     };
-    connection->sendBlock(std::move(head), [connection, producer, finished](bool ok) {
-        if (!ok) return finished(false);
-        runBlockPump(connection, producer, finished);
+    connection->sendBlock(std::move(head), [connection, transfer](bool ok) {
+        if (!ok) return transfer->finished(false);
+        runBodyPump(connection, transfer);
     });
 }
 

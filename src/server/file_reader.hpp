@@ -25,6 +25,8 @@ class FileReader {
     // Up to `count` bytes from the read position; empty at the end or on an error.
     std::string read(std::size_t count);
     void close();
+    // For sending with sendfile(2); -1 once closed.
+    int fd() const { return m_fd; }
 
   private:
     explicit FileReader(int fd) : m_fd(fd) {}

@@ -6,6 +6,7 @@
 #include <asio/strand.hpp>
 
 #include <algorithm>
+#include <csignal>
 #include <thread>
 
 #include "server/connection.hpp"
@@ -80,6 +81,9 @@ ServerCallbacks FileServer::callbacks() const {
 
 void FileServer::start(std::uint16_t port, std::function<void(std::uint16_t)> onReady,
                        std::function<void(std::error_code)> onError) {
+    // sendfile(2) to a phone that went away raises SIGPIPE (it has no MSG_NOSIGNAL), which
+    // would end the whole program: the failed send is handled where it happens instead.
+    std::signal(SIGPIPE, SIG_IGN);
     std::error_code error;
     std::filesystem::create_directories(saveDir(), error);
     if (error) {

@@ -22,6 +22,7 @@
 
 #include "server/batch_folders.hpp"
 #include "server/connection_slots.hpp"
+#include "server/crc_cache.hpp"
 #include "server/records.hpp"
 #include "server/request.hpp"
 #include "server/server_limits.hpp"
@@ -228,6 +229,7 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
 
     std::shared_ptr<ConnectionSlots> m_slots;
     std::shared_ptr<std::atomic<std::int64_t>> m_bodyBytes;  // held by bodies being read
+    std::shared_ptr<CrcCache> m_crcs = std::make_shared<CrcCache>();
 };
 
 // Copies the callback under the lock and posts it with copies of the values; an absent

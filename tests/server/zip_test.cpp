@@ -197,6 +197,19 @@ TEST_F(Zip, OnlyAnEmptySelectionIsRefused) {
               std::to_string((30 + 10 + 20) + 4294967296 + 24 + (46 + 10 + 20) + 56 + 20 + 22));
 }
 
+// A second archive takes the CRCs it remembers: the same bytes while the files are unchanged,
+// the new CRC once one is rewritten in place at the same size.
+TEST_F(Zip, RememberedChecksumsFollowTheFiles) {
+    std::string content(9 << 20, 'a');
+    share({{"same.bin", content}});
+    std::string first = get(server.port(), "/api/zip?t=123456").body;
+    EXPECT_EQ(get(server.port(), "/api/zip?t=123456").body, first);
+    content[5 << 20] = 'b';
+    std::ofstream(server.folder() / "files" / "0" / "same.bin", std::ios::binary) << content;
+    fs::path archive = download();
+    EXPECT_NE(inspect(archive).find("same.bin 0x808 9437184"), std::string::npos);
+}
+
 TEST_F(Zip, AFileThatGrowsIsCutAtItsPlannedSize) {
     share({{"big.bin", std::string(40 << 20, 'g')}, {"grow.bin", "abc"}});
     RawClient client(server.port());
