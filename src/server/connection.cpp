@@ -136,44 +136,38 @@ void Connection::onHeadReadable(const std::error_code& error) {
 }
 
 void Connection::readBody(std::int64_t length, std::string initial, BodyHandler handler) {
-    asio::dispatch(m_socket.get_executor(),
-                   [self = shared_from_this(), length, initial = std::move(initial),
-                    handler = std::move(handler)]() mutable {
-                       if (self->m_closed) return;
-                       self->m_bodyLength = static_cast<std::size_t>(length);
-                       self->m_onBody = std::move(handler);
-                       self->m_body = std::move(initial);
-                       if (self->m_body.size() > self->m_bodyLength)
-                           self->m_body.resize(self->m_bodyLength);
-                       self->m_bodyFilled = self->m_body.size();
-                       self->m_rateMark = std::chrono::steady_clock::now();
-                       self->m_rateMarkFilled = self->m_bodyFilled;
-                       self->receiveBody();
-                   });
+    asio::dispatch(
+        m_socket.get_executor(), [self = shared_from_this(), length, initial = std::move(initial),
+                                  handler = std::move(handler)]() mutable {
+            if (self->m_closed) return;
+            self->m_bodyLength = static_cast<std::size_t>(length);
+            self->m_onBody = std::move(handler);
+            self->m_body = BodyBuffer();
+            self->m_body.append(
+                std::string_view(initial).substr(0, std::min(initial.size(), self->m_bodyLength)));
+            self->m_rateMark = std::chrono::steady_clock::now();
+            self->m_rateMarkFilled = self->m_body.size();
+            self->receiveBody();
+        });
 }
 
 void Connection::receiveBody() {
     if (m_closed) return;
-    if (m_bodyFilled == m_bodyLength) {
+    if (m_body.size() == m_bodyLength) {
         m_deadline.cancel();
         auto handler = std::move(m_onBody);
         handler(std::move(m_body));
         return;
     }
-    // Room for the next bytes only, doubling as they come: a peer that announces 16 MiB and
-    // sends one byte holds a small buffer, not the 16 MiB.
-    if (m_bodyFilled == m_body.size()) {
-        constexpr std::size_t firstRoom = 262144;
-        m_body.resize(std::min(m_bodyLength, std::max(firstRoom, 2 * m_body.size())));
-    }
     armDeadlineAt(std::min(std::chrono::steady_clock::now() + m_limits.idleTimeout,
                            m_rateMark + m_limits.bodyRateWindow));
+    auto room = m_body.room(m_bodyLength - m_body.size());
     m_socket.async_read_some(
-        asio::buffer(m_body.data() + m_bodyFilled, m_body.size() - m_bodyFilled),
+        asio::buffer(room.first, room.second),
         [self = shared_from_this()](const std::error_code& error, std::size_t count) {
             if (self->m_closed) return;
             if (error) return self->cancel();
-            self->m_bodyFilled += count;
+            self->m_body.commit(count);
             if (!self->keepsPace()) return self->cancel();
             self->receiveBody();
         });
@@ -187,9 +181,9 @@ bool Connection::keepsPace() {
     double window = std::chrono::duration<double>(m_limits.bodyRateWindow).count();
     auto wanted = static_cast<std::size_t>(static_cast<double>(m_limits.bodyMinRate) * window);
     std::size_t left = m_bodyLength - m_rateMarkFilled;
-    if (m_bodyFilled - m_rateMarkFilled >= std::min(wanted, left)) {
+    if (m_body.size() - m_rateMarkFilled >= std::min(wanted, left)) {
         m_rateMark = now;
-        m_rateMarkFilled = m_bodyFilled;
+        m_rateMarkFilled = m_body.size();
         return true;
     }
     return now - m_rateMark < m_limits.bodyRateWindow;

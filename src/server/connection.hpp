@@ -10,6 +10,7 @@
 #include <string>
 
 #include "server/block_pump.hpp"
+#include "server/body_buffer.hpp"
 #include "server/request_parser.hpp"
 #include "server/server_limits.hpp"
 
@@ -21,7 +22,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   public:
     enum class HeadOutcome { complete, tooLarge };
     using HeadHandler = std::function<void(HeadOutcome, std::string headText, std::string rest)>;
-    using BodyHandler = std::function<void(std::string body)>;
+    using BodyHandler = std::function<void(BodyBuffer body)>;
     using SendHandler = std::function<void(bool ok)>;
     using FileSendHandler = std::function<void(bool ok, std::int64_t sent)>;
 
@@ -88,9 +89,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
     HeadHandler m_onHead;
     std::chrono::steady_clock::time_point m_headDeadline;
 
-    std::string m_body;  // grows as the bytes come, never ahead of them
+    BodyBuffer m_body;  // grows as the bytes come, never ahead of them
     std::size_t m_bodyLength = 0;
-    std::size_t m_bodyFilled = 0;
     BodyHandler m_onBody;
     std::chrono::steady_clock::time_point m_rateMark;
     std::size_t m_rateMarkFilled = 0;

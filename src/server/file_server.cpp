@@ -240,7 +240,7 @@ void FileServer::respondBusy(const ConnectionPtr& connection, int seconds) {
 }
 
 void FileServer::readBody(const ConnectionPtr& connection, const Request& request, std::string rest,
-                          std::function<void(std::string body, MemoryHold hold)> then) {
+                          std::function<void(BodyBuffer body, MemoryHold hold)> then) {
     std::optional<std::int64_t> length;
     if (const std::string* text = request.header("content-length")) length = parseDecimal(*text);
     if (!length || *length < 0) return respondJSON(connection, 411, {{"error", "length required"}});
@@ -256,7 +256,7 @@ void FileServer::readBody(const ConnectionPtr& connection, const Request& reques
     MemoryHold hold(static_cast<void*>(m_bodyBytes.get()),
                     [counter = m_bodyBytes, bytes](void*) { counter->fetch_sub(bytes); });
     connection->readBody(bytes, std::move(rest),
-                         [then = std::move(then), hold = std::move(hold)](std::string body) {
+                         [then = std::move(then), hold = std::move(hold)](BodyBuffer body) {
                              then(std::move(body), hold);
                          });
 }

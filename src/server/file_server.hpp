@@ -21,6 +21,7 @@
 #include <nlohmann/json.hpp>
 
 #include "server/batch_folders.hpp"
+#include "server/body_buffer.hpp"
 #include "server/connection_slots.hpp"
 #include "server/crc_cache.hpp"
 #include "server/records.hpp"
@@ -131,7 +132,7 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
     // Collects a request body of Content-Length bytes, then calls `then` with exactly those.
     // Past the memory bound the request is answered 503 and asked to come back.
     void readBody(const ConnectionPtr& connection, const Request& request, std::string rest,
-                  std::function<void(std::string body, MemoryHold hold)> then);
+                  std::function<void(BodyBuffer body, MemoryHold hold)> then);
 
     const ServerLimits& limits() const { return m_limits; }
 
@@ -176,7 +177,7 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
     void uploadInit(const ConnectionPtr& connection, const Request& request,
                     const std::string& host);
     void uploadChunk(const ConnectionPtr& connection, const Request& request,
-                     const std::string& host, std::string body, MemoryHold hold);
+                     const std::string& host, BodyBuffer body, MemoryHold hold);
     void uploadFinish(const ConnectionPtr& connection, const Request& request,
                       const std::string& host);
     void uploadCancel(const ConnectionPtr& connection, const Request& request,

@@ -48,7 +48,7 @@ void FileServer::handle(const ConnectionPtr& connection, const std::string& host
             // Only these routes read a body; the request is copied into the completion.
             std::weak_ptr<FileServer> weak = weak_from_this();
             return readBody(connection, request, std::move(rest),
-                            [weak, connection, request, host](std::string body, MemoryHold hold) {
+                            [weak, connection, request, host](BodyBuffer body, MemoryHold hold) {
                                 if (auto self = weak.lock())
                                     self->uploadChunk(connection, request, host, std::move(body),
                                                       std::move(hold));

@@ -58,9 +58,9 @@ void FileServer::receiveText(const ConnectionPtr& connection, const Request& req
     const std::string* ua = request.header("user-agent");
     std::weak_ptr<FileServer> weak = weak_from_this();
     readBody(connection, request, std::move(rest),
-             [weak, connection, host, ua = ua ? *ua : std::string()](std::string body, MemoryHold) {
+             [weak, connection, host, ua = ua ? *ua : std::string()](BodyBuffer body, MemoryHold) {
                  if (auto self = weak.lock())
-                     self->storeText(connection, host, ua, std::move(body));
+                     self->storeText(connection, host, ua, body.toString());
              });
 }
 

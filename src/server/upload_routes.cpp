@@ -79,43 +79,46 @@ std::optional<std::string> conversionHint(const std::string& ua,
     return std::nullopt;
 }
 
-std::string crc32Hex(std::string_view bytes) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    // zlib takes 32-bit lengths; a chunk is at most 16 MiB but stay general.
-    while (!bytes.empty()) {
-        auto piece = static_cast<uInt>(std::min<std::size_t>(bytes.size(), 1u << 30));
-        crc = crc32(crc, reinterpret_cast<const Bytef*>(bytes.data()), piece);
-        bytes.remove_prefix(piece);
-    }
-    char text[9];
-    std::snprintf(text, sizeof text, "%08lx", static_cast<unsigned long>(crc));
-    return text;
-}
+enum class ChunkWrite { written, crcMismatch, failed };
 
-// Writes `body` at `offset` after cutting the file there, so bytes of an earlier failed
-// attempt never stay behind the valid data.
-bool writeAt(const std::filesystem::path& part, std::int64_t offset, std::string_view body) {
+// Writes the chunk at `offset` after cutting the file there, so bytes of an earlier failed
+// attempt never stay behind the valid data. Each block of the body is checked, hashed and
+// written while it is in the processor's cache: one pass over the bytes. `hasher` is the
+// upload's state copied; it is kept only when the chunk's CRC-32 is the one offered.
+ChunkWrite writeChunk(const std::filesystem::path& part, std::int64_t offset,
+                      const BodyBuffer& body, const std::string& offeredCrc, Sha256& hasher) {
     int fd = ::open(part.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return ChunkWrite::failed;
     bool ok = ::ftruncate(fd, offset) == 0;
-    std::size_t written = 0;
-    while (ok && written < body.size()) {
-        // Pieces of 512 KiB copy into the page cache far faster than one 4 MiB write.
-        std::size_t piece = std::min<std::size_t>(body.size() - written, 512 * 1024);
-        ssize_t n = ::pwrite(fd, body.data() + written, piece,
-                             static_cast<off_t>(offset + static_cast<std::int64_t>(written)));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            ok = false;
-        else
-            written += static_cast<std::size_t>(n);
-    }
-    // Start writing this chunk to disk now, so the flush at finish has little left to do.
-    if (ok && !body.empty())
+    uLong crc = crc32(0L, Z_NULL, 0);
+    std::int64_t at = offset;
+    body.forEachPiece([&](std::string_view piece) {
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(piece.data()),
+                    static_cast<uInt>(piece.size()));
+        hasher.update(piece);
+        while (ok && !piece.empty()) {
+            ssize_t n = ::pwrite(fd, piece.data(), piece.size(), static_cast<off_t>(at));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                ok = false;
+                break;
+            }
+            piece.remove_prefix(static_cast<std::size_t>(n));
+            at += n;
+        }
+    });
+    char crcText[9];
+    std::snprintf(crcText, sizeof crcText, "%08lx", static_cast<unsigned long>(crc));
+    const bool crcMatches = offeredCrc == crcText;
+    // Start writing a good chunk to disk now, so the flush at finish has little left to do.
+    if (ok && crcMatches && body.size() > 0)
         ::sync_file_range(fd, offset, static_cast<off_t>(body.size()), SYNC_FILE_RANGE_WRITE);
-    // A write cut short by a full disk gives its bytes back, or the disk stays full for good.
-    if (!ok) (void)::ftruncate(fd, offset);
-    return ::close(fd) == 0 && ok;
+    // A damaged chunk leaves nothing behind; a write cut short by a full disk gives its bytes
+    // back, or the disk stays full for good.
+    if (!ok || !crcMatches) (void)::ftruncate(fd, offset);
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) return ChunkWrite::failed;
+    return crcMatches ? ChunkWrite::written : ChunkWrite::crcMismatch;
 }
 
 // Makes the part file durable, and only if it is still the regular file of exactly `size`
@@ -322,7 +325,7 @@ void FileServer::forgetUpload(const std::shared_ptr<Upload>& upload) {
 }
 
 void FileServer::uploadChunk(const ConnectionPtr& connection, const Request& request,
-                             const std::string& host, std::string body, MemoryHold hold) {
+                             const std::string& host, BodyBuffer body, MemoryHold hold) {
     const std::string* uid = request.param("uid");
     if (!validUid(uid)) return respondJSON(connection, 400, {{"error", "bad params"}});
     std::optional<std::int64_t> offset;
@@ -342,23 +345,29 @@ void FileServer::uploadChunk(const ConnectionPtr& connection, const Request& req
         return respondJSON(connection, 400, {{"error", "beyond size"}});
     }
     const std::string* offered = request.header("x-crc32");
-    if (!offered || lowerAscii(*offered) != crc32Hex(body)) {
-        report("Khúc hỏng ở \"" + upload->name + "\" (vị trí " + formatByteCount(received) +
-               ") — đã yêu cầu gửi lại");
+    auto refuseDamaged = [connection, upload, received, release](FileServer& self) {
+        self.report("Khúc hỏng ở \"" + upload->name + "\" (vị trí " + formatByteCount(received) +
+                    ") — đã yêu cầu gửi lại");
         release();
-        return respondJSON(connection, 422,
-                           {{"error", "chunk hash mismatch"}, {"received", received}});
-    }
-    onDisk([connection, upload, received, length, release, body = std::move(body),
-            hold = std::move(hold)](FileServer& self) {
-        if (!writeAt(upload->part, received, body)) {
-            release();
-            return self.respondJSON(connection, 507, {{"error", "write failed"}});
-        }
+        self.respondJSON(connection, 422,
+                         {{"error", "chunk hash mismatch"}, {"received", received}});
+    };
+    if (!offered) return refuseDamaged(*this);
+    auto bytes = std::make_shared<BodyBuffer>(std::move(body));
+    onDisk([connection, upload, received, length, release, refuseDamaged, bytes,
+            offeredCrc = lowerAscii(*offered), hold = std::move(hold)](FileServer& self) {
         // The busy flag keeps every other handler off this upload's hash, so it is fed outside
         // the lock, which other phones' requests need meanwhile.
         Sha256 hasher = self.withTables([&](const ServerTables&) { return upload->hasher; });
-        hasher.update(body);
+        switch (writeChunk(upload->part, received, *bytes, offeredCrc, hasher)) {
+            case ChunkWrite::written:
+                break;
+            case ChunkWrite::crcMismatch:
+                return refuseDamaged(self);
+            case ChunkWrite::failed:
+                release();
+                return self.respondJSON(connection, 507, {{"error", "write failed"}});
+        }
         std::int64_t total = self.mutateTables([&](ServerTables&) {
             upload->hasher = std::move(hasher);
             upload->received += length;

@@ -146,7 +146,7 @@ TEST(Transport, AConnectionAwaitingABodyIsFreedWithItsEventLoop) {
         auto connection =
             std::make_shared<server::Connection>(acceptor.accept(), server::ServerLimits{});
         watched = connection;
-        connection->readBody(100, "", [connection](std::string) {});
+        connection->readBody(100, "", [connection](server::BodyBuffer) {});
         context.run_for(50ms);  // the read now waits for bytes that never come
         ASSERT_FALSE(watched.expired());
     }

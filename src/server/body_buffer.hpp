@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace skiff::server {
+
+// A request body as it arrives: blocks taken one at a time as the bytes come, never
+// zero-filled and never moved, so a body costs its bytes once and a peer that announces
+// 16 MiB and sends one byte holds one block.
+class BodyBuffer {
+  public:
+    static constexpr std::size_t blockSize = 262144;
+
+    std::size_t size() const { return m_size; }
+    // Free space for up to `most` more bytes, at the end of the last block or in a new one.
+    std::pair<char*, std::size_t> room(std::size_t most);
+    // `count` bytes were written into the room.
+    void commit(std::size_t count) { m_size += count; }
+    void append(std::string_view bytes);
+
+    // Each block's bytes in order, as they sit in memory.
+    template <typename Visit>
+    void forEachPiece(Visit&& visit) const {
+        std::size_t left = m_size;
+        for (const auto& block : m_blocks) {
+            std::size_t length = std::min(left, blockSize);
+            if (length == 0) break;
+            visit(std::string_view(block.get(), length));
+            left -= length;
+        }
+    }
+    std::string toString() const;
+
+  private:
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    std::size_t m_size = 0;
+};
+
+}  // namespace skiff::server
