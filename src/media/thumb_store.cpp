@@ -45,6 +45,7 @@ std::optional<double> ThumbStore::duration(const std::filesystem::path& url) {
             m_durs.erase(key);
         } else {
             m_durs[key] = seconds.value_or(0.0);
+            if (seconds) ++m_durationsLearned;
         }
     });
     return std::nullopt;

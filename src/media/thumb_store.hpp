@@ -51,6 +51,9 @@ class ThumbStore {
     // The video's length in seconds once known. The first ask about a video starts reading
     // it in the background and answers none; a video that could not be read stays unknown.
     std::optional<double> duration(const std::filesystem::path& url);
+    // Grows each time a video's length is learned, so answers that carry lengths can tell
+    // they are out of date.
+    std::uint64_t durationsLearned() const { return m_durationsLearned.load(); }
 
     // Makes a thumbnail fitted within side x side pixels and hands it to completion on a
     // worker thread, or none at once for a file that is missing or of a kind we cannot draw.
@@ -117,6 +120,7 @@ class ThumbStore {
     // Seconds per path; 0 means a read is under way or has failed, and either way no new
     // read should start.
     std::unordered_map<std::string, double> m_durs;
+    std::atomic<std::uint64_t> m_durationsLearned{0};
 
     // Entry and byte limits keep a few hundred thumbnails of each form in memory.
     LruCache<std::string, std::string> m_jpegs{400, 25'165'824};

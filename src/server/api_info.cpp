@@ -6,6 +6,7 @@
 #include "server/connection.hpp"
 #include "server/device_identity.hpp"
 #include "server/file_server.hpp"
+#include "server/response.hpp"
 
 #include <chrono>
 #include <mutex>
@@ -42,6 +43,7 @@ nlohmann::json FileServer::describeYou(const Request& request) const {
 void FileServer::setFirewall(std::string name) {
     std::lock_guard guard(m_firewallLock);
     m_firewall = std::move(name);
+    ++m_tablesVersion;
 }
 
 std::string FileServer::firewall() const {
@@ -56,6 +58,31 @@ void FileServer::servePin(const ConnectionPtr& connection, const Request& reques
 
 void FileServer::serveFiles(const ConnectionPtr& connection, const Request& request,
                             const std::string& host) {
+    constexpr std::size_t keptListings = 256;
+    const std::string* userAgent = request.header("user-agent");
+    const std::string key = host + '\n' + (userAgent ? *userAgent : std::string());
+    // Read before the listing is made: a change meanwhile makes it stale, never the reverse.
+    const std::uint64_t version = m_tablesVersion.load();
+    const std::uint64_t durations = media::ThumbStore::shared().durationsLearned();
+    std::string name = cachedComputerName();
+    {
+        std::lock_guard guard(m_listingLock);
+        auto kept = m_listings.find(key);
+        if (kept != m_listings.end() && kept->second.tablesVersion == version &&
+            kept->second.durationsKnown == durations && kept->second.computerName == name)
+            return respond(connection, 200, "application/json; charset=utf-8", kept->second.body);
+    }
+    std::string body = compactJson(listFiles(request, host, name));
+    {
+        std::lock_guard guard(m_listingLock);
+        if (m_listings.size() >= keptListings && !m_listings.count(key)) m_listings.clear();
+        m_listings[key] = KeptListing{version, durations, name, body};
+    }
+    respond(connection, 200, "application/json; charset=utf-8", std::move(body));
+}
+
+nlohmann::json FileServer::listFiles(const Request& request, const std::string& host,
+                                     const std::string& computer) const {
     auto downloads = withTables([&](const ServerTables& tables) {
         std::map<std::string, Download> mine;
         for (const auto& [fileId, byHost] : tables.dls)
@@ -85,11 +112,11 @@ void FileServer::serveFiles(const ConnectionPtr& connection, const Request& requ
     nlohmann::json answer = {{"files", std::move(files)},
                              {"texts", std::move(textList)},
                              {"chunk", uploadChunkSize},
-                             {"mac", cachedComputerName()},
+                             {"mac", computer},
                              {"you", describeYou(request)}};
     // The page names it when the computer later goes out of reach.
     if (std::string name = firewall(); !name.empty()) answer["firewall"] = std::move(name);
-    respondJSON(connection, 200, answer);
+    return answer;
 }
 
 }  // namespace skiff::server

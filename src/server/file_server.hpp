@@ -115,6 +115,7 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
     template <typename F>
     auto mutateTables(F&& f) {
         std::lock_guard guard(m_lock);
+        ++m_tablesVersion;  // whatever changed, a kept listing is stale
         return f(m_tables);
     }
 
@@ -164,6 +165,9 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
     void servePin(const ConnectionPtr& connection, const Request& request);
     void serveFiles(const ConnectionPtr& connection, const Request& request,
                     const std::string& host);
+    // What the listing says to this host, made afresh.
+    nlohmann::json listFiles(const Request& request, const std::string& host,
+                             const std::string& computer) const;
     nlohmann::json describeYou(const Request& request) const;
 
     // Sharing files: one file whole or as a range, a thumbnail, or everything as one ZIP.
@@ -215,6 +219,17 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
     std::atomic<std::uint16_t> m_port{0};
     mutable std::mutex m_firewallLock;
     std::string m_firewall;
+    // Listings as sent, per host and user agent, with what they were made from: rebuilt only
+    // when the tables, a video's length or the computer's name changed since.
+    struct KeptListing {
+        std::uint64_t tablesVersion = 0;
+        std::uint64_t durationsKnown = 0;
+        std::string computerName;
+        std::string body;
+    };
+    std::atomic<std::uint64_t> m_tablesVersion{0};
+    std::mutex m_listingLock;
+    std::map<std::string, KeptListing> m_listings;
 
     mutable std::mutex m_lock;
     ServerTables m_tables;
