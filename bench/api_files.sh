@@ -21,8 +21,10 @@ build_release skiff
 
 make_workspace
 
-# --- Skiff, with its receive folder in the temporary home ---
-start_skiff
+# --- Skiff, with its receive folder in the temporary home, sharing 20 files ---
+mkdir -p "$tmp/shared"
+for i in $(seq -w 1 20); do head -c $((i * 1000)) /dev/zero >"$tmp/shared/Ảnh kỳ nghỉ $i.jpg"; done
+start_skiff "$tmp/shared"/*
 path="/api/files?t=$code"
 
 # wrk sends no User-Agent, so neither does this fetch: the body then matches what wrk gets.

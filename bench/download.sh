@@ -126,7 +126,7 @@ declare -A url=(
     [zip.nginx]="http://127.0.0.1:$nginx_port/api/zip?t=$code"
 )
 declare -A pid=([file.skiff]=$file_pid [zip.skiff]=$zip_pid [file.nginx]=$nginx_pid [zip.nginx]=$nginx_pid)
-declare -A total=()
+declare -A total=() cpu_total=()
 echo "$size ($bytes bytes): one file, and $parts pieces of it as one ZIP; $rounds rounds"
 for case in file zip; do
     for round in $(seq "$rounds"); do
@@ -136,6 +136,7 @@ for case in file zip; do
             printf '%-4s %-5s run %d: %7.1f MB/s  (%s bytes, server CPU %s s)\n' \
                 "$case" "$name" "$round" "$rate" "$got" "$cpu"
             total[$case.$name]=$(awk -v a="${total[$case.$name]:-0}" -v b="$rate" 'BEGIN { printf "%.1f", a + b }')
+            cpu_total[$case.$name]=$(awk -v a="${cpu_total[$case.$name]:-0}" -v b="$cpu" 'BEGIN { printf "%.2f", a + b }')
         done
     done
 done
@@ -144,10 +145,14 @@ for p in "$file_pid" "$zip_pid"; do
     kill -0 "$p" 2>/dev/null || { echo "bench_transfer_server died during the downloads" >&2; exit 1; }
 done
 for case in file zip; do
-    target=0.8
-    [[ $case == zip ]] && target=0.7
-    awk -v c="$case" -v s="${total[$case.skiff]}" -v n="${total[$case.nginx]}" -v r="$rounds" -v t="$target" 'BEGIN {
+    target=1.0
+    [[ $case == zip ]] && target=0.95
+    awk -v c="$case" -v s="${total[$case.skiff]}" -v n="${total[$case.nginx]}" -v r="$rounds" -v t="$target" \
+        -v cs="${cpu_total[$case.skiff]}" -v cn="${cpu_total[$case.nginx]}" -v b="$bytes" 'BEGIN {
+        gib = b * r / 1073741824
         printf "%-4s skiff mean %.1f MB/s, nginx mean %.1f MB/s, ratio %.2f (target >= %s: %s)\n",
             c, s / r, n / r, s / n, t, (s / n >= t ? "met" : "NOT met")
+        printf "%-4s server CPU per GiB: skiff %.3f s, nginx %.3f s, ratio %.2f%s\n", c, cs / gib, cn / gib,
+            (cn > 0 ? cs / cn : 0), (c == "file" ? ((cn > 0 && cs / cn <= 1.2) ? " (target <= 1.2: met)" : " (target <= 1.2: NOT met)") : "")
     }'
 done

@@ -27,14 +27,14 @@ cleanup_workspace() {
     rm -rf "$tmp"
 }
 
-# start_skiff: runs build/release/skiff with its home in $tmp/home and sets skiff_pid,
+# start_skiff [FILE...]: runs build/release/skiff, sharing the files named, with its home in $tmp/home and sets skiff_pid,
 # skiff_port and code. Its standard input stays open on descriptor 3 to answer the approval
 # prompt, which it does for this computer.
 start_skiff() {
     mkdir -p "$tmp/home"
     mkfifo "$tmp/skiff.in"
     exec 3<>"$tmp/skiff.in"
-    env -u XDG_CONFIG_HOME HOME="$tmp/home" build/release/skiff <"$tmp/skiff.in" \
+    env -u XDG_CONFIG_HOME HOME="$tmp/home" build/release/skiff "$@" <"$tmp/skiff.in" \
         >"$tmp/skiff.out" 2>"$tmp/skiff.err" &
     skiff_pid=$!
     pids+=("$skiff_pid")
