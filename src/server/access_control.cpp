@@ -58,7 +58,13 @@ bool FileServer::checkAccess(const ConnectionPtr& connection, const Request& req
         enum class Next { proceed, waiting, refused, ask, full };
         std::string code;
         std::uint64_t generation = 0;
-        Next next = mutateTables([&](ServerTables& tables) {
+        // An allowed phone is only read about: a change to the tables would make every kept
+        // listing stale on each of its requests.
+        bool allowed = withTables([&](const ServerTables& tables) {
+            auto found = tables.approvals.find(host);
+            return found != tables.approvals.end() && found->second == Approval::allowed;
+        });
+        Next next = allowed ? Next::proceed : mutateTables([&](ServerTables& tables) {
             generation = tables.generation;
             auto found = tables.approvals.find(host);
             if (found == tables.approvals.end()) {
@@ -107,8 +113,9 @@ bool FileServer::checkAccess(const ConnectionPtr& connection, const Request& req
         }
     }
 
-    bool firstSight =
-        mutateTables([&](ServerTables& tables) { return tables.seen.insert(host).second; });
+    bool firstSight = !withTables([&](const ServerTables& tables) {
+        return tables.seen.count(host) > 0;
+    }) && mutateTables([&](ServerTables& tables) { return tables.seen.insert(host).second; });
     if (firstSight) notify(&ServerCallbacks::onDevice, host, deviceName(ua), deviceKind(ua));
     return true;
 }
