@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "server/block_pump.hpp"
+#include "server/body_pump.hpp"
 #include "server/body_buffer.hpp"
 #include "server/request_parser.hpp"
 #include "server/server_limits.hpp"

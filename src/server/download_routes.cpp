@@ -6,7 +6,7 @@
 
 #include "media/file_kinds.hpp"
 #include "media/thumb_store.hpp"
-#include "server/block_pump.hpp"
+#include "server/body_pump.hpp"
 #include "server/byte_range.hpp"
 #include "server/connection.hpp"
 #include "server/device_identity.hpp"
@@ -31,7 +31,8 @@ struct DownloadSource final : BodySource {
     std::int64_t offset = 0;  // of the next byte to send
     bool shortened = false;   // the file ended before the range did
     std::optional<ProgressReporter> reporter;
-    std::function<void(bool ok)> onEnd;
+    std::int64_t spanLength = 0;
+    std::function<void(DownloadSource& source, bool ok)> onEnd;
 
     DownloadSource(FileReader file, std::int64_t start, std::int64_t length)
         : reader(std::move(file)), remaining(length), offset(start) {}
@@ -42,18 +43,19 @@ struct DownloadSource final : BodySource {
             reader.close();
             return std::nullopt;
         }
-        return FileSpan{reader.fd(), offset, std::min(remaining, spanSize)};
+        spanLength = std::min(remaining, spanSize);
+        return FileSpan{reader.fd(), offset, spanLength};
     }
 
     void spanSent(std::int64_t bytes) override {
-        shortened = bytes < std::min(remaining, spanSize);
+        shortened = bytes < spanLength;
         remaining -= bytes;
         offset += bytes;
     }
 
     void finished(bool ok) override {
         reader.close();
-        onEnd(ok);
+        onEnd(*this, ok);
     }
 };
 
@@ -89,21 +91,14 @@ void FileServer::serveDownload(const ConnectionPtr& connection, const Request& r
         (*transfer->reporter)(transfer->offset, false, false);
     }
     std::weak_ptr<FileServer> weak = weak_from_this();
-    // Holds the source weakly: the source holds this callback.
-    std::weak_ptr<DownloadSource> weakSource = transfer;
-    transfer->onEnd = [weak, weakSource, total, fromStart, inlineView, name = file.name](bool ok) {
-        auto source = weakSource.lock();
-        if (!source) return;
-        if (source->reporter)
-            (*source->reporter)(source->offset, true, ok && source->offset >= total);
+    transfer->onEnd = [weak, total, fromStart, inlineView, name = file.name](DownloadSource& source,
+                                                                             bool ok) {
+        if (source.reporter) (*source.reporter)(source.offset, true, ok && source.offset >= total);
         // A file that shrank on the way was not sent, whatever the socket says.
-        if (ok && !source->shortened && !inlineView && fromStart)
+        if (ok && !source.shortened && !inlineView && fromStart)
             if (auto self = weak.lock()) self->report("Đã gửi xong \"" + name + "\"");
     };
-    connection->sendBlock(std::move(head), [connection, transfer](bool ok) {
-        if (!ok) return transfer->finished(false);
-        runBodyPump(connection, transfer);
-    });
+    runBodyPump(connection, std::move(head), transfer);
 }
 
 void FileServer::reportDownload(const SharedFile& file, const std::string& host,

@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-
 namespace skiff::server {
 
 std::optional<FileReader> FileReader::open(const std::filesystem::path& path) {
@@ -47,23 +45,6 @@ std::optional<std::int64_t> FileReader::size() const {
     struct stat info {};
     if (m_fd < 0 || ::fstat(m_fd, &info) != 0) return std::nullopt;
     return static_cast<std::int64_t>(info.st_size);
-}
-
-bool FileReader::seek(std::int64_t offset) {
-    return m_fd >= 0 && ::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) >= 0;
-}
-
-std::string FileReader::read(std::size_t count) {
-    std::string block(count, '\0');
-    std::size_t filled = 0;
-    while (m_fd >= 0 && filled < count) {
-        ssize_t n = ::read(m_fd, block.data() + filled, count - filled);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        filled += static_cast<std::size_t>(n);
-    }
-    block.resize(filled);
-    return block;
 }
 
 }  // namespace skiff::server

@@ -7,7 +7,7 @@
 
 namespace skiff::server {
 
-// A file opened for reading, closed when the reader goes.
+// A shared file opened for sending, closed when the reader goes.
 class FileReader {
   public:
     // None when the file cannot be opened.
@@ -20,10 +20,6 @@ class FileReader {
 
     // The current size, or none when the file system cannot tell.
     std::optional<std::int64_t> size() const;
-    // Moves the read position; false when that fails.
-    bool seek(std::int64_t offset);
-    // Up to `count` bytes from the read position; empty at the end or on an error.
-    std::string read(std::size_t count);
     void close();
     // For sending with sendfile(2); -1 once closed.
     int fd() const { return m_fd; }

@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "server/block_pump.hpp"
+#include "server/body_pump.hpp"
 #include "server/connection.hpp"
 #include "server/crc_cache.hpp"
 #include "server/file_reader.hpp"
@@ -54,7 +54,7 @@ struct ZipSource final : BodySource {
     ZipPlan plan;
     std::shared_ptr<CrcCache> crcs;
     std::vector<ProgressReporter> reporters;
-    std::function<void(bool ok)> onEnd;
+    std::function<void(ZipSource& source, bool ok)> onEnd;
     Phase phase = Phase::open;
     std::size_t index = 0;
     std::optional<FileReader> reader;
@@ -140,7 +140,7 @@ struct ZipSource final : BodySource {
 
     void finished(bool ok) override {
         reader.reset();
-        onEnd(ok);
+        onEnd(*this, ok);
     }
 };
 
@@ -167,19 +167,15 @@ void FileServer::serveZip(const ConnectionPtr& connection, const std::string& ho
         "\r\nContent-Disposition: attachment; filename=\"Skiff.zip\"\r\nCache-Control: "
         "no-store\r\nConnection: close\r\n\r\n";
     std::weak_ptr<FileServer> weak = weak_from_this();
-    ZipSource* source = transfer.get();  // the callback lives in the source it reports on
-    transfer->onEnd = [weak, source](bool ok) {
-        if (ok && !source->truncated) {
+    transfer->onEnd = [weak](ZipSource& source, bool ok) {
+        if (ok && !source.truncated) {
             if (auto self = weak.lock()) self->report("Đã gửi xong file .zip");
         }
-        if (!ok && source->phase == ZipSource::Phase::data &&
-            source->index < source->plan.entries.size())
-            source->reporters[source->index](source->bytes, true, false);
+        if (!ok && source.phase == ZipSource::Phase::data &&
+            source.index < source.plan.entries.size())
+            source.reporters[source.index](source.bytes, true, false);
     };
-    connection->sendBlock(std::move(head), [connection, transfer](bool ok) {
-        if (!ok) return transfer->finished(false);
-        runBodyPump(connection, transfer);
-    });
+    runBodyPump(connection, std::move(head), transfer);
 }
 
 }  // namespace skiff::server

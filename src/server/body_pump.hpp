@@ -32,10 +32,10 @@ class BodySource {
     virtual void finished(bool ok) = 0;
 };
 
-// Sends the pieces a source gives, asking for the next one only after the network stack took
-// the previous one, so at most one piece per transfer is in memory. At the end the connection
-// is closed and `finished(true)` runs; on a send error `finished(false)`.
-void runBodyPump(const std::shared_ptr<Connection>& connection,
+// Sends `head`, then the pieces a source gives, asking for the next one only after the network
+// stack took the previous one, so at most one piece per transfer is in memory. At the end the
+// connection is closed and `finished(true)` runs; on a send error `finished(false)`.
+void runBodyPump(const std::shared_ptr<Connection>& connection, std::string head,
                  const std::shared_ptr<BodySource>& source);
 
 }  // namespace skiff::server

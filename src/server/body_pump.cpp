@@ -1,4 +1,4 @@
-#include "server/block_pump.hpp"
+#include "server/body_pump.hpp"
 
 #include "server/connection.hpp"
 
@@ -35,12 +35,15 @@ struct Pump : std::enable_shared_from_this<Pump> {
 
 }  // namespace
 
-void runBodyPump(const std::shared_ptr<Connection>& connection,
+void runBodyPump(const std::shared_ptr<Connection>& connection, std::string head,
                  const std::shared_ptr<BodySource>& source) {
     auto pump = std::make_shared<Pump>();
     pump->connection = connection;
     pump->source = source;
-    pump->next();
+    connection->sendBlock(std::move(head), [pump](bool ok) {
+        if (!ok) return pump->source->finished(false);
+        pump->next();
+    });
 }
 
 }  // namespace skiff::server
