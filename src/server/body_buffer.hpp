@@ -35,6 +35,11 @@ class BodyBuffer {
             left -= length;
         }
     }
+    // The filled bytes of block `index`.
+    std::string_view block(std::size_t index) const {
+        std::size_t start = index * blockSize;
+        return {m_blocks[index].get(), std::min(m_size - start, blockSize)};
+    }
     std::string toString() const;
 
   private:

@@ -68,6 +68,7 @@ void Connection::cancel() {
 void Connection::dropHandlers() {
     m_onHead = nullptr;
     m_onBody = nullptr;
+    m_observe = nullptr;
 }
 
 void Connection::armDeadline(std::chrono::steady_clock::duration after) {
@@ -135,26 +136,31 @@ void Connection::onHeadReadable(const std::error_code& error) {
     waitHead();
 }
 
-void Connection::readBody(std::int64_t length, std::string initial, BodyHandler handler) {
-    asio::dispatch(
-        m_socket.get_executor(), [self = shared_from_this(), length, initial = std::move(initial),
-                                  handler = std::move(handler)]() mutable {
-            if (self->m_closed) return;
-            self->m_bodyLength = static_cast<std::size_t>(length);
-            self->m_onBody = std::move(handler);
-            self->m_body = BodyBuffer();
-            self->m_body.append(
-                std::string_view(initial).substr(0, std::min(initial.size(), self->m_bodyLength)));
-            self->m_rateMark = std::chrono::steady_clock::now();
-            self->m_rateMarkFilled = self->m_body.size();
-            self->receiveBody();
-        });
+void Connection::readBody(std::int64_t length, std::string initial, BodyHandler handler,
+                          BlockObserver observe) {
+    asio::dispatch(m_socket.get_executor(),
+                   [self = shared_from_this(), length, initial = std::move(initial),
+                    handler = std::move(handler), observe = std::move(observe)]() mutable {
+                       if (self->m_closed) return;
+                       self->m_bodyLength = static_cast<std::size_t>(length);
+                       self->m_onBody = std::move(handler);
+                       self->m_observe = std::move(observe);
+                       self->m_observedBlocks = 0;
+                       self->m_body = BodyBuffer();
+                       self->m_body.append(std::string_view(initial).substr(
+                           0, std::min(initial.size(), self->m_bodyLength)));
+                       self->m_rateMark = std::chrono::steady_clock::now();
+                       self->m_rateMarkFilled = self->m_body.size();
+                       self->receiveBody();
+                   });
 }
 
 void Connection::receiveBody() {
     if (m_closed) return;
+    observeFilledBlocks();
     if (m_body.size() == m_bodyLength) {
         m_deadline.cancel();
+        m_observe = nullptr;
         auto handler = std::move(m_onBody);
         handler(std::move(m_body));
         return;
@@ -171,6 +177,17 @@ void Connection::receiveBody() {
             if (!self->keepsPace()) return self->cancel();
             self->receiveBody();
         });
+}
+
+// A block is seen once it is full, or once the body is complete for the last one, so the
+// observer's work overlaps the arrival of the next block.
+void Connection::observeFilledBlocks() {
+    if (!m_observe) return;
+    const bool complete = m_body.size() == m_bodyLength;
+    std::size_t ready = complete
+                            ? (m_body.size() + BodyBuffer::blockSize - 1) / BodyBuffer::blockSize
+                            : m_body.size() / BodyBuffer::blockSize;
+    for (; m_observedBlocks < ready; ++m_observedBlocks) m_observe(m_body.block(m_observedBlocks));
 }
 
 // A body that trickles in holds its memory and its place for as long as it lasts, so each

@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "server/body_pump.hpp"
 #include "server/body_buffer.hpp"
+#include "server/body_pump.hpp"
 #include "server/request_parser.hpp"
 #include "server/server_limits.hpp"
 
@@ -23,6 +23,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     enum class HeadOutcome { complete, tooLarge };
     using HeadHandler = std::function<void(HeadOutcome, std::string headText, std::string rest)>;
     using BodyHandler = std::function<void(BodyBuffer body)>;
+    using BlockObserver = std::function<void(std::string_view block)>;
     using SendHandler = std::function<void(bool ok)>;
     using FileSendHandler = std::function<void(bool ok, std::int64_t sent)>;
 
@@ -42,7 +43,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
     // Receives until `length` body bytes (counting `initial`) are there; extra bytes are
     // ignored. A peer that closes, fails or stalls first is dropped without an answer.
-    void readBody(std::int64_t length, std::string initial, BodyHandler handler);
+    // `observe`, when given, sees each block of the body once, in order, as soon as it is
+    // filled (the last one when the body is complete), before `handler` gets the whole body.
+    void readBody(std::int64_t length, std::string initial, BodyHandler handler,
+                  BlockObserver observe = {});
 
     // Sends one complete response, then closes gracefully.
     void sendAndClose(std::string bytes);
@@ -73,6 +77,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     void onHeadReadable(const std::error_code& error);
     void receiveBody();
     bool keepsPace();
+    void observeFilledBlocks();
     void continueFile(FileSendHandler done);
     void closeGracefully();
     void waitDrain();
@@ -92,6 +97,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
     BodyBuffer m_body;  // grows as the bytes come, never ahead of them
     std::size_t m_bodyLength = 0;
     BodyHandler m_onBody;
+    BlockObserver m_observe;
+    std::size_t m_observedBlocks = 0;
     std::chrono::steady_clock::time_point m_rateMark;
     std::size_t m_rateMarkFilled = 0;
     std::shared_ptr<void> m_slot;

@@ -240,7 +240,8 @@ void FileServer::respondBusy(const ConnectionPtr& connection, int seconds) {
 }
 
 void FileServer::readBody(const ConnectionPtr& connection, const Request& request, std::string rest,
-                          std::function<void(BodyBuffer body, MemoryHold hold)> then) {
+                          std::function<void(BodyBuffer body, MemoryHold hold)> then,
+                          std::function<void(std::string_view block)> observe) {
     std::optional<std::int64_t> length;
     if (const std::string* text = request.header("content-length")) length = parseDecimal(*text);
     if (!length || *length < 0) return respondJSON(connection, 411, {{"error", "length required"}});
@@ -255,10 +256,12 @@ void FileServer::readBody(const ConnectionPtr& connection, const Request& reques
     }
     MemoryHold hold(static_cast<void*>(m_bodyBytes.get()),
                     [counter = m_bodyBytes, bytes](void*) { counter->fetch_sub(bytes); });
-    connection->readBody(bytes, std::move(rest),
-                         [then = std::move(then), hold = std::move(hold)](BodyBuffer body) {
-                             then(std::move(body), hold);
-                         });
+    connection->readBody(
+        bytes, std::move(rest),
+        [then = std::move(then), hold = std::move(hold)](BodyBuffer body) {
+            then(std::move(body), hold);
+        },
+        std::move(observe));
 }
 
 }  // namespace skiff::server

@@ -30,6 +30,7 @@
 
 namespace skiff::server {
 
+class ChunkDigest;
 class Connection;
 class IoPool;
 struct Upload;
@@ -132,8 +133,10 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
     using MemoryHold = std::shared_ptr<void>;
     // Collects a request body of Content-Length bytes, then calls `then` with exactly those.
     // Past the memory bound the request is answered 503 and asked to come back.
+    // `observe` sees each block as it arrives (see Connection::readBody).
     void readBody(const ConnectionPtr& connection, const Request& request, std::string rest,
-                  std::function<void(BodyBuffer body, MemoryHold hold)> then);
+                  std::function<void(BodyBuffer body, MemoryHold hold)> then,
+                  std::function<void(std::string_view block)> observe = {});
 
     const ServerLimits& limits() const { return m_limits; }
 
@@ -180,8 +183,12 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
     // The upload protocol: announce, append verified chunks, verify and store, give up.
     void uploadInit(const ConnectionPtr& connection, const Request& request,
                     const std::string& host);
+    // A chunk's body is checked as it arrives, then written once the chunk holds the upload.
+    void receiveChunk(const ConnectionPtr& connection, const Request& request,
+                      const std::string& host, std::string rest);
     void uploadChunk(const ConnectionPtr& connection, const Request& request,
-                     const std::string& host, BodyBuffer body, MemoryHold hold);
+                     const std::string& host, BodyBuffer body, const ChunkDigest& digest,
+                     MemoryHold hold);
     void uploadFinish(const ConnectionPtr& connection, const Request& request,
                       const std::string& host);
     void uploadCancel(const ConnectionPtr& connection, const Request& request,

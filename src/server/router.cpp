@@ -44,16 +44,8 @@ void FileServer::handle(const ConnectionPtr& connection, const std::string& host
     }
     if (request.method == "POST") {
         if (path == "/api/up/init") return uploadInit(connection, request, host);
-        if (path == "/api/up/chunk") {
-            // Only these routes read a body; the request is copied into the completion.
-            std::weak_ptr<FileServer> weak = weak_from_this();
-            return readBody(connection, request, std::move(rest),
-                            [weak, connection, request, host](BodyBuffer body, MemoryHold hold) {
-                                if (auto self = weak.lock())
-                                    self->uploadChunk(connection, request, host, std::move(body),
-                                                      std::move(hold));
-                            });
-        }
+        if (path == "/api/up/chunk")
+            return receiveChunk(connection, request, host, std::move(rest));
         if (path == "/api/up/finish") return uploadFinish(connection, request, host);
         if (path == "/api/up/cancel") return uploadCancel(connection, request, host);
         if (path == "/api/text") return receiveText(connection, request, host, std::move(rest));

@@ -13,6 +13,7 @@
 
 #include "media/received_time.hpp"
 #include "server/byte_count.hpp"
+#include "server/chunk_digest.hpp"
 #include "server/connection.hpp"
 #include "server/decimal.hpp"
 #include "server/device_identity.hpp"
@@ -79,23 +80,17 @@ std::optional<std::string> conversionHint(const std::string& ua,
     return std::nullopt;
 }
 
-enum class ChunkWrite { written, crcMismatch, failed };
-
 // Writes the chunk at `offset` after cutting the file there, so bytes of an earlier failed
-// attempt never stay behind the valid data. Each block of the body is checked, hashed and
-// written while it is in the processor's cache: one pass over the bytes. `hasher` is the
-// upload's state copied; it is kept only when the chunk's CRC-32 is the one offered.
-ChunkWrite writeChunk(const std::filesystem::path& part, std::int64_t offset,
-                      const BodyBuffer& body, const std::string& offeredCrc, Sha256& hasher) {
+// attempt never stay behind the valid data. `hasher`, the upload's state copied, is fed each
+// block while it is in the processor's cache, for a chunk not hashed on its way in.
+bool writeChunk(const std::filesystem::path& part, std::int64_t offset, const BodyBuffer& body,
+                Sha256* hasher) {
     int fd = ::open(part.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return ChunkWrite::failed;
+    if (fd < 0) return false;
     bool ok = ::ftruncate(fd, offset) == 0;
-    uLong crc = crc32(0L, Z_NULL, 0);
     std::int64_t at = offset;
     body.forEachPiece([&](std::string_view piece) {
-        crc = crc32(crc, reinterpret_cast<const Bytef*>(piece.data()),
-                    static_cast<uInt>(piece.size()));
-        hasher.update(piece);
+        if (hasher) hasher->update(piece);
         while (ok && !piece.empty()) {
             ssize_t n = ::pwrite(fd, piece.data(), piece.size(), static_cast<off_t>(at));
             if (n < 0 && errno == EINTR) continue;
@@ -107,18 +102,12 @@ ChunkWrite writeChunk(const std::filesystem::path& part, std::int64_t offset,
             at += n;
         }
     });
-    char crcText[9];
-    std::snprintf(crcText, sizeof crcText, "%08lx", static_cast<unsigned long>(crc));
-    const bool crcMatches = offeredCrc == crcText;
-    // Start writing a good chunk to disk now, so the flush at finish has little left to do.
-    if (ok && crcMatches && body.size() > 0)
+    // Start writing the chunk to disk now, so the flush at finish has little left to do.
+    if (ok && body.size() > 0)
         ::sync_file_range(fd, offset, static_cast<off_t>(body.size()), SYNC_FILE_RANGE_WRITE);
-    // A damaged chunk leaves nothing behind; a write cut short by a full disk gives its bytes
-    // back, or the disk stays full for good.
-    if (!ok || !crcMatches) (void)::ftruncate(fd, offset);
-    ok = ::close(fd) == 0 && ok;
-    if (!ok) return ChunkWrite::failed;
-    return crcMatches ? ChunkWrite::written : ChunkWrite::crcMismatch;
+    // A write cut short by a full disk gives its bytes back, or the disk stays full for good.
+    if (!ok) (void)::ftruncate(fd, offset);
+    return ::close(fd) == 0 && ok;
 }
 
 // Makes the part file durable, and only if it is still the regular file of exactly `size`
@@ -324,8 +313,41 @@ void FileServer::forgetUpload(const std::shared_ptr<Upload>& upload) {
     });
 }
 
+void FileServer::receiveChunk(const ConnectionPtr& connection, const Request& request,
+                              const std::string& host, std::string rest) {
+    // Where the upload stands as the head comes, so its SHA-256 can go on over the bytes as
+    // they arrive; the chunk is only checked against the upload once it is all here.
+    const std::string* uid = request.param("uid");
+    std::optional<std::int64_t> offset;
+    if (const std::string* offsetText = request.param("offset")) offset = parseDecimal(*offsetText);
+    std::shared_ptr<const Upload> upload;
+    std::optional<Sha256> start;
+    if (validUid(uid) && offset) {
+        withTables([&](const ServerTables& tables) {
+            auto found = tables.uploads.find(*uid);
+            if (found == tables.uploads.end()) return;
+            const Upload& record = *found->second;
+            if (record.host != host || record.busy || record.received != *offset) return;
+            upload = found->second;
+            start = record.hasher;
+        });
+    }
+    auto digest =
+        std::make_shared<ChunkDigest>(std::move(upload), offset.value_or(0), std::move(start));
+    std::weak_ptr<FileServer> weak = weak_from_this();
+    readBody(
+        connection, request, std::move(rest),
+        [weak, connection, request, host, digest](BodyBuffer body, MemoryHold hold) {
+            if (auto self = weak.lock())
+                self->uploadChunk(connection, request, host, std::move(body), *digest,
+                                  std::move(hold));
+        },
+        [digest](std::string_view block) { digest->add(block); });
+}
+
 void FileServer::uploadChunk(const ConnectionPtr& connection, const Request& request,
-                             const std::string& host, BodyBuffer body, MemoryHold hold) {
+                             const std::string& host, BodyBuffer body, const ChunkDigest& digest,
+                             MemoryHold hold) {
     const std::string* uid = request.param("uid");
     if (!validUid(uid)) return respondJSON(connection, 400, {{"error", "bad params"}});
     std::optional<std::int64_t> offset;
@@ -344,29 +366,29 @@ void FileServer::uploadChunk(const ConnectionPtr& connection, const Request& req
         release();
         return respondJSON(connection, 400, {{"error", "beyond size"}});
     }
+    // A damaged chunk is refused before it touches the disk: the part file still ends at the
+    // last good byte.
     const std::string* offered = request.header("x-crc32");
-    auto refuseDamaged = [connection, upload, received, release](FileServer& self) {
-        self.report("Khúc hỏng ở \"" + upload->name + "\" (vị trí " + formatByteCount(received) +
-                    ") — đã yêu cầu gửi lại");
+    if (!offered || lowerAscii(*offered) != digest.crcText()) {
+        report("Khúc hỏng ở \"" + upload->name + "\" (vị trí " + formatByteCount(received) +
+               ") — đã yêu cầu gửi lại");
         release();
-        self.respondJSON(connection, 422,
-                         {{"error", "chunk hash mismatch"}, {"received", received}});
-    };
-    if (!offered) return refuseDamaged(*this);
+        return respondJSON(connection, 422,
+                           {{"error", "chunk hash mismatch"}, {"received", received}});
+    }
+    std::optional<Sha256> carried = digest.hasherFor(upload.get(), received);
     auto bytes = std::make_shared<BodyBuffer>(std::move(body));
-    onDisk([connection, upload, received, length, release, refuseDamaged, bytes,
-            offeredCrc = lowerAscii(*offered), hold = std::move(hold)](FileServer& self) {
+    onDisk([connection, upload, received, length, release, bytes, carried = std::move(carried),
+            hold = std::move(hold)](FileServer& self) mutable {
         // The busy flag keeps every other handler off this upload's hash, so it is fed outside
         // the lock, which other phones' requests need meanwhile.
-        Sha256 hasher = self.withTables([&](const ServerTables&) { return upload->hasher; });
-        switch (writeChunk(upload->part, received, *bytes, offeredCrc, hasher)) {
-            case ChunkWrite::written:
-                break;
-            case ChunkWrite::crcMismatch:
-                return refuseDamaged(self);
-            case ChunkWrite::failed:
-                release();
-                return self.respondJSON(connection, 507, {{"error", "write failed"}});
+        const bool hashed = carried.has_value();
+        Sha256 hasher = hashed
+                            ? std::move(*carried)
+                            : self.withTables([&](const ServerTables&) { return upload->hasher; });
+        if (!writeChunk(upload->part, received, *bytes, hashed ? nullptr : &hasher)) {
+            release();
+            return self.respondJSON(connection, 507, {{"error", "write failed"}});
         }
         std::int64_t total = self.mutateTables([&](ServerTables&) {
             upload->hasher = std::move(hasher);

@@ -395,6 +395,25 @@ TEST_F(Upload, TheNextChunkRightAfterAnAnswerIsTaken) {
     EXPECT_EQ(phone.finish("quick1", UploadClient::sha256Of(content)).status, 200);
 }
 
+// A chunk is hashed on its way in from where the upload stood when its head came. One whose
+// head came before the chunk ahead of it was written must be hashed again once it holds the
+// upload, or the whole file's SHA-256 comes out wrong.
+TEST_F(Upload, AChunkSentBeforeTheOneAheadIsWrittenStillCounts) {
+    const std::string first = randomBytes(1 << 20, 1), second = randomBytes(1 << 20, 2);
+    ASSERT_EQ(phone.init("early1", "early.bin", 2 << 20).status, 200);
+    RawClient early(server.port());
+    early.send("POST /api/up/chunk?t=123456&uid=early1&offset=1048576 HTTP/1.1\r\n"
+               "Content-Length: 1048576\r\nX-CRC32: " +
+               UploadClient::crc32Of(second) + "\r\n\r\n" + second.substr(0, 300000));
+    // Not a timing check: only gives the server the moment to read the early head first.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_EQ(phone.chunk("early1", 0, first).status, 200);
+    early.send(second.substr(300000));
+    EXPECT_EQ(parseReply(early.readAll()).status, 200);
+    EXPECT_EQ(phone.finish("early1", UploadClient::sha256Of(first + second)).status, 200);
+    EXPECT_EQ(readBytes(inbox() / "early.bin"), first + second);
+}
+
 TEST_F(Upload, StopDeletesPartFilesAndForgetsUploads) {
     ASSERT_EQ(phone.init("stop01", "s.bin", 10).status, 200);
     ASSERT_EQ(phone.chunk("stop01", 0, "12345").status, 200);
