@@ -2,13 +2,47 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 namespace skiff::server {
 
+namespace {
+
+std::mutex poolLock;
+std::vector<char*>& pool() {
+    static auto* blocks = new std::vector<char*>();  // never destroyed: bodies may outlive exit
+    return *blocks;
+}
+
+char* takeBlock() {
+    {
+        std::lock_guard guard(poolLock);
+        if (!pool().empty()) {
+            char* block = pool().back();
+            pool().pop_back();
+            return block;
+        }
+    }
+    return new char[BodyBuffer::blockSize];  // uninitialised: the socket fills it
+}
+
+}  // namespace
+
+void BodyBuffer::GiveBack::operator()(char* block) const {
+    {
+        std::lock_guard guard(poolLock);
+        if (pool().size() < pooledBlocks) {
+            if (pool().capacity() < pooledBlocks) pool().reserve(pooledBlocks);
+            pool().push_back(block);
+            return;
+        }
+    }
+    delete[] block;
+}
+
 std::pair<char*, std::size_t> BodyBuffer::room(std::size_t most) {
     std::size_t used = m_size % blockSize;
-    if (used == 0 && m_size == m_blocks.size() * blockSize)
-        m_blocks.emplace_back(new char[blockSize]);  // uninitialised: the socket fills it
+    if (used == 0 && m_size == m_blocks.size() * blockSize) m_blocks.emplace_back(takeBlock());
     char* start = m_blocks.back().get() + used;
     return {start, std::min(most, blockSize - used)};
 }
