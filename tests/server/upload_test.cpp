@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "server/file_names.hpp"
+#include "server/upload.hpp"
 #include "support/file_bytes.hpp"
 #include "support/server_fixture.hpp"
 #include "support/upload_client.hpp"
