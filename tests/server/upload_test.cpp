@@ -311,7 +311,8 @@ TEST_F(Upload, ClashingNamesGetTheNextFreeNumber) {
         auto answer = json(phone.sendFile(uid, cjk + ".jpg", uid));
         ASSERT_EQ(answer["ok"], true) << answer.dump();
         std::string saved = answer["name"];
-        EXPECT_LE(saved.size() + 7, 255u);
+        // The first leaves room for a counter, which the second then takes.
+        EXPECT_LE(saved.size() + (uid == std::string("long0001") ? 7 : 0), 255u);
         EXPECT_EQ(saved.substr(saved.size() - 4), ".jpg");
     }
 }
