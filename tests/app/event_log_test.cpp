@@ -28,12 +28,5 @@ TEST(EventLog, ABurstOfOneLineIsCountedOnIt) {
     EXPECT_EQ(log.lines().front(), "Khoá tạm 10.0.0.9");
 }
 
-TEST(EventLog, KeepsTheNewestLinesUpToItsLimit) {
-    EventLog log(3);
-    QDateTime at = QDateTime::fromSecsSinceEpoch(1'800'000'000);
-    for (QString line : {"a", "b", "c", "d"}) log.add(line, at);
-    EXPECT_EQ(log.lines(), QStringList({"d", "c", "b"}));
-}
-
 }  // namespace
 }  // namespace skiff::app

@@ -5,12 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 
 #include "support/raw_client.hpp"
 #include "support/server_fixture.hpp"
+#include "support/shell_output.hpp"
 
 namespace skiff::test {
 namespace {
@@ -18,12 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string run(const std::string& command, int* status) {
-    std::string output;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    char buffer[4096];
-    while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-    *status = pclose(pipe);
-    return output;
+    return shellOutput(command + " 2>&1", status);
 }
 
 std::string quoted(const fs::path& path) {

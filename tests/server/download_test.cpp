@@ -77,6 +77,11 @@ TEST_F(Download, Ranges) {
         Reply reply = fetch(c.id, header);
         std::string label = c.id + " " + c.range;
         ASSERT_EQ(reply.status, c.status) << label;
+        EXPECT_EQ(reply.statusLine, "HTTP/1.1 " + std::to_string(c.status) +
+                                        (c.status == 416   ? " Range Not Satisfiable"
+                                         : c.status == 206 ? " Partial Content"
+                                                           : " OK"))
+            << label;
         EXPECT_EQ(reply.header("Content-Range").value_or(""), c.contentRange) << label;
         if (c.status == 416) {
             EXPECT_EQ(reply.body, "") << label;
@@ -178,6 +183,7 @@ TEST_F(Download, ThumbnailsOfSharedPictures) {
     ASSERT_EQ(thumb.status, 200);
     EXPECT_EQ(thumb.header("Content-Type"), "image/jpeg");
     EXPECT_EQ(thumb.header("Cache-Control"), "private, max-age=3600");
+    EXPECT_EQ(thumb.head.find("no-store"), std::string::npos) << "its own caching replaces it";
     EXPECT_EQ(thumb.body.substr(0, 3), "\xFF\xD8\xFF");
     EXPECT_EQ(get(server.port(), "/api/thumb/p1?t=123456").body, thumb.body);  // from memory
     Reply none = get(server.port(), "/api/thumb/x1?t=123456");

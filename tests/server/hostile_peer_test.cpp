@@ -1,5 +1,6 @@
-// What one hostile peer can hold: connections, body memory, time. It can slow itself down,
-// never the phones that are admitted.
+// What slow bodies can hold: memory and time. A hostile peer can slow itself down, never the
+// phones that are admitted. (A flood of idle connections from one host is the reliability
+// suite's "slow" role.)
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -21,21 +22,6 @@ std::size_t residentBytes() {
     for (std::string line; std::getline(status, line);)
         if (line.rfind("VmRSS:", 0) == 0) return std::stoul(line.substr(6)) * 1024;
     return 0;
-}
-
-TEST(HostilePeer, IdleConnectionsFromOneHostLeaveOthersServed) {
-    TestServer server;
-    std::vector<std::unique_ptr<RawClient>> flood;
-    for (int i = 0; i < 600; ++i)
-        flood.push_back(std::make_unique<RawClient>(server.port(), false, "127.0.0.3"));
-    // Past its 32 the host's sockets are closed at once, without an answer.
-    ASSERT_TRUE(flood.back()->waitClosed(3s));
-    int closed = 0;
-    for (auto& client : flood) closed += client->waitClosed(50ms) ? 1 : 0;
-    EXPECT_GE(closed, 600 - 32);
-    EXPECT_EQ(get(server.port(), "/api/pin?t=123456").status, 200);
-    UploadClient phone(server.port());
-    EXPECT_EQ(phone.sendFile("flood1", "f.txt", "still works").status, 200);
 }
 
 TEST(HostilePeer, SlowBodiesHoldLittleMemoryAndAreDropped) {

@@ -1,10 +1,10 @@
 // The route table and the small JSON endpoints.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "media/sample_video.hpp"
 #include "server/computer_name.hpp"
 #include "support/raw_client.hpp"
 #include "support/server_fixture.hpp"
@@ -57,7 +57,7 @@ TEST(Routes, PageAndIconsNeedNoCode) {
     }
 }
 
-TEST(Routes, PinGreetsThePhone) {
+TEST(Routes, PinAndFilesGreetThePhone) {
     TestServer server;
     Reply reply = get(server.port(), "/api/pin?t=123456", android);
     ASSERT_EQ(reply.status, 200);
@@ -67,36 +67,24 @@ TEST(Routes, PinGreetsThePhone) {
     EXPECT_EQ(body["mac"], server::computerName());
     EXPECT_EQ(body["you"]["kind"], "android");
     EXPECT_EQ(body["you"]["name"], "Điện thoại Android · SM-S918B");
-}
 
-TEST(Routes, FilesWithNothingShared) {
-    TestServer server;
-    auto body = nlohmann::json::parse(get(server.port(), "/api/files?t=123456").body);
+    body = nlohmann::json::parse(get(server.port(), "/api/files?t=123456").body);
     EXPECT_EQ(body["files"], nlohmann::json::array());
     EXPECT_EQ(body["chunk"], 4194304);
-    EXPECT_TRUE(body["mac"].is_string());
+    EXPECT_EQ(body["mac"], server::computerName());
     EXPECT_EQ(body["you"]["kind"], "other");
     EXPECT_EQ(body["you"]["name"], "Thiết bị");
     EXPECT_FALSE(body.contains("firewall"));
-
     // The firewall the computer found on, for the page's "cannot reach" help.
     server.server().setFirewall("ufw");
     body = nlohmann::json::parse(get(server.port(), "/api/files?t=123456").body);
     EXPECT_EQ(body["firewall"], "ufw");
 }
 
-void makeVideo(const std::filesystem::path& path) {
-    std::string command =
-        "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=duration=1.5:size=64x48:rate=10 "
-        "-pix_fmt yuv420p '" +
-        path.string() + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-}
-
 TEST(Routes, FilesListsKindsThumbsOwnProgressAndLaterDurations) {
     TestServer server;
     auto folder = server.folder();
-    makeVideo(folder / "clip.mp4");
+    ASSERT_TRUE(test::makeSampleVideo(folder / "clip.mp4"));
     std::ofstream(folder / "notes") << "x";
     std::vector<server::SharedFile> shared = {
         {"a1", folder / "clip.mp4", "clip.mp4", 100},
@@ -141,7 +129,7 @@ TEST(Routes, FilesListsKindsThumbsOwnProgressAndLaterDurations) {
         later = list();
         return later["files"][0].contains("dur");
     }));
-    EXPECT_NEAR(later["files"][0]["dur"].get<double>(), 1.5, 0.15);
+    EXPECT_NEAR(later["files"][0]["dur"].get<double>(), 2.5, 0.15);
     EXPECT_FALSE(later["files"][1].contains("dur"));
 }
 

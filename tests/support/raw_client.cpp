@@ -12,33 +12,20 @@
 namespace skiff::test {
 
 RawClient::RawClient(std::uint16_t port, bool ipv6, const char* from) {
+    sockaddr_in6 v6{
+        .sin6_family = AF_INET6, .sin6_port = htons(port), .sin6_addr = in6addr_loopback};
+    sockaddr_in v4{.sin_family = AF_INET, .sin_port = htons(port)};
+    v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in source{.sin_family = AF_INET};
     m_fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (m_fd < 0) throw std::runtime_error("socket failed");
-    if (from && !ipv6) {
-        sockaddr_in source{};
-        source.sin_family = AF_INET;
-        if (::inet_pton(AF_INET, from, &source.sin_addr) != 1 ||
-            ::bind(m_fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0) {
-            ::close(m_fd);
-            throw std::runtime_error("bind failed");
-        }
-    }
-    int result;
-    if (ipv6) {
-        sockaddr_in6 address{};
-        address.sin6_family = AF_INET6;
-        address.sin6_port = htons(port);
-        address.sin6_addr = in6addr_loopback;
-        result = ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    } else {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        result = ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    }
-    if (result != 0) {
-        ::close(m_fd);
+    bool ok = m_fd >= 0 &&
+              (!from || ipv6 ||
+               (::inet_pton(AF_INET, from, &source.sin_addr) == 1 &&
+                ::bind(m_fd, reinterpret_cast<sockaddr*>(&source), sizeof source) == 0)) &&
+              (ipv6 ? ::connect(m_fd, reinterpret_cast<sockaddr*>(&v6), sizeof v6)
+                    : ::connect(m_fd, reinterpret_cast<sockaddr*>(&v4), sizeof v4)) == 0;
+    if (!ok) {
+        if (m_fd >= 0) ::close(m_fd);
         throw std::runtime_error("connect failed");
     }
 }
@@ -54,10 +41,8 @@ RawClient::~RawClient() {
 bool RawClient::send(std::string_view bytes) {
     while (!bytes.empty()) {
         ssize_t sent = ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (sent < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent < 0) return false;
         bytes.remove_prefix(static_cast<std::size_t>(sent));
     }
     return true;
@@ -71,41 +56,36 @@ std::string RawClient::readAll(std::chrono::milliseconds timeout) {
     return readAtLeast(std::string::npos, timeout);
 }
 
+int RawClient::readSome(std::string& out, std::chrono::steady_clock::time_point deadline) {
+    char buffer[65536];
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd waiting{m_fd, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&waiting, 1, static_cast<int>(left.count())) <= 0)
+            return -1;
+        ssize_t got = ::recv(m_fd, buffer, sizeof buffer, 0);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) m_reset = errno == ECONNRESET;
+        if (got > 0) out.append(buffer, static_cast<std::size_t>(got));
+        return got > 0 ? 1 : 0;
+    }
+}
+
 std::string RawClient::readAtLeast(std::size_t count, std::chrono::milliseconds timeout) {
     std::string out;
     auto deadline = std::chrono::steady_clock::now() + timeout;
-    char buffer[65536];
-    while (true) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) break;
-        pollfd waiting{m_fd, POLLIN, 0};
-        if (::poll(&waiting, 1, static_cast<int>(left.count())) <= 0) break;
-        ssize_t got = ::recv(m_fd, buffer, sizeof buffer, 0);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            m_reset = errno == ECONNRESET;
-            break;
-        }
-        if (got == 0) break;
-        out.append(buffer, static_cast<std::size_t>(got));
-        if (out.size() >= count) break;
+    while (out.size() < count && readSome(out, deadline) == 1) {
     }
     return out;
 }
 
 bool RawClient::waitClosed(std::chrono::milliseconds timeout) {
+    std::string ignored;
     auto deadline = std::chrono::steady_clock::now() + timeout;
-    char buffer[4096];
-    while (true) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return false;
-        pollfd waiting{m_fd, POLLIN, 0};
-        if (::poll(&waiting, 1, static_cast<int>(left.count())) <= 0) return false;
-        ssize_t got = ::recv(m_fd, buffer, sizeof buffer, 0);
-        if (got <= 0) return true;
-    }
+    for (int got; (got = readSome(ignored, deadline)) != -1; ignored.clear())
+        if (got == 0) return true;
+    return false;
 }
 
 std::optional<std::string> Reply::header(const std::string& name) const {
@@ -120,18 +100,14 @@ Reply parseReply(const std::string& raw) {
     if (end == std::string::npos) return reply;
     reply.head = raw.substr(0, end);
     reply.body = raw.substr(end + 4);
-    std::size_t lineEnd = reply.head.find("\r\n");
-    reply.statusLine = reply.head.substr(0, lineEnd);
+    reply.statusLine = reply.head.substr(0, reply.head.find("\r\n"));
     if (reply.statusLine.rfind("HTTP/1.1 ", 0) == 0)
         reply.status = std::stoi(reply.statusLine.substr(9, 3));
-    std::size_t start = lineEnd == std::string::npos ? reply.head.size() : lineEnd + 2;
-    while (start < reply.head.size()) {
-        std::size_t next = reply.head.find("\r\n", start);
+    for (std::size_t start = reply.statusLine.size() + 2; start < reply.head.size();) {
+        std::size_t next = std::min(reply.head.find("\r\n", start), reply.head.size());
         std::string line = reply.head.substr(start, next - start);
-        std::size_t colon = line.find(": ");
-        if (colon != std::string::npos)
+        if (std::size_t colon = line.find(": "); colon != std::string::npos)
             reply.headers[line.substr(0, colon)] = line.substr(colon + 2);
-        if (next == std::string::npos) break;
         start = next + 2;
     }
     return reply;

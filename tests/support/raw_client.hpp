@@ -34,6 +34,9 @@ class RawClient {
     bool wasReset() const { return m_reset; }
 
   private:
+    // Waits for bytes until the deadline and appends them: 1 when some came, 0 when the peer
+    // closed, -1 on timeout.
+    int readSome(std::string& out, std::chrono::steady_clock::time_point deadline);
     int m_fd = -1;
     bool m_reset = false;
 };

@@ -87,6 +87,13 @@ Reply UploadClient::sendFile(const std::string& uid, const std::string& name,
     return finish(uid, sha256Of(content));
 }
 
+std::string chunkRequest(const std::string& uid, std::int64_t offset, const std::string& body,
+                         const std::string& code) {
+    return "POST /api/up/chunk?t=" + code + "&uid=" + uid + "&offset=" + std::to_string(offset) +
+           " HTTP/1.1\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\nX-CRC32: " + UploadClient::crc32Of(body) + "\r\n\r\n" + body;
+}
+
 nlohmann::json json(const Reply& reply) {
     return nlohmann::json::parse(reply.body, nullptr, false);
 }

@@ -43,4 +43,8 @@ class UploadClient {
 
 nlohmann::json json(const Reply& reply);
 
+// A whole chunk request with its correct CRC-32, for tests that send it in pieces or raw.
+std::string chunkRequest(const std::string& uid, std::int64_t offset, const std::string& body,
+                         const std::string& code = "123456");
+
 }  // namespace skiff::test
