@@ -8,6 +8,7 @@ any other visible file is a whole copy of a file a phone sent (its answer was lo
 Ctrl-C leaves no part file and exits 0; nothing is left half-written after SIGKILL except the
 hidden part files, which the next program never takes for finished files.
 """
+import contextlib
 import json
 import os
 import signal
@@ -15,7 +16,7 @@ import subprocess
 import threading
 import time
 
-from skiff_process import PART_SUFFIX, PROMPT, Skiff, log, read_report, sha256_of, \
+from skiff_process import PART_SUFFIX, PROMPT, Skiff, check_folder, finish_agents, log, \
     show_address, start_agent
 
 MIB = 1048576
@@ -35,76 +36,58 @@ BURSTS = [(300, 3.0), (1000, 2.0), (600, 3.0)]   # (packets dropped per 1000, se
 
 
 class Injector:
-    """Cuts, loss bursts and freezes, each undone by restore_all() whatever happens."""
+    """Cuts, loss bursts and freezes; each keeps its undo until end() runs it, and
+    restore_all() runs those still pending whatever happens."""
 
     def __init__(self, net):
         self.net = net
         self.counts = {"link_cuts": 0, "loss_bursts": 0, "vanished": 0, "freezes": 0}
-        self.cut_ports, self.lossy, self.frozen = set(), set(), set()
+        self.pending = {}
         self.lock = threading.Lock()
 
-    def _port(self, ns):
-        return "p-" + ns.split("-")[-1]
+    def _begin(self, kind, target, do, undo):
+        do()
+        with self.lock:
+            self.counts[kind] += 1
+            self.pending[(kind, target)] = undo
 
-    def cut(self, ns, count="link_cuts"):
+    def end(self, kind, target):
+        with self.lock:
+            undo = self.pending.pop((kind, target), None)
+        if undo:
+            undo()
+
+    def cut(self, ns, kind="link_cuts"):
         # The computer's end of the phone's veth goes down: the phone's packets go nowhere,
         # as when it walks out of the Wi-Fi's reach.
-        subprocess.run(["ip", "-n", self.net["computer"], "link", "set", self._port(ns), "down"],
-                       check=True)
-        with self.lock:
-            self.cut_ports.add(ns)
-            self.counts[count] += 1
-
-    def restore(self, ns):
-        subprocess.run(["ip", "-n", self.net["computer"], "link", "set", self._port(ns), "up"],
-                       check=False)
-        with self.lock:
-            self.cut_ports.discard(ns)
+        link = ["ip", "-n", self.net["computer"], "link", "set", "p-" + ns.split("-")[-1]]
+        self._begin(kind, ns, lambda: subprocess.run(link + ["down"], check=True),
+                    lambda: subprocess.run(link + ["up"], check=False))
 
     def loss(self, ns, permille):
-        with self.lock:
-            self.counts["loss_bursts"] += 1
         if not self.net.get("nft"):
             return self.cut(ns, "loss_bursts")  # no nftables: a burst of total loss
         rule = "meta l4proto tcp " + (f"numgen random mod 1000 < {permille} "
                                       if permille < 1000 else "") + "drop"
-        subprocess.run(["ip", "netns", "exec", ns, "nft", "-f", "-"], check=True, input=(
-            "table inet skiffburst {\n"
-            f"  chain in {{ type filter hook input priority -1; policy accept; {rule}; }}\n"
-            f"  chain out {{ type filter hook output priority -1; policy accept; {rule}; }}\n"
-            "}\n").encode())
-        with self.lock:
-            self.lossy.add(ns)
-
-    def end_loss(self, ns):
-        if not self.net.get("nft"):
-            return self.restore(ns)
-        subprocess.run(["ip", "netns", "exec", ns, "nft", "delete", "table", "inet", "skiffburst"],
-                       check=False, stderr=subprocess.DEVNULL)
-        with self.lock:
-            self.lossy.discard(ns)
+        table = ("table inet skiffburst {\n"
+                 f"  chain in {{ type filter hook input priority -1; policy accept; {rule}; }}\n"
+                 f"  chain out {{ type filter hook output priority -1; policy accept; {rule}; }}\n"
+                 "}\n").encode()
+        nft = ["ip", "netns", "exec", ns, "nft"]
+        self._begin("loss_bursts", ns,
+                    lambda: subprocess.run(nft + ["-f", "-"], check=True, input=table),
+                    lambda: subprocess.run(nft + ["delete", "table", "inet", "skiffburst"],
+                                           check=False, stderr=subprocess.DEVNULL))
 
     def freeze(self, pid):
-        os.kill(pid, signal.SIGSTOP)
-        with self.lock:
-            self.frozen.add(pid)
-            self.counts["freezes"] += 1
-
-    def thaw(self, pid):
-        try:
-            os.kill(pid, signal.SIGCONT)
-        except ProcessLookupError:
-            pass
-        with self.lock:
-            self.frozen.discard(pid)
+        def thaw():
+            with contextlib.suppress(ProcessLookupError):
+                os.kill(pid, signal.SIGCONT)
+        self._begin("freezes", pid, lambda: os.kill(pid, signal.SIGSTOP), thaw)
 
     def restore_all(self):
-        for ns in list(self.cut_ports):
-            self.restore(ns)
-        for ns in list(self.lossy):
-            self.end_loss(ns)
-        for pid in list(self.frozen):
-            self.thaw(pid)
+        for kind, target in list(self.pending):
+            self.end(kind, target)
 
 
 class Timeline:
@@ -136,7 +119,7 @@ class Timeline:
 
 def read_claims(paths):
     """(saved, attempted): what phones were told is saved, and every file they tried."""
-    saved, attempted = [], {}
+    saved, attempted = [], set()
     for path in paths:
         try:
             with open(path) as handle:
@@ -149,45 +132,15 @@ def read_claims(paths):
             except ValueError:
                 continue  # a line cut by a freeze or a kill
             if item.get("kind") == "attempt":
-                attempted[(item["size"], item["sha256"])] = item["name"]
+                attempted.add((item["size"], item["sha256"]))
             else:
                 saved.append(item)
     return saved, attempted
 
 
-def check_folder(folder, claim_paths, failures, moment, allow_parts):
-    """Checks the receive folder against the claims; returns (parts, part_bytes, extra)."""
+def check(folder, claim_paths, failures, moment, allow_parts):
     saved, attempted = read_claims(claim_paths)
-    entries = {e.name: e for e in os.scandir(folder)} if os.path.isdir(folder) else {}
-    parts = [e for n, e in entries.items() if n.endswith(PART_SUFFIX)]
-    part_bytes = sum(e.stat().st_size for e in parts)
-    if parts and not allow_parts:
-        failures.append(f"{moment}: part files left: {sorted(e.name for e in parts)[:5]}")
-    for e in parts:
-        if not e.name.startswith("."):
-            failures.append(f"{moment}: a part file is not hidden: {e.name!r}")
-    claimed = set()
-    for item in saved:
-        entry = entries.get(item["final"])
-        if entry is None:
-            failures.append(f"{moment}: {item['final']!r} was told saved and is missing (lost)")
-            continue
-        claimed.add(item["final"])
-        stat = entry.stat()
-        if stat.st_size != item["size"] or sha256_of(entry.path) != item["sha256"]:
-            failures.append(f"{moment}: {item['final']!r} differs from what was sent (damaged)")
-        elif abs(stat.st_mtime_ns - item["mtime_ms"] * 1000000) > 1000000:
-            failures.append(f"{moment}: {item['final']!r} has the wrong time")
-    extra = 0
-    for name, entry in entries.items():
-        if name in claimed or name.endswith(PART_SUFFIX):
-            continue
-        # Saved while the answer was lost to a stop: it must still be a whole file.
-        size = entry.stat().st_size
-        if (size, sha256_of(entry.path)) not in attempted:
-            failures.append(f"{moment}: {name!r} ({size} bytes) is no whole file a phone sent")
-        extra += 1
-    return len(parts), part_bytes, extra
+    return check_folder(folder, saved, failures, moment, attempted, allow_parts)
 
 
 def run(net, work, binary, profile_name):
@@ -199,7 +152,7 @@ def run(net, work, binary, profile_name):
     address_file = os.path.join(work, "address.json")
     stop_file = os.path.join(work, "faults-stop")
     injector = Injector(net)
-    samples, runs = [], []
+    samples, runs, checks, reports = [], [], [], {}
 
     def start_skiff(label):
         skiff = Skiff(net, work, binary, label=label, home=home)
@@ -215,7 +168,7 @@ def run(net, work, binary, profile_name):
     files = [{"name": "{phone}-f{round}-a.bin", "size": 5 * MIB + 17},
              {"name": "{phone}-f{round}-b.bin", "size": 9 * MIB + 3},
              {"name": "{phone}-f{round}-c.txt", "size": 2000}]
-    agents, claim_paths = [], []
+    agents, claim_paths, pid_of = [], [], {}
     for ns in phones:
         name = "f" + ns.split("-")[-1]
         mine = list(files)
@@ -228,26 +181,27 @@ def run(net, work, binary, profile_name):
                "rounds": 1000, "files": mine, "address_file": address_file,
                "claims": claims, "stop_file": stop_file, "tag": net["tag"]}
         proc, report = start_agent(ns, "uploader", job, work, name)
-        agents.append((name, ns, proc, report))
-    pid_of = {ns: proc.pid for _, ns, proc, _ in agents}
+        agents.append((name, proc, report))
+        pid_of[ns] = proc.pid
 
     # ---- network faults while every phone sends ---------------------------------------------
     role = {"steady": steady, "flaky": flaky, "walker": walker}
     events, every = [], plan["burst_every"]
     target = role[plan["bursts_on"]]
+
+    def window(at, seconds, kind, target, begin):
+        events.extend([(at, begin), (at + seconds, lambda: injector.end(kind, target))])
+
     for i, at in enumerate(range(2, plan["first_stop"] - 3, every)):
         permille, seconds = BURSTS[i % len(BURSTS)]
-        events.append((at, lambda p=permille: injector.loss(target, p)))
-        events.append((at + seconds, lambda: injector.end_loss(target)))
+        window(at, seconds, "loss_bursts", target, lambda p=permille: injector.loss(target, p))
     for who, at, seconds in plan["cuts"]:
-        events.append((at, lambda n=role[who]: injector.cut(n)))
-        events.append((at + seconds, lambda n=role[who]: injector.restore(n)))
+        window(at, seconds, "link_cuts", role[who], lambda n=role[who]: injector.cut(n))
     at, seconds = plan["vanish"]
-    events.append((at, lambda: injector.cut(walker, "vanished")))
-    events.append((at + seconds, lambda: injector.restore(walker)))
+    window(at, seconds, "vanished", walker, lambda: injector.cut(walker, "vanished"))
     who, at, seconds = plan["freeze"]
-    events.append((at, lambda p=pid_of[role[who]]: injector.freeze(p)))
-    events.append((at + seconds, lambda p=pid_of[role[who]]: injector.thaw(p)))
+    pid = pid_of[role[who]]
+    window(at, seconds, "freezes", pid, lambda: injector.freeze(pid))
     timeline = Timeline(events)
     started = time.monotonic()
     timeline.start()
@@ -269,8 +223,7 @@ def run(net, work, binary, profile_name):
         figures["sigint_exit"] = code_int
         if code_int != 0:
             failures.append(f"skiff did not exit 0 on Ctrl-C mid-transfer: {code_int}")
-        parts, _, extra = check_folder(folder, claim_paths, failures, "after Ctrl-C", False)
-        figures["after_sigint"] = {"part_files": parts, "unclaimed_whole_files": extra}
+        checks.append(check(folder, claim_paths, failures, "after Ctrl-C", False))
 
         # ---- started again, then killed with SIGKILL mid-transfer ---------------------------
         skiff, base, code = start_skiff("faults-2")
@@ -289,11 +242,7 @@ def run(net, work, binary, profile_name):
             failures.append("no phone was sending to the restarted program before SIGKILL")
         samples += skiff.samples
         skiff.kill()
-        parts, part_bytes, extra = check_folder(folder, claim_paths, failures, "after SIGKILL",
-                                                True)
-        figures["after_sigkill"] = {"part_files": parts, "part_bytes": part_bytes,
-                                    "unclaimed_whole_files": extra}
-        log(f"after SIGKILL: {parts} part files ({part_bytes} bytes) left behind")
+        checks.append(check(folder, claim_paths, failures, "after SIGKILL", True))
 
         # ---- started once more; the phones come back and finish --------------------------------
         skiff, base, code = start_skiff("faults-3")
@@ -303,17 +252,11 @@ def run(net, work, binary, profile_name):
         injector.restore_all()
         with open(stop_file, "w"):
             pass
-        for name, ns, proc, report in agents:
-            try:
-                proc.wait(max(1.0, started + plan["limit"] + 60 - time.monotonic()))
-            except subprocess.TimeoutExpired:
-                proc.kill()
-                proc.wait(5)
-                failures.append(f"{name} did not finish in time")
+        reports = finish_agents(agents, started + plan["limit"] + 60, failures)
     finally:
         timeline.end()
         injector.restore_all()
-        for _, _, proc, _ in agents:
+        for _, proc, _ in agents:
             if proc.poll() is None:
                 proc.kill()
                 proc.wait(5)
@@ -322,16 +265,10 @@ def run(net, work, binary, profile_name):
     code_int = skiff.stop()
     if code_int != 0:
         failures.append(f"skiff did not exit 0 on Ctrl-C at the end: {code_int}")
-    parts, _, extra = check_folder(folder, claim_paths, failures, "at the end", False)
+    checks.append(check(folder, claim_paths, failures, "at the end", False))
 
     stats = {}
-    for name, ns, proc, report in agents:
-        rep = read_report(report)
-        if rep is None:
-            failures.append(f"{name} wrote no report")
-            continue
-        for text in rep["failures"]:
-            failures.append(f"{name}: {text}")
+    for name, rep in reports.items():
         if rep.get("phone", {}).get("reopens", 0) < 1:
             failures.append(f"{name} never opened the page again after the restarts")
         for key, value in rep.get("phone", {}).items():
@@ -359,12 +296,15 @@ def run(net, work, binary, profile_name):
         "recoveries": {k: stats.get(k, 0) for k in
                        ("network_errors", "resumes", "chunk_resends", "reopens",
                         "fresh_starts", "resumed_after_restart")},
-        "unclaimed_whole_files_at_end": extra,
+        "after_sigint": {"part_files": checks[0]["parts"],
+                         "unclaimed_whole_files": checks[0]["extra"]},
+        "after_sigkill": {"part_files": checks[1]["parts"], "part_bytes": checks[1]["part_bytes"],
+                          "unclaimed_whole_files": checks[1]["extra"]},
+        "unclaimed_whole_files_at_end": checks[-1]["extra"],
         "peak_fds": max((s[1] for s in samples), default=0),
         "peak_rss_mib": round(max((s[2] for s in samples), default=0) / MIB, 1),
         "seconds": round(time.monotonic() - started, 1),
+        "files_lost": sum(c["lost"] for c in checks),
+        "files_damaged": sum(c["damaged"] for c in checks),
     })
-    lost = sum(1 for f in failures if "(lost)" in f)
-    damaged = sum(1 for f in failures if "(damaged)" in f or "no whole file" in f)
-    figures["files_lost"], figures["files_damaged"] = lost, damaged
     return figures, failures

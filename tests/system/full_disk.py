@@ -3,10 +3,9 @@ mount namespace only skiff has, so it disappears with the process whatever happe
 fills it; the checks run in agents.py (`full_disk`), which sees the folder through
 /proc/PID/root; here the program's side: its event line, a clean Ctrl-C, no mount left."""
 import os
-import subprocess
 import time
 
-from skiff_process import Skiff, log, read_report, start_agent
+from skiff_process import Skiff, finish_agents, log, start_agent
 
 DISK_MIB = 256
 
@@ -26,14 +25,7 @@ def run(net, work, binary, profile_name):
     job = {"base": base, "code": code, "name": "disk", "folder": folder, "seconds": 90}
     started = time.monotonic()
     proc, report_path = start_agent(ns, "full_disk", job, work, "disk")
-    try:
-        proc.wait(120)
-    except subprocess.TimeoutExpired:
-        proc.kill()
-        proc.wait(5)
-        failures.append("full-disk phone did not finish in time")
-    report = read_report(report_path) or {"failures": ["full-disk phone wrote no report"]}
-    failures += [f"disk: {text}" for text in report["failures"]]
+    report = finish_agents([("disk", proc, report_path)], started + 120, failures)["disk"]
     output = skiff.text()
     if 'không đủ chỗ trống để nhận "too-big.bin"' not in output:
         failures.append("no event line for the refused init")

@@ -1,20 +1,10 @@
-#!/usr/bin/env python3
 """A phone on the network, as the phone page behaves: waits for approval, uploads with
 init/chunk/finish and the page's retry rules, downloads single files, ranges and the ZIP.
-
-Used as a library by suite.py and as a command of its own:
-    phone.py list   http://HOST:PORT CODE
-    phone.py upload http://HOST:PORT CODE FILE...
-    phone.py get    http://HOST:PORT CODE ID [FIRST-LAST]
-    phone.py zip    http://HOST:PORT CODE OUT.zip
-Only the standard library; every wait and every retry loop is bounded.
-"""
+Only the standard library; every wait and every retry loop is bounded."""
 import hashlib
 import http.client
 import io
 import json
-import os
-import random
 import socket
 import sys
 import time
@@ -280,23 +270,19 @@ class Phone:
         headers = {}
         if first is not None:
             headers["Range"] = f"bytes={first}-{'' if last is None else last}"
-        path = "/api/dl/" + urllib.parse.quote(file_id, safe="")
+        return self._fetch("/api/dl/" + urllib.parse.quote(file_id, safe=""), headers, 120)
+
+    def zip(self):
+        return self._fetch("/api/zip", {}, 180)[:2]
+
+    def _fetch(self, path, headers, timeout):
         for tries in range(1, 6):
-            status, data, rheaders = self.request("GET", path, headers=headers, timeout=120)
+            status, data, rheaders = self.request("GET", path, headers=headers, timeout=timeout)
             if status != 0:
                 self.stats["bytes_down"] += len(data)
                 return status, data, rheaders
             time.sleep(min(8.0, 0.7 * tries))
-        raise Refused(f"{self.name}: download of {file_id} lost five times")
-
-    def zip(self):
-        for tries in range(1, 6):
-            status, data, _ = self.request("GET", "/api/zip", timeout=180)
-            if status != 0:
-                self.stats["bytes_down"] += len(data)
-                return status, data
-            time.sleep(min(8.0, 0.7 * tries))
-        raise Refused(f"{self.name}: ZIP lost five times")
+        raise Refused(f"{self.name}: {path} lost five times")
 
 
 def zip_members(data):
@@ -304,43 +290,3 @@ def zip_members(data):
     with zipfile.ZipFile(io.BytesIO(data)) as archive:
         return {info.filename: archive.read(info) for info in archive.infolist()
                 if not info.is_dir()}
-
-
-def main(argv):
-    if len(argv) < 4:
-        print(__doc__)
-        return 2
-    verb, base, code = argv[1], argv[2], argv[3]
-    phone = Phone(base, code, log=lambda text: print(text, file=sys.stderr))
-    listing = phone.connect()
-    if verb == "list":
-        print(json.dumps(listing, ensure_ascii=False, indent=1))
-    elif verb == "upload":
-        for path in argv[4:]:
-            with open(path, "rb") as handle:
-                data = handle.read()
-            mtime_ms = int(os.stat(path).st_mtime * 1000)
-            print(json.dumps(phone.upload(data, os.path.basename(path), mtime_ms),
-                             ensure_ascii=False))
-    elif verb == "get":
-        first = last = None
-        if len(argv) > 5:
-            a, _, b = argv[5].partition("-")
-            first, last = int(a), (int(b) if b else None)
-        status, data, _ = phone.get(argv[4], first, last)
-        sys.stdout.buffer.write(data)
-        return 0 if status in (200, 206) else 1
-    elif verb == "zip":
-        status, data = phone.zip()
-        with open(argv[4], "wb") as handle:
-            handle.write(data)
-        print(f"{status} {len(data)} bytes, {len(zip_members(data))} files")
-    else:
-        print(__doc__)
-        return 2
-    return 0
-
-
-if __name__ == "__main__":
-    random.seed()
-    sys.exit(main(sys.argv))

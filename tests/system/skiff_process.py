@@ -42,6 +42,66 @@ def read_report(path):
         return None
 
 
+def finish_agents(running, deadline, failures):
+    """Waits for (name, proc, report_path) agents until `deadline`; their reports by name,
+    each agent's own failures added to `failures`."""
+    reports = {}
+    for name, proc, path in running:
+        try:
+            proc.wait(max(1.0, deadline - time.monotonic()))
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait(5)
+            failures.append(f"{name} did not finish in time")
+        reports[name] = read_report(path) or {"failures": [f"{name} wrote no report"],
+                                               "counts": {}}
+        failures += [f"{name}: {text}" for text in reports[name]["failures"]]
+    return reports
+
+
+def check_folder(folder, saved, failures, moment, attempted=None, allow_parts=False):
+    """The receive folder against what phones were told is saved: each such file there, whole,
+    with its time, under a name no other upload was told. Any other visible file is a failure,
+    unless `attempted` ((size, sha256) of every file tried) holds it: an upload whose answer a
+    stop lost. Part files must be hidden, and absent unless `allow_parts`. Returns counts."""
+    entries = {e.name: e for e in os.scandir(folder)} if os.path.isdir(folder) else {}
+    found = {"lost": 0, "damaged": 0, "extra": 0, "parts": 0, "part_bytes": 0}
+    for name, entry in entries.items():
+        if name.endswith(PART_SUFFIX):
+            found["parts"] += 1
+            found["part_bytes"] += entry.stat().st_size
+            if not name.startswith(".") or not allow_parts:
+                failures.append(f"{moment}: part file {name!r} left")
+    claimed = set()
+    for item in saved:
+        final, entry = item["final"], entries.get(item["final"])
+        if not final or "/" in final or entry is None:
+            found["lost"] += 1
+            failures.append(f"{moment}: {item['name'][:60]!r} told saved as {final!r}, missing")
+            continue
+        if final in claimed:
+            failures.append(f"{moment}: two uploads were told they are {final!r}")
+        claimed.add(final)
+        stat = entry.stat(follow_symlinks=False)
+        if not entry.is_file(follow_symlinks=False) or stat.st_size != item["size"] \
+                or sha256_of(entry.path) != item["sha256"]:
+            found["damaged"] += 1
+            failures.append(f"{moment}: {final!r} differs from what was sent")
+        elif abs(stat.st_mtime_ns - item["mtime_ms"] * 1000000) > 1000000:
+            found["damaged"] += 1
+            failures.append(f"{moment}: {final!r} has time {stat.st_mtime_ns}, sent "
+                            f"{item['mtime_ms']} ms")
+    for name, entry in entries.items():
+        if name in claimed or name.endswith(PART_SUFFIX):
+            continue
+        found["extra"] += 1
+        size = entry.stat().st_size
+        if attempted is None or (size, sha256_of(entry.path)) not in attempted:
+            found["damaged"] += 1
+            failures.append(f"{moment}: {name!r} ({size} bytes) is no whole file a phone sent")
+    return found
+
+
 def show_address(path, base, code):
     """What the computer's screen shows, for phones to read after a restart (the QR code)."""
     with open(path + ".new", "w") as handle:
@@ -135,12 +195,6 @@ class Skiff:
     def start_watchers(self):
         for target in (self.approve_loop, self.sample_loop):
             threading.Thread(target=target, daemon=True).start()
-
-    def fds_now(self):
-        try:
-            return len(os.listdir(f"/proc/{self.proc.pid}/fd"))
-        except OSError:
-            return None
 
     def peaks(self):
         return (max((s[1] for s in self.samples), default=0),

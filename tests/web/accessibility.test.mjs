@@ -1,23 +1,15 @@
 // axe-core on every screen of the page, in both colour schemes: nothing serious or critical, and
 // nothing wider than a small phone's screen, no tap target under 44 px, no labels on top of each other.
-import { after, before, describe, test } from 'node:test';
+import { describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { rmSync, writeFileSync } from 'node:fs';
-import path from 'node:path';
-import { Skiff, launchBrowser, openPage, seriousA11yFindings, tempDir } from './harness.mjs';
+import { seriousA11yFindings, useChromium, withPhone } from './harness.mjs';
 
-let browser;
-before(async () => { browser = await launchBrowser(); });
-after(async () => { await browser?.close(); });
+const browser = useChromium();
 
 describe('accessibility of every screen', () => {
-  test('code, waiting, main, receive, player and network screens, light at 390 px and dark at 320 px wide', async () => {
-    const share = tempDir();
-    writeFileSync(path.join(share, 'clip.mp4'), Buffer.alloc(4096));
-    writeFileSync(path.join(share, 'notes.txt'), 'hello');
-    const src = path.join(share, 'photo.jpg');
-    writeFileSync(src, 'x');
-    const skiff = await Skiff.start([path.join(share, 'clip.mp4'), path.join(share, 'notes.txt')]);
+  test('code, waiting, main, receive, player and network screens, light at 390 px and dark at 320 px wide', () => withPhone(browser(), {
+    approve: false, shared: { 'clip.mp4': Buffer.alloc(4096), 'notes.txt': 'hello' },
+  }, async ({ skiff, page, file }) => {
     const findings = {};
     const check = async (page, screen) => {
       for (const [colorScheme, width] of [['light', 390], ['dark', 320]]) {
@@ -41,50 +33,44 @@ describe('accessibility of every screen', () => {
         findings[`${screen}, ${colorScheme}`] = found;
       }
     };
-    try {
-      const page = await openPage(browser);
-      await page.goto(`${skiff.base}/`);
-      await page.getByRole('heading', { name: 'Nhập mã trên máy tính' }).waitFor();
-      await page.getByRole('button', { name: 'Kết nối' }).click();
-      await page.getByText('Mã gồm đúng 6 chữ số.').waitFor();
-      await check(page, 'code');
+    await page.goto(`${skiff.base}/`);
+    await page.getByRole('heading', { name: 'Nhập mã trên máy tính' }).waitFor();
+    await page.getByRole('button', { name: 'Kết nối' }).click();
+    await page.getByText('Mã gồm đúng 6 chữ số.').waitFor();
+    await check(page, 'code');
 
-      await page.goto(`${skiff.base}/?t=${skiff.code}`);
-      await page.getByRole('heading', { name: 'Chờ máy tính cho phép' }).waitFor();
-      await skiff.pairingCode();
-      await check(page, 'waiting');
+    await page.goto(`${skiff.base}/?t=${skiff.code}`);
+    await page.getByRole('heading', { name: 'Chờ máy tính cho phép' }).waitFor();
+    await skiff.pairingCode();
+    await check(page, 'waiting');
 
-      skiff.answer('c');
-      await page.getByRole('tab', { name: /Gửi lên máy tính/ }).click();
-      await page.getByRole('button', { name: 'Chọn ảnh, video' }).waitFor();
-      await check(page, 'send, nothing chosen');
-      const [chooser] = await Promise.all([
-        page.waitForEvent('filechooser'),
-        page.getByRole('button', { name: 'Chọn tệp khác' }).click(),
-      ]);
-      await chooser.setFiles([src]);
-      await page.getByText('1 file đã chọn').waitFor();
-      await check(page, 'send, one file chosen');
+    skiff.answer('c');
+    await page.getByRole('tab', { name: /Gửi lên máy tính/ }).click();
+    await page.getByRole('button', { name: 'Chọn ảnh, video' }).waitFor();
+    await check(page, 'send, nothing chosen');
+    const [chooser] = await Promise.all([
+      page.waitForEvent('filechooser'),
+      page.getByRole('button', { name: 'Chọn tệp khác' }).click(),
+    ]);
+    await chooser.setFiles([file('photo.jpg', 'x')]);
+    await page.getByText('1 file đã chọn').waitFor();
+    await check(page, 'send, one file chosen');
 
-      await page.getByRole('tab', { name: /Nhận từ máy tính/ }).click();
-      await page.getByText('Máy tính đang chia sẻ 2 file').waitFor();
-      await check(page, 'receive');
+    await page.getByRole('tab', { name: /Nhận từ máy tính/ }).click();
+    await page.getByText('Máy tính đang chia sẻ 2 file').waitFor();
+    await check(page, 'receive');
 
-      await page.getByRole('button', { name: 'Xem clip.mp4' }).click();
-      await page.getByRole('dialog', { name: 'clip.mp4' }).waitFor();
-      await check(page, 'player');
-      await page.getByRole('button', { name: 'Đóng' }).click();
-      await page.getByRole('dialog').waitFor({ state: 'hidden' });
+    await page.getByRole('button', { name: 'Xem clip.mp4' }).click();
+    await page.getByRole('dialog', { name: 'clip.mp4' }).waitFor();
+    await check(page, 'player');
+    await page.getByRole('button', { name: 'Đóng' }).click();
+    await page.getByRole('dialog').waitFor({ state: 'hidden' });
 
-      await skiff.stop();
-      await page.getByRole('heading', { name: 'Chưa tới được máy tính' }).waitFor({ timeout: 12000 });
-      await page.getByText('Wi‑Fi chặn các máy nói chuyện với nhau?').click();
-      await check(page, 'network');
-    } finally {
-      await skiff.stop();
-      rmSync(share, { recursive: true, force: true });
-    }
+    await skiff.stop();
+    await page.getByRole('heading', { name: 'Chưa tới được máy tính' }).waitFor({ timeout: 12000 });
+    await page.getByText('Wi‑Fi chặn các máy nói chuyện với nhau?').click();
+    await check(page, 'network');
     const report = Object.entries(findings).filter(([, f]) => f.length).map(([s, f]) => `${s}:\n  ${f.join('\n  ')}`);
     assert.deepEqual(report, [], report.join('\n'));
-  });
+  }));
 });

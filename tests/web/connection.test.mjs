@@ -1,128 +1,79 @@
-import { after, before, describe, test } from 'node:test';
+import { describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { Skiff, connectApproved, eventually, launchBrowser, openPage } from './harness.mjs';
+import { eventually, useChromium, withPhone } from './harness.mjs';
 
-let browser;
-before(async () => { browser = await launchBrowser(); });
-after(async () => { await browser?.close(); });
+const browser = useChromium();
+const WRONG = 'Mã không đúng hoặc máy tính đã đổi mã. Xem lại mã trên máy tính.';
+const wrongCode = skiff => (skiff.code === '000000' ? '111111' : '000000');
 
 describe('pairing a new phone', () => {
-  test('a denied phone is told so and keeps its code', async () => {
-    const skiff = await Skiff.start();
-    try {
-      const page = await openPage(browser);
-      await page.goto(`${skiff.base}/?t=${skiff.code}`);
-      await skiff.pairingCode();
-      skiff.answer('k');
+  test('a denied phone is told so and keeps its code', () => withPhone(browser(), { approve: false }, async ({ skiff, page }) => {
+    await page.goto(`${skiff.base}/?t=${skiff.code}`);
+    await skiff.pairingCode();
+    skiff.answer('k');
+    for (const again of [false, true]) {
+      if (again) await page.reload();
       await page.getByText('Máy tính đã từ chối thiết bị này.', { exact: false }).waitFor();
-      await page.reload();
-      await page.getByText('Máy tính đã từ chối thiết bị này.', { exact: false }).waitFor();
-      assert.equal(await page.evaluate(() => sessionStorage.getItem('pin')), skiff.code);
-    } finally {
-      await skiff.stop();
     }
-  });
-});
+    assert.equal(await page.evaluate(() => sessionStorage.getItem('pin')), skiff.code);
+  }));
 
-describe('entering the session code', () => {
-  test('a wrong code is reported and forgotten; a typed code is checked and trimmed', async () => {
-    const skiff = await Skiff.start();
-    try {
-      const page = await openPage(browser);
-      const wrong = skiff.code === '000000' ? '111111' : '000000';
-      await page.goto(`${skiff.base}/?t=${wrong}`);
-      await page.getByText('Mã không đúng hoặc máy tính đã đổi mã. Xem lại mã trên máy tính.').waitFor();
-      assert.equal(await page.evaluate(() => sessionStorage.getItem('pin')), null);
+  test('a wrong code is reported and forgotten, a five-digit one asks without an error; a typed code is checked and trimmed', () => withPhone(browser(), { approve: false }, async ({ skiff, page }) => {
+    await page.goto(`${skiff.base}/?t=${wrongCode(skiff)}`);
+    await page.getByText(WRONG).waitFor();
+    assert.equal(await page.evaluate(() => sessionStorage.getItem('pin')), null);
 
-      await page.reload();
-      const input = page.getByPlaceholder('••••••');
-      await input.waitFor();
-      assert.equal(await page.getByRole('alert').isVisible(), false, 'no message without a reason');
-      await page.getByText('Cần mã xác nhận').waitFor();
+    const before = page.requests.length;
+    await page.goto(`${skiff.base}/?t=12345`);
+    await page.getByRole('heading', { name: 'Nhập mã trên máy tính' }).waitFor();
+    await page.getByText('Cần mã xác nhận').waitFor();
+    assert.equal(await page.getByRole('alert').isVisible(), false, 'no message without a reason');
+    assert.ok(!page.requests.slice(before).some(u => u.includes('/api/')), 'no request should carry an invalid code');
 
-      await input.fill(skiff.code.slice(0, 3) + ' ' + skiff.code.slice(3, 5));
-      await page.getByRole('button', { name: 'Kết nối' }).click();
-      await page.getByText('Mã gồm đúng 6 chữ số.').waitFor();
+    const input = page.getByPlaceholder('••••••');
+    await input.fill(skiff.code.slice(0, 3) + ' ' + skiff.code.slice(3, 5));
+    await page.getByRole('button', { name: 'Kết nối' }).click();
+    await page.getByText('Mã gồm đúng 6 chữ số.').waitFor();
+    // A code pasted from a message keeps all six digits; autofill can bring blanks around it.
+    await input.fill(skiff.code.slice(0, 3) + ' - ' + skiff.code.slice(3));
+    assert.equal(await input.inputValue(), skiff.code);
+    await input.evaluate((el, v) => { el.value = v; }, ' ' + skiff.code + ' ');
+    await input.press('Enter');
+    await page.getByRole('heading', { name: 'Chờ máy tính cho phép' }).waitFor();
+    assert.equal(await page.evaluate(() => sessionStorage.getItem('pin')), skiff.code);
+  }));
 
-      // A code pasted from a message keeps all six digits; autofill can bring blanks around it.
-      await input.fill(skiff.code.slice(0, 3) + ' - ' + skiff.code.slice(3));
-      assert.equal(await input.inputValue(), skiff.code);
-      await input.evaluate((el, v) => { el.value = v; }, ' ' + skiff.code + ' ');
-      await input.press('Enter');
-      await page.getByRole('heading', { name: 'Chờ máy tính cho phép' }).waitFor();
-      assert.equal(await page.evaluate(() => sessionStorage.getItem('pin')), skiff.code);
-    } finally {
-      await skiff.stop();
-    }
-  });
-
-  test('a five-digit code in the address asks for the code without an error', async () => {
-    const skiff = await Skiff.start();
-    try {
-      const page = await openPage(browser);
-      await page.goto(`${skiff.base}/?t=12345`);
-      await page.getByRole('heading', { name: 'Nhập mã trên máy tính' }).waitFor();
-      assert.equal(await page.getByRole('alert').isVisible(), false);
-      assert.ok(!page.requests.some(u => u.includes('/api/')), 'no request should carry an invalid code');
-    } finally {
-      await skiff.stop();
-    }
-  });
+  // The lock itself is the server's rule (its suite counts the guesses); the page must say so.
+  test('a phone locked out by wrong codes is told how to start again, even with the right code', () => withPhone(browser(), { approve: false }, async ({ skiff, page }) => {
+    await page.goto(`${skiff.base}/`);
+    const statuses = await page.evaluate(async wrong => {
+      const seen = [];
+      for (let i = 0; i < 11; i++) seen.push((await fetch(`/api/files?t=${wrong}`)).status);
+      return seen;
+    }, wrongCode(skiff));
+    assert.equal(statuses.at(-1), 429, `answers: ${statuses}`);
+    await page.getByPlaceholder('••••••').fill(skiff.code);
+    await page.getByRole('button', { name: 'Kết nối' }).click();
+    await page.getByText('Nhập sai quá nhiều lần nên máy tính tạm khoá. Trên máy tính bấm “Đổi mã” rồi quét lại mã QR.').waitFor();
+    await page.getByText('Cần mã xác nhận').waitFor();
+    assert.ok(await page.getByRole('heading', { name: 'Nhập mã trên máy tính' }).isVisible());
+  }));
 });
 
 describe('in a messaging app\'s own browser', () => {
-  test('the page offers its address with the code, to open in Safari or Chrome', async () => {
-    const skiff = await Skiff.start();
-    try {
-      const page = await openPage(browser, { userAgent: 'Mozilla/5.0 (iPhone; CPU iPhone OS 17_0 like Mac OS X) Mobile/15E148 Zalo iOS' });
-      await connectApproved(skiff, page);
-      await page.getByText('Mở trong Safari hoặc Chrome', { exact: false }).waitFor();
-      assert.equal(await page.getByLabel('Địa chỉ trang').inputValue(), `${skiff.base}/?t=${skiff.code}`);
-      await page.getByRole('button', { name: 'Chép' }).click();
-      await page.getByRole('button', { name: 'Đã chép' }).waitFor();
-    } finally {
-      await skiff.stop();
-    }
-  });
-});
-
-describe('too many wrong codes', () => {
-  test('the tenth wrong code locks the phone out, even with the right code afterwards', async () => {
-    const skiff = await Skiff.start();
-    try {
-      const page = await openPage(browser);
-      await page.goto(`${skiff.base}/`);
-      const input = page.getByPlaceholder('••••••');
-      const wrong = skiff.code === '000000' ? '111111' : '000000';
-      for (let i = 0; i < 10; i++) {
-        await input.fill(wrong);
-        const [answer] = await Promise.all([
-          page.waitForResponse(r => r.url().includes('/api/files')),
-          page.getByRole('button', { name: 'Kết nối' }).click(),
-        ]);
-        assert.equal(answer.status(), 403, `wrong code ${i + 1}`);
-        await page.getByText('Mã không đúng hoặc máy tính đã đổi mã. Xem lại mã trên máy tính.').waitFor();
-      }
-      await input.fill(skiff.code);
-      await page.getByRole('button', { name: 'Kết nối' }).click();
-      await page.getByText('Nhập sai quá nhiều lần nên máy tính tạm khoá. Trên máy tính bấm “Đổi mã” rồi quét lại mã QR.').waitFor();
-      await page.getByText('Cần mã xác nhận').waitFor();
-      assert.ok(await page.getByRole('heading', { name: 'Nhập mã trên máy tính' }).isVisible());
-    } finally {
-      await skiff.stop();
-    }
-  });
+  test('the page offers its address with the code, to open in Safari or Chrome', () => withPhone(browser(), {
+    context: { userAgent: 'Mozilla/5.0 (iPhone; CPU iPhone OS 17_0 like Mac OS X) Mobile/15E148 Zalo iOS' },
+  }, async ({ skiff, page }) => {
+    await page.getByText('Mở trong Safari hoặc Chrome', { exact: false }).waitFor();
+    assert.equal(await page.getByLabel('Địa chỉ trang').inputValue(), `${skiff.base}/?t=${skiff.code}`);
+    await page.getByRole('button', { name: 'Chép' }).click();
+    await page.getByRole('button', { name: 'Đã chép' }).waitFor();
+  }));
 });
 
 describe('losing the program', () => {
   test('the network screen appears once the program is gone and "Thử lại" keeps it there', async () => {
-    const skiff = await Skiff.start();
-    const page = await openPage(browser);
-    try {
-      await connectApproved(skiff, page);
-    } finally {
-      await skiff.stop();
-    }
+    const page = await withPhone(browser(), {}, async ({ page }) => page);
     await page.getByRole('heading', { name: 'Chưa tới được máy tính' }).waitFor({ timeout: 12000 });
     await page.getByText('Mất kết nối với máy tính').waitFor();
     await page.evaluate(() => {

@@ -59,35 +59,27 @@ class Tab {
   }
 }
 
-class ChromiumTab extends Tab {
+// Chromium through Playwright and Firefox through Puppeteer: their pages differ only here.
+class PageTab extends Tab {
   async open(browser) {
-    this.context = await browser.newContext({ acceptDownloads: true, viewport: { width: 390, height: 844 } });
-    this.page = await this.context.newPage();
-    this.page.on('download', d => d.saveAs(path.join(this.downloads, d.suggestedFilename())).catch(() => {}));
+    if (this.engine === 'chromium') {
+      this.context = await browser.newContext({ acceptDownloads: true, viewport: { width: 390, height: 844 } });
+      this.page = await this.context.newPage();
+      this.page.on('download', d => d.saveAs(path.join(this.downloads, d.suggestedFilename())).catch(() => {}));
+    } else {
+      this.page = await browser.newPage();
+      await this.page.setViewport({ width: 390, height: 844 });
+    }
   }
   goto(url) { return this.page.goto(url); }
   reload() { return this.page.reload(); }
   eval(fn, ...args) { return this.page.evaluate(([f, a]) => (0, eval)(`(${f})`)(...a), [String(fn), args]); }
   clickSelector(sel) { return this.page.click(sel); }
-  async setFiles(css, files) { await this.page.setInputFiles(css, files); }
-  setSize(width, height) { return this.page.setViewportSize({ width, height }); }
-  screenshot(file) { return this.page.screenshot({ path: file }); }
-  close() { return this.context.close(); }
-}
-
-class FirefoxTab extends Tab {
-  async open(browser) {
-    this.page = await browser.newPage();
-    await this.page.setViewport({ width: 390, height: 844 });
+  async setFiles(css, files) {
+    if (this.context) await this.page.setInputFiles(css, files);
+    else await (await this.page.$(css)).uploadFile(...files);
   }
-  goto(url) { return this.page.goto(url); }
-  reload() { return this.page.reload(); }
-  eval(fn, ...args) { return this.page.evaluate((f, a) => (0, eval)(`(${f})`)(...a), String(fn), args); }
-  clickSelector(sel) { return this.page.click(sel); }
-  async setFiles(css, files) { await (await this.page.$(css)).uploadFile(...files); }
-  setSize(width, height) { return this.page.setViewport({ width, height }); }
-  screenshot(file) { return this.page.screenshot({ path: file }); }
-  close() { return this.page.close(); }
+  close() { return (this.context ?? this.page).close(); }
 }
 
 const ELEMENT = 'element-6066-11e4-a52e-4f735466cecf';
@@ -131,9 +123,6 @@ class WebKitTab extends Tab {
       await this.call('POST', `${this.session}/window/rect`, { width: 2 * width - inner[0], height: 2 * height - inner[1] });
     }
   }
-  async screenshot(file) {
-    writeFileSync(file, Buffer.from(await this.call('GET', `${this.session}/screenshot`), 'base64'));
-  }
   close() { return this.call('DELETE', this.session); }
 }
 
@@ -159,10 +148,9 @@ export async function launch(engine) {
   const downloads = path.join(root, 'downloads');
   mkdirSync(downloads);
   const procs = [];
-  let browser, newTab;
+  let browser, driverBase;
   if (engine === 'chromium') {
     browser = await launchBrowser();
-    newTab = async () => { const t = new ChromiumTab(engine, downloads); await t.open(browser); return t; };
   } else if (engine === 'firefox') {
     browser = await puppeteer.launch({
       browser: 'firefox', executablePath: FIREFOX, headless: true, userDataDir: path.join(root, 'profile'),
@@ -172,7 +160,6 @@ export async function launch(engine) {
         'browser.download.start_downloads_in_tmp_dir': false,
       },
     });
-    newTab = async () => { const t = new FirefoxTab(engine, downloads); await t.open(browser); return t; };
   } else {
     const xvfb = spawn('Xvfb', ['-displayfd', '1', '-screen', '0', '1600x1200x24', '-nolisten', 'tcp'], { stdio: ['ignore', 'pipe', 'pipe'] });
     procs.push(xvfb);
@@ -201,12 +188,16 @@ export async function launch(engine) {
       await new Promise(r => setTimeout(r, 100));
     }
     // The driver takes one session at a time; tabs here come one after another.
-    newTab = async () => { const t = new WebKitTab(engine, downloads); await t.open(base); return t; };
+    driverBase = base;
   }
   return {
     engine,
     downloads,
-    newTab,
+    async newTab() {
+      const tab = new (driverBase ? WebKitTab : PageTab)(engine, downloads);
+      await tab.open(driverBase ?? browser);
+      return tab;
+    },
     async close() {
       await browser?.close().catch(() => {});
       for (const p of procs.reverse()) {

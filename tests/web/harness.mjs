@@ -1,9 +1,11 @@
 // Runs the real skiff program and a real headless Chromium against it, over loopback only.
-import { spawn } from 'node:child_process';
-import { mkdtempSync, mkdirSync, readFileSync, rmSync } from 'node:fs';
+import { execFileSync, spawn } from 'node:child_process';
+import { createHash } from 'node:crypto';
+import { mkdtempSync, mkdirSync, readFileSync, readdirSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
+import { after, before } from 'node:test';
 import { chromium } from 'playwright-core';
 
 export const SKIFF = process.env.SKIFF_BINARY || path.resolve(import.meta.dirname, '../../build/asan/skiff');
@@ -13,6 +15,67 @@ const CHROMIUM = process.env.CHROMIUM_BINARY || '/usr/bin/chromium';
 
 export function tempDir(prefix = 'skiff-web-') {
   return mkdtempSync(path.join(tmpdir(), prefix));
+}
+
+export const MIB = 1024 * 1024;
+export const sha256 = file => createHash('sha256').update(readFileSync(file)).digest('hex');
+
+// The program (with `host`, the test host) sharing the files of `shared` ({ name: bytes, or a
+// function of the folder giving them }), and a scratch folder for the files a test picks. `body`
+// gets { skiff, dir, file(name, bytes) → path }; the program and the folder go when it ends.
+export async function withSkiff({ shared = {}, host = false } = {}, body) {
+  const dir = tempDir();
+  const file = (name, bytes) => {
+    const f = path.join(dir, name);
+    mkdirSync(path.dirname(f), { recursive: true });
+    writeFileSync(f, typeof bytes === 'function' ? bytes(path.dirname(f)) : bytes);
+    return f;
+  };
+  const names = Object.keys(shared);
+  for (const name of names) file(path.join('share', name), shared[name]);
+  const skiff = await Skiff.start(names.length ? [path.join(dir, 'share')] : [], { host });
+  try {
+    return await body({ skiff, dir, file });
+  } finally {
+    await skiff.stop();
+    rmSync(dir, { recursive: true, force: true });
+  }
+}
+
+// withSkiff, with a fresh Chromium tab (`page`) that is approved unless `approve` is false.
+export function withPhone(browser, { approve = true, context = {}, ...options } = {}, body) {
+  return withSkiff(options, async fixture => {
+    const page = await openPage(browser, context);
+    if (approve) await connectApproved(fixture.skiff, page);
+    return body({ ...fixture, page });
+  });
+}
+
+// One headless Chromium for the test file it is called in.
+export function useChromium() {
+  const held = {};
+  before(async () => { held.browser = await launchBrowser(); });
+  after(async () => { await held.browser?.close(); });
+  return () => held.browser;
+}
+
+// Size of the part file of the upload in progress (0 when there is none).
+export function partSize(skiff) {
+  const part = readdirSync(skiff.receiveDir).find(n => n.endsWith('.porter-part'));
+  return part ? statSync(path.join(skiff.receiveDir, part)).size : 0;
+}
+
+// The upload requests among `urls`, as "init", "chunk 0", "finish".
+export function uploadCalls(urls) {
+  return urls.map(u => new URL(u, 'http://x')).filter(u => u.pathname.startsWith('/api/up/'))
+    .map(u => u.pathname.slice(8) + (u.searchParams.has('offset') ? ' ' + u.searchParams.get('offset') : ''));
+}
+
+// A real video (or with '-frames:v 1' a JPEG) made in `folder`; its bytes.
+export function video(folder, name, extra = [], source = 'duration=3:size=64x48:rate=5') {
+  execFileSync('ffmpeg', ['-nostdin', '-v', 'error', '-y', '-f', 'lavfi', '-i', `testsrc=${source}`,
+    '-pix_fmt', 'yuv420p', ...extra, path.join(folder, name)]);
+  return readFileSync(path.join(folder, name));
 }
 
 export class Skiff {

@@ -2,14 +2,11 @@
 // over several chunks that is cut and goes on, an empty file, thumbnails, downloads and the ZIP.
 // Each engine in engines.test.mjs runs every one of them.
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
-import { createHash, randomBytes } from 'node:crypto';
-import { existsSync, readFileSync, readdirSync, rmSync, statSync, utimesSync, writeFileSync } from 'node:fs';
+import { randomBytes } from 'node:crypto';
+import { existsSync, readFileSync, readdirSync, statSync, utimesSync } from 'node:fs';
 import path from 'node:path';
-import { Skiff, eventually, tempDir } from './harness.mjs';
+import { MIB, eventually, partSize, sha256, uploadCalls, video, withSkiff } from './harness.mjs';
 
-const MIB = 1024 * 1024;
-const sha256 = file => createHash('sha256').update(readFileSync(file)).digest('hex');
 const isShown = id => !document.getElementById(id).classList.contains('hide');
 
 export async function approved(skiff, tab) {
@@ -19,15 +16,12 @@ export async function approved(skiff, tab) {
   await tab.until(isShown, ['main']);
 }
 
-// Every upload request the page makes, as "init", "chunk 0", "finish".
-function recordUploads() {
-  window.uploads = [];
+// Every URL the page opens with XMLHttpRequest, in order.
+function recordRequests() {
+  window.opened = [];
   const open = XMLHttpRequest.prototype.open;
   XMLHttpRequest.prototype.open = function (method, url, ...rest) {
-    const u = new URL(url, location.href);
-    if (u.pathname.startsWith('/api/up/')) {
-      window.uploads.push(u.pathname.slice(8) + (u.searchParams.has('offset') ? ' ' + u.searchParams.get('offset') : ''));
-    }
+    window.opened.push(new URL(url, location.href).href);
     return open.call(this, method, url, ...rest);
   };
 }
@@ -42,30 +36,8 @@ function lockAndUnlock() {
   document.dispatchEvent(new Event('visibilitychange'));
 }
 
-async function withShare(files, body) {
-  const share = tempDir();
-  for (const [name, bytes] of files) writeFileSync(path.join(share, name), typeof bytes === 'function' ? bytes(share) : bytes);
-  const skiff = await Skiff.start([share], { host: true });
-  try {
-    await body(skiff, share);
-  } finally {
-    await skiff.stop();
-    rmSync(share, { recursive: true, force: true });
-  }
-}
-
-function video(share, name, extra = []) {
-  execFileSync('ffmpeg', ['-nostdin', '-v', 'error', '-y', '-f', 'lavfi', '-i', 'testsrc=duration=3:size=64x48:rate=5',
-    '-pix_fmt', 'yuv420p', ...extra, path.join(share, name)]);
-  return readFileSync(path.join(share, name));
-}
-
-const picture = share => video(share, 'photo.jpg', ['-frames:v', '1']);
-
 export const SCENARIOS = {
-  'pairing: the waiting screen shows the program\'s code, approval opens the page, a reload stays connected': async (browser, tab) => {
-    const skiff = await Skiff.start([], { host: true });
-    try {
+  'pairing: the waiting screen shows the program\'s code, approval opens the page, a reload stays connected': (browser, tab) => withSkiff({ host: true }, async ({ skiff }) => {
       await tab.goto(`${skiff.base}/?t=${skiff.code}`);
       await tab.until(isShown, ['waitCard']);
       const code = await skiff.pairingCode();
@@ -79,61 +51,45 @@ export const SCENARIOS = {
       await tab.reload();
       await tab.until(isShown, ['recvCard']);
       assert.equal(await tab.eval(() => document.getElementById('tRecv').getAttribute('aria-selected')), 'true');
-    } finally {
-      await skiff.stop();
-    }
-  },
+  }),
 
-  'sending: a file cut off by a locked screen goes on by itself from where the computer stopped; an empty file needs no chunk': async (browser, tab) => {
-    const skiff = await Skiff.start([], { host: true });
-    const src = tempDir();
+  'sending: a file cut off by a locked screen goes on by itself from where the computer stopped; an empty file needs no chunk': (browser, tab) => withSkiff({ host: true }, async ({ skiff, file }) => {
+    const when = { 'large clip.bin': '2024-03-05T06:07:08Z', 'empty.txt': '2023-01-02T03:04:05Z' };
+    const [big, empty] = [file('large clip.bin', randomBytes(12 * MIB + 5)), file('empty.txt', '')];
+    for (const f of [big, empty]) utimesSync(f, new Date(when[path.basename(f)]), new Date(when[path.basename(f)]));
+    await approved(skiff, tab);
+    await tab.eval(recordRequests);
+    await tab.setFiles('#files', [big, empty]);
+    await tab.click('#send', 'Gửi 2 file');
+    await eventually(() => assert.ok(partSize(skiff) >= 4 * MIB), 60000);
+    // A frozen computer leaves the request in flight hanging, as a phone's locked screen does.
+    skiff.proc.kill('SIGSTOP');
+    let kept;
     try {
-      const big = path.join(src, 'large clip.bin');
-      writeFileSync(big, randomBytes(12 * MIB + 5));
-      const empty = path.join(src, 'empty.txt');
-      writeFileSync(empty, '');
-      for (const [f, when] of [[big, '2024-03-05T06:07:08Z'], [empty, '2023-01-02T03:04:05Z']]) utimesSync(f, new Date(when), new Date(when));
-      await approved(skiff, tab);
-      await tab.eval(recordUploads);
-      await tab.setFiles('#files', [big, empty]);
-      await tab.click('#send', 'Gửi 2 file');
-
-      const partSize = () => {
-        const part = readdirSync(skiff.receiveDir).find(n => n.endsWith('.porter-part'));
-        return part ? statSync(path.join(skiff.receiveDir, part)).size : 0;
-      };
-      await eventually(() => assert.ok(partSize() >= 4 * MIB), 60000);
-      // A frozen computer leaves the request in flight hanging, as a phone's locked screen does.
-      skiff.proc.kill('SIGSTOP');
-      let kept;
-      try {
-        await tab.until(() => performance.now() - lastMove > 2500);
-        kept = partSize();
-        await tab.eval(lockAndUnlock);
-      } finally {
-        skiff.proc.kill('SIGCONT');
-      }
-      await tab.until(isShown, ['doneHead'], 120000);
-      const calls = await tab.eval(() => window.uploads);
-      // The last init before the file's finish is the one the send went on from.
-      const again = calls.lastIndexOf('init', calls.indexOf('finish'));
-      const first = Number(calls[again + 1]?.slice(6));
-      assert.ok(again > 0 && first > 0 && first >= kept - 4 * MIB, `went on at ${first} although the computer kept ${kept} bytes: ${calls}`);
-      assert.deepEqual(calls.slice(-2), ['init', 'finish'], 'the empty file is an init and a finish');
-      for (const [f, when] of [[big, '2024-03-05T06:07:08Z'], [empty, '2023-01-02T03:04:05Z']]) {
-        const stored = path.join(skiff.receiveDir, path.basename(f));
-        assert.equal(sha256(stored), sha256(f), f);
-        assert.equal(statSync(stored).mtime.getTime(), new Date(when).getTime(), f);
-      }
+      await tab.until(() => performance.now() - lastMove > 2500);
+      kept = partSize(skiff);
+      await tab.eval(lockAndUnlock);
     } finally {
-      await skiff.stop();
-      rmSync(src, { recursive: true, force: true });
+      skiff.proc.kill('SIGCONT');
     }
-  },
+    await tab.until(isShown, ['doneHead'], 120000);
+    const calls = uploadCalls(await tab.eval(() => window.opened));
+    // The last init before the file's finish is the one the send went on from.
+    const again = calls.lastIndexOf('init', calls.indexOf('finish'));
+    const first = Number(calls[again + 1]?.slice(6));
+    assert.ok(again > 0 && first > 0 && first >= kept - 4 * MIB, `went on at ${first} although the computer kept ${kept} bytes: ${calls}`);
+    assert.deepEqual(calls.slice(-2), ['init', 'finish'], 'the empty file is an init and a finish');
+    for (const f of [big, empty]) {
+      const stored = path.join(skiff.receiveDir, path.basename(f));
+      assert.equal(sha256(stored), sha256(f), f);
+      assert.equal(statSync(stored).mtime.getTime(), new Date(when[path.basename(f)]).getTime(), f);
+    }
+  }),
 
   'receiving: tiles show a thumbnail; a file and the ZIP download whole and the page shows them saved': async (browser, tab) => {
     const notes = Buffer.alloc(3 * 1000 * 1000, 'skiff ');
-    await withShare([['notes.txt', notes], ['photo.jpg', picture]], async skiff => {
+    const photo = folder => video(folder, 'photo.jpg', ['-frames:v', '1']);
+    await withSkiff({ host: true, shared: { 'notes.txt': notes, 'photo.jpg': photo } }, async ({ skiff }) => {
       await approved(skiff, tab);
       await tab.click('#tRecv', '(2)');
       await tab.until(() => [...document.querySelectorAll('#list .pic img')].some(i => i.complete && i.naturalWidth > 0));
@@ -154,7 +110,8 @@ export const SCENARIOS = {
   },
 
   'receiving: a video plays from the tap itself, muted and inline; "Tải lần lượt" waits for a tap per file on WebKit only': async (browser, tab) => {
-    await withShare([['clip.mp4', share => video(share, 'clip.mp4')], ['one.txt', 'one'], ['two.txt', 'two']], async skiff => {
+    const shared = { 'clip.mp4': folder => video(folder, 'clip.mp4'), 'one.txt': 'one', 'two.txt': 'two' };
+    await withSkiff({ host: true, shared }, async ({ skiff }) => {
       await approved(skiff, tab);
       await tab.click('#tRecv', '(3)');
       await tab.eval(() => {

@@ -2,16 +2,14 @@
 // loopback.
 #include <gtest/gtest.h>
 
-#include <QDesktopServices>
 #include <QQuickItem>
 #include <QTest>
 
 #include <filesystem>
 
 #include "app/quick_look.hpp"
-#include "support/item_tree.hpp"
 #include "support/phone_session.hpp"
-#include "support/window_harness.hpp"
+#include "support/window_probe.hpp"
 
 namespace skiff::test {
 namespace {
@@ -36,9 +34,6 @@ Window {
 }
 )";
 
-const std::string kPhone =
-    "Mozilla/5.0 (iPhone; CPU iPhone OS 17_0 like Mac OS X) AppleWebKit/605.1.15 Mobile/15E148";
-
 // The real previewer state behind the window; `shown` counts the times it opened.
 struct PreviewLog {
     app::QuickLook look;
@@ -61,26 +56,12 @@ app::DesktopServices recordingPreview(std::shared_ptr<PreviewLog> log) {
     return services;
 }
 
-std::vector<QQuickItem*> named(QQuickWindow* window, const QString& name) {
-    std::vector<QQuickItem*> found;
-    for (QQuickItem* item : itemsOf(window))
-        if (item->objectName() == name && item->isVisible()) found.push_back(item);
-    return found;
-}
-
-QQuickItem* one(QQuickWindow* window, const QString& name) {
-    auto found = named(window, name);
-    return found.size() == 1 ? found.front() : nullptr;
-}
-
 QQuickItem* child(QQuickItem* parent, const QString& name) {
-    for (QQuickItem* item : itemsUnder(parent))
-        if (item->objectName() == name) return item;
-    return nullptr;
+    return parent ? childNamed(parent, name) : nullptr;
 }
 
 QPoint centre(QQuickItem* item) {
-    return item->mapToScene(QPointF(item->width() / 2, item->height() / 3)).toPoint();
+    return centreOf(item, 1.0 / 3);
 }
 
 class Browser : public testing::Test {
@@ -88,13 +69,12 @@ class Browser : public testing::Test {
     std::shared_ptr<PreviewLog> previews = std::make_shared<PreviewLog>();
     WindowHarness harness{{{"wlan0", "192.168.1.20", "Wi-Fi", app::NetIface::Kind::wifi}},
                           recordingPreview(previews)};
-    PhoneSession phone{harness, kPhone};
+    PhoneSession phone{harness};
     QQuickWindow* window = nullptr;
 
     void SetUp() override {
-        window = harness.openSource(kScene);
+        window = harness.open(kScene);
         ASSERT_NE(window, nullptr);
-        ASSERT_TRUE(harness.waitFor([&] { return harness.model().running(); }));
         ASSERT_TRUE(phone.connect());
     }
 
@@ -105,7 +85,7 @@ class Browser : public testing::Test {
 };
 
 TEST_F(Browser, ReceivedFilesAppearInGridAndListWithThumbnails) {
-    ASSERT_TRUE(phone.send("beach.png", pictureBytes(QColor(40, 140, 220), "PNG")));
+    ASSERT_TRUE(phone.send("beach.png", pictureBytes(QColor(40, 140, 220))));
     ASSERT_TRUE(phone.send("forest.jpg", pictureBytes(QColor(40, 160, 60), "JPG")));
     ASSERT_TRUE(phone.send("notes.txt", "plain words"));
     ASSERT_TRUE(phone.send("clip.mp4", std::string(4096, '\x01')));
@@ -116,13 +96,14 @@ TEST_F(Browser, ReceivedFilesAppearInGridAndListWithThumbnails) {
         QString prefix = list ? "row:" : "tile:";
         for (const char* name : {"beach.png", "forest.jpg"}) {
             SCOPED_TRACE(name);
-            ASSERT_TRUE(harness.waitFor([&] { return one(window, prefix + name) != nullptr; }));
-            QQuickItem* thumb = child(one(window, prefix + name), "thumb");
+            ASSERT_TRUE(
+                harness.waitFor([&] { return visibleItem(window, prefix + name) != nullptr; }));
+            QQuickItem* thumb = child(visibleItem(window, prefix + name), "thumb");
             ASSERT_NE(thumb, nullptr);
             EXPECT_TRUE(harness.waitFor([&] { return thumb->property("loaded").toBool(); }));
         }
         // A text file has no picture: its type icon stays.
-        QQuickItem* text = one(window, prefix + "notes.txt");
+        QQuickItem* text = visibleItem(window, prefix + "notes.txt");
         ASSERT_NE(text, nullptr);
         harness.pump(300);
         EXPECT_FALSE(child(text, "thumb")->property("loaded").toBool());
@@ -134,19 +115,20 @@ TEST_F(Browser, ReceivedFilesAppearInGridAndListWithThumbnails) {
     // removable, so no tile offers the remove button.
     showList(false);
     auto badgeShown = [&](const char* name) {
-        QQuickItem* badge = child(one(window, QString("tile:") + name), "playBadge");
+        QQuickItem* badge = child(visibleItem(window, QString("tile:") + name), "playBadge");
         return badge && badge->isVisible();
     };
     EXPECT_TRUE(badgeShown("clip.mp4"));
     EXPECT_FALSE(badgeShown("beach.png"));
-    QTest::mouseMove(window, centre(one(window, "tile:beach.png")));
+    QTest::mouseMove(window, centre(visibleItem(window, "tile:beach.png")));
     harness.pump(100);
-    EXPECT_TRUE(named(window, "removeButton").empty());
+    EXPECT_EQ(visibleItem(window, "removeButton"), nullptr);
 
     // A name that looks like markup shows as written in its hover text.
     ASSERT_TRUE(phone.send("<b>bold.txt", "x"));
-    ASSERT_TRUE(harness.waitFor([&] { return one(window, "tile:<b>bold.txt") != nullptr; }));
-    QQuickItem* marked = one(window, "tile:<b>bold.txt");
+    ASSERT_TRUE(
+        harness.waitFor([&] { return visibleItem(window, "tile:<b>bold.txt") != nullptr; }));
+    QQuickItem* marked = visibleItem(window, "tile:<b>bold.txt");
     // Over the name, below the picture's buttons.
     QTest::mouseMove(
         window, marked->mapToScene(QPointF(marked->width() / 2, marked->height() - 8)).toPoint());
@@ -162,38 +144,29 @@ TEST_F(Browser, ReceivedFilesAppearInGridAndListWithThumbnails) {
 }
 
 TEST_F(Browser, AVanishedFileSaysSoAndItsDoubleClickRaisesTheMissingNotice) {
-    ASSERT_TRUE(phone.send("kept.png", pictureBytes(QColor(200, 80, 40), "PNG")));
-    ASSERT_TRUE(phone.send("gone.png", pictureBytes(QColor(80, 80, 200), "PNG")));
-    ASSERT_TRUE(harness.waitFor([&] { return one(window, "tile:gone.png") != nullptr; }));
+    ASSERT_TRUE(phone.send("kept.png", pictureBytes(QColor(200, 80, 40))));
+    ASSERT_TRUE(phone.send("gone.png", pictureBytes(QColor(80, 80, 200))));
+    ASSERT_TRUE(harness.waitFor([&] { return visibleItem(window, "tile:gone.png") != nullptr; }));
     std::filesystem::remove(harness.inbox() / "gone.png");
 
-    QQuickItem* goneDetail = child(one(window, "tile:gone.png"), "detail");
+    QQuickItem* goneDetail = child(visibleItem(window, "tile:gone.png"), "detail");
     EXPECT_TRUE(harness.waitFor(
         [&] { return goneDetail->property("text").toString() == "File không còn ở đây"; }));
-    EXPECT_NE(child(one(window, "tile:kept.png"), "detail")->property("text").toString(),
+    EXPECT_NE(child(visibleItem(window, "tile:kept.png"), "detail")->property("text").toString(),
               "File không còn ở đây");
 
-    QTest::mouseDClick(window, Qt::LeftButton, {}, centre(one(window, "tile:gone.png")));
+    QTest::mouseDClick(window, Qt::LeftButton, {}, centre(visibleItem(window, "tile:gone.png")));
     EXPECT_TRUE(harness.waitFor([&] { return harness.model().missingText() == "gone.png"; }));
     EXPECT_EQ(previews->shown, 0);
     EXPECT_EQ(harness.model().selectionText(), harness.model().receivedEntries()[0].id);
 
     // The file that is still there opens in the previewer and raises nothing.
     harness.model().setMissing("");
-    QTest::mouseDClick(window, Qt::LeftButton, {}, centre(one(window, "tile:kept.png")));
+    QTest::mouseDClick(window, Qt::LeftButton, {}, centre(visibleItem(window, "tile:kept.png")));
     EXPECT_TRUE(harness.waitFor([&] { return previews->shown == 1; }));
     EXPECT_EQ(previews->start().filename(), "kept.png");
     EXPECT_EQ(harness.model().missingText(), "");
 }
-
-// Receives the URLs the window hands to the desktop to open.
-class OpenedUrls : public QObject {
-    Q_OBJECT
-  public:
-    QList<QUrl> urls;
-  public slots:
-    void open(const QUrl& url) { urls.append(url); }
-};
 
 TEST_F(Browser, AFolderIsOneEntryWithItsCountAndSizeThatADoubleClickOpens) {
     const std::string place = "&path=" + UploadClient::encode("Ảnh/2024/") + "&batch=batch01";
@@ -201,22 +174,21 @@ TEST_F(Browser, AFolderIsOneEntryWithItsCountAndSizeThatADoubleClickOpens) {
     ASSERT_TRUE(phone.send("b.txt", "123", place));
     ASSERT_TRUE(phone.send("loose.txt", "x"));
     OpenedUrls opened;
-    QDesktopServices::setUrlHandler("file", &opened, "open");
 
     for (bool list : {false, true}) {
         SCOPED_TRACE(list ? "list" : "grid");
         showList(list);
         QString prefix = list ? "row:" : "tile:";
-        ASSERT_TRUE(harness.waitFor([&] { return one(window, prefix + "Ảnh") != nullptr; }));
-        EXPECT_EQ(one(window, prefix + "a.txt"), nullptr);
-        EXPECT_EQ(child(one(window, prefix + "Ảnh"), "detail")->property("text").toString(),
+        ASSERT_TRUE(
+            harness.waitFor([&] { return visibleItem(window, prefix + "Ảnh") != nullptr; }));
+        EXPECT_EQ(visibleItem(window, prefix + "a.txt"), nullptr);
+        EXPECT_EQ(child(visibleItem(window, prefix + "Ảnh"), "detail")->property("text").toString(),
                   "2 file · 8 byte");
-        QTest::mouseDClick(window, Qt::LeftButton, {}, centre(one(window, prefix + "Ảnh")));
+        QTest::mouseDClick(window, Qt::LeftButton, {}, centre(visibleItem(window, prefix + "Ảnh")));
         ASSERT_TRUE(harness.waitFor([&] { return opened.urls.size() == (list ? 2 : 1); }));
         EXPECT_EQ(opened.urls.back(),
                   QUrl::fromLocalFile(QString::fromStdString((harness.inbox() / "Ảnh").string())));
     }
-    QDesktopServices::unsetUrlHandler("file");
     EXPECT_EQ(previews->shown, 0);
     EXPECT_EQ(harness.model().missingText(), "");
     // Counts of received files count the folder's files, not the entries.
@@ -224,11 +196,11 @@ TEST_F(Browser, AFolderIsOneEntryWithItsCountAndSizeThatADoubleClickOpens) {
 }
 
 TEST_F(Browser, ClickSelectsAndSpaceTwiceOpensThenClosesThePreviewer) {
-    ASSERT_TRUE(phone.send("one.png", pictureBytes(QColor(10, 100, 10), "PNG")));
-    ASSERT_TRUE(phone.send("two.png", pictureBytes(QColor(100, 10, 10), "PNG")));
-    ASSERT_TRUE(harness.waitFor([&] { return one(window, "tile:one.png") != nullptr; }));
+    ASSERT_TRUE(phone.send("one.png", pictureBytes(QColor(10, 100, 10))));
+    ASSERT_TRUE(phone.send("two.png", pictureBytes(QColor(100, 10, 10))));
+    ASSERT_TRUE(harness.waitFor([&] { return visibleItem(window, "tile:one.png") != nullptr; }));
 
-    QTest::mouseClick(window, Qt::LeftButton, {}, centre(one(window, "tile:one.png")));
+    QTest::mouseClick(window, Qt::LeftButton, {}, centre(visibleItem(window, "tile:one.png")));
     ASSERT_TRUE(harness.waitFor([&] {
         auto entries = harness.model().receivedEntries();
         return harness.model().selectionText() == entries[1].id;  // newest first
@@ -238,21 +210,17 @@ TEST_F(Browser, ClickSelectsAndSpaceTwiceOpensThenClosesThePreviewer) {
     EXPECT_TRUE(harness.model().previewSelection());
     EXPECT_TRUE(previews->open());
     EXPECT_EQ(previews->start().filename(), "one.png");
-    EXPECT_TRUE(harness.model().previewSelection());
-    EXPECT_FALSE(previews->open());
+    EXPECT_EQ(previews->look.count(), 2);
+    previews->look.close();
 
     // The eye button previews like a double click and leaves the previewer open.
-    QQuickItem* tile = one(window, "tile:two.png");
+    QQuickItem* tile = visibleItem(window, "tile:two.png");
     QTest::mouseMove(window, centre(tile));
     ASSERT_TRUE(harness.waitFor([&] { return child(tile, "previewButton")->isVisible(); }));
-    QQuickItem* eye = child(tile, "previewButton");
-    QTest::mouseClick(window, Qt::LeftButton, {},
-                      eye->mapToScene(QPointF(eye->width() / 2, eye->height() / 2)).toPoint());
+    click(window, child(tile, "previewButton"));
     EXPECT_TRUE(harness.waitFor([&] { return previews->open(); }));
     EXPECT_EQ(previews->start().filename(), "two.png");
 }
 
 }  // namespace
 }  // namespace skiff::test
-
-#include "file_browser_test.moc"

@@ -22,10 +22,10 @@ TEST(FileFacts, DocumentCardsByExtension) {
         const char* path;
         const char* letters;
         const char* family;
-    } cases[] = {{"/x/report.doc", "DOC", "text"},   {"/x/Notes.TXT", "TXT", "text"},
-                 {"/x/a.rtf", "RTF", "text"},        {"/x/b.docx", "DOCX", "text"},
-                 {"/x/sum.csv", "CSV", "sheet"},     {"/x/t.xls", "XLS", "sheet"},
-                 {"/x/archive.zip", "ZIP", "other"}, {"/x/README", "", "other"}};
+    } cases[] = {{"/x/Notes.TXT", "TXT", "text"},
+                 {"/x/sum.csv", "CSV", "sheet"},
+                 {"/x/archive.zip", "ZIP", "other"},
+                 {"/x/README", "", "other"}};
     for (const Case& c : cases) {
         EXPECT_EQ(facts.cardLetters(c.path).toStdString(), c.letters) << c.path;
         EXPECT_EQ(facts.cardFamily(c.path).toStdString(), c.family) << c.path;

@@ -16,8 +16,7 @@
 #include <fstream>
 
 #include "support/temp_dir.hpp"
-#include "support/window_harness.hpp"
-#include "support/xdotool.hpp"
+#include "support/window_probe.hpp"
 #include "ui/services/color_scheme.hpp"
 #include "ui/services/desktop_portal.hpp"
 #include "ui/services/file_chooser.hpp"
@@ -87,14 +86,8 @@ TEST_F(Portal, FileChooserShowsTheDesktopDialogAndAnswersWithTheChosenFile) {
     EXPECT_TRUE(chooser.busy());
     EXPECT_TRUE(chooser.open(&window)) << "a second open while the dialog is up is a no-op";
 
-    QString dialog;
-    ASSERT_TRUE(WindowHarness::waitFor(
-        [&] {
-            return !(dialog = xdotool({"search", "--name", "^Chia sẻ$"})).isEmpty();
-        },
-        15000))
-        << "the desktop's chooser never showed";
-    dialog = dialog.section('\n', 0, 0);
+    QString dialog = otherWindow("Chia sẻ");
+    ASSERT_FALSE(dialog.isEmpty()) << "the desktop's chooser never showed";
     xdotool({"windowactivate", "--sync", dialog});
     xdotool({"key", "--window", dialog, "ctrl+l"});
     QTest::qWait(800);

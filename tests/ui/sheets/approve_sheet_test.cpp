@@ -8,8 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sheet_window.hpp"
 #include "support/raw_client.hpp"
+#include "support/window_probe.hpp"
 
 namespace skiff::test {
 namespace {
@@ -32,8 +32,7 @@ std::pair<int, std::string> ask(std::uint16_t port, const char* userAgent, bool 
 class ApproveSheet : public testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(m_harness.openSource(sheetWindow("ApproveSheet { animate: false }")));
-        ASSERT_TRUE(WindowHarness::waitFor([&] { return m_harness.model().running(); }));
+        ASSERT_TRUE(m_harness.open(sheetWindow("ApproveSheet { animate: false }")));
         m_port = static_cast<std::uint16_t>(m_harness.model().port());
     }
 

@@ -3,10 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-
 #include <filesystem>
 #include <fstream>
 
@@ -50,41 +46,38 @@ class FirewallToolLookup : public testing::Test {
     test::TempDir m_dir;
 };
 
-TEST_F(FirewallToolLookup, NothingInstalledMeansNoTool) {
-    EXPECT_EQ(findFirewallTool(search()), std::nullopt);
-    program("ufw");  // a firewall without a settings window is not a tool to open
-    EXPECT_EQ(findFirewallTool(search()), std::nullopt);
-}
-
-TEST_F(FirewallToolLookup, FindsProgramsOnTheSearchPath) {
+TEST_F(FirewallToolLookup, FindsARunnableSettingsProgramOnTheSearchPath) {
     struct Case {
-        std::vector<std::string> programs;
-        std::string expected;  // "" = none
+        std::vector<std::string> installed;  // "-x": not executable, "x/": a folder
+        std::string expected;                // "" = none
     };
     const Case cases[] = {
+        {{}, ""},
+        {{"ufw"}, ""},  // a firewall without a settings window is not a tool to open
         {{"gufw"}, "gufw"},
         {{"firewall-config"}, "firewall-config"},
         {{"firewall-config", "gufw"}, "gufw"},
+        {{"-gufw", "firewall-config/"}, ""},
     };
     for (const Case& c : cases) {
         fs::remove_all(bin());
         fs::create_directories(bin());
         std::string installed;
-        for (const auto& name : c.programs) {
-            program(name);
+        for (const auto& name : c.installed) {
             installed += name + " ";
+            if (name.back() == '/')
+                fs::create_directories(bin() / name);
+            else if (name.front() == '-')
+                program(name.substr(1), "exit 0", false);
+            else
+                program(name);
         }
         auto found = findFirewallTool(search());
-        ASSERT_TRUE(found) << "installed: " << installed;
-        EXPECT_EQ(*found, QStringList{path(bin() / c.expected)}) << "installed: " << installed;
+        if (c.expected.empty())
+            EXPECT_EQ(found, std::nullopt) << "installed: " << installed;
+        else
+            EXPECT_EQ(found, QStringList{path(bin() / c.expected)}) << "installed: " << installed;
     }
-}
-
-TEST_F(FirewallToolLookup, SkipsFilesThatCannotRun) {
-    program("gufw", "exit 0", false);
-    EXPECT_EQ(findFirewallTool(search()), std::nullopt);
-    fs::create_directories(bin() / "firewall-config");  // a folder of that name
-    EXPECT_EQ(findFirewallTool(search()), std::nullopt);
 }
 
 TEST_F(FirewallToolLookup, ReadsDesktopEntries) {

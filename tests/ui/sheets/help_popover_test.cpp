@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "sheet_window.hpp"
 #include "support/temp_dir.hpp"
+#include "support/window_probe.hpp"
 
 namespace skiff::test {
 namespace {
@@ -54,10 +54,8 @@ Shown helpFor(app::FirewallReading firewall, bool withTool, const std::string& i
     WindowHarness harness({{"wlan0", ip, "Wi-Fi", app::NetIface::Kind::wifi}}, services);
     {
         FakeDesktop desktop(withTool);
-        if (!harness.openSource(sheetWindow("HelpPopover { Component.onCompleted: open() }")))
-            return {};
+        if (!harness.open(sheetWindow("HelpPopover { Component.onCompleted: open() }"))) return {};
     }
-    WindowHarness::waitFor([&] { return harness.model().running(); });
     QObject* popover = harness.engine().rootObjects()[0]->findChild<QObject*>("helpPopover");
     WindowHarness::waitFor([&] { return popover->property("opened").toBool(); });
 
@@ -69,17 +67,17 @@ Shown helpFor(app::FirewallReading firewall, bool withTool, const std::string& i
         if (text == "Tường lửa" || text.startsWith("Tường lửa (")) shown.title = text;
     }
     auto* state = harness.find<QQuickItem>("firewallState");
-    shown.firewall = test::shown(state) ? textOf(harness.find("firewallLead")) + textOf(state)
-                                        : textOf(harness.find("helpFirewallBody"));
+    shown.firewall = onScreen(state) ? textOf(harness.find("firewallLead")) + textOf(state)
+                                     : textOf(harness.find("helpFirewallBody"));
     shown.firewall.replace(port, "<port>");
     auto* command = harness.find<QQuickItem>("firewallCommand");
-    if (test::shown(command)) {
+    if (onScreen(command)) {
         shown.command = command->property("text").toString().replace(port, "<port>");
         click(harness.window(), harness.find<QQuickItem>("firewallCopyButton"));
         EXPECT_EQ(QGuiApplication::clipboard()->text(), command->property("text").toString());
     }
     shown.byHand = textOf(harness.find("helpByHandBody")).replace(port, "<port>");
-    shown.button = test::shown(harness.find<QQuickItem>("firewallSettingsButton"));
+    shown.button = onScreen(harness.find<QQuickItem>("firewallSettingsButton"));
     if (firewall.on == true && withTool) harness.keepScreenshot("help");
     return shown;
 }

@@ -6,7 +6,7 @@
 #include <QQuickItem>
 #include <QTest>
 
-#include "sheet_window.hpp"
+#include "support/window_probe.hpp"
 
 namespace skiff::test {
 namespace {
@@ -28,11 +28,8 @@ QByteArray introduction(bool animate, bool skipIntro) {
 
 TEST(Introduction, ReturnOrTheButtonStarts) {
     WindowHarness harness;
-    QQuickWindow* window = harness.openSource(introduction(false, false));
+    QQuickWindow* window = harness.open(introduction(false, false));
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(textOf(harness.find("introHeading")),
-              "Chuyển file bất kỳ từ mọi thiết bị\nsang máy tính này");
-    EXPECT_EQ(textOf(harness.find("startButton")), "Bắt đầu");
     harness.keepScreenshot("introduction");
 
     // The drawing reads as one sentence to a screen reader.
@@ -52,10 +49,9 @@ TEST(Introduction, ReturnOrTheButtonStarts) {
 TEST(Introduction, CheckboxReportsTheSkipChoice) {
     for (bool stored : {false, true}) {
         WindowHarness harness;
-        QQuickWindow* window = harness.openSource(introduction(false, stored));
+        QQuickWindow* window = harness.open(introduction(false, stored));
         ASSERT_NE(window, nullptr);
         auto* box = harness.find<QQuickItem>("skipIntroBox");
-        EXPECT_EQ(textOf(box), "Không hiện lại khi mở app");
         EXPECT_EQ(box->property("checked").toBool(), stored) << "stored " << stored;
         click(window, box);
         ASSERT_TRUE(window->property("skipChoice").isValid()) << "stored " << stored;
@@ -67,7 +63,7 @@ TEST(Introduction, CheckboxReportsTheSkipChoice) {
 TEST(Introduction, DrawingMovesOnlyWhenAnimated) {
     for (bool animate : {false, true}) {
         WindowHarness harness;
-        ASSERT_TRUE(harness.openSource(introduction(animate, false)));
+        ASSERT_TRUE(harness.open(introduction(animate, false)));
         QObject* orbit = harness.find("deviceOrbit");
         ASSERT_NE(orbit, nullptr);
         qreal before = orbit->property("phase").toReal();

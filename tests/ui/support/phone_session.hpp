@@ -11,18 +11,23 @@
 
 namespace skiff::test {
 
-// A phone over loopback as the window tests need it: approved once by the person at the
-// computer (through the model, as the approval card does), then sending and listing files.
+inline const std::string kIphone =
+    "Mozilla/5.0 (iPhone; CPU iPhone OS 17_0 like Mac OS X) AppleWebKit/605.1.15 Mobile/15E148";
+inline const std::string kAndroid =
+    "Mozilla/5.0 (Linux; Android 14; Pixel 8) AppleWebKit/537.36 Chrome/120.0 Mobile Safari/537.36";
+
+// A phone over loopback as the window tests need it: let in once by the person at the computer
+// (through the model, as the approval card does), then sending files and texts and listing.
 class PhoneSession {
   public:
-    PhoneSession(WindowHarness& harness, std::string userAgent)
+    explicit PhoneSession(WindowHarness& harness, std::string userAgent = kIphone)
         : m_harness(harness), m_userAgent(std::move(userAgent)) {}
 
-    std::uint16_t port() const { return m_harness.server().port(); }
+    std::uint16_t port() const { return static_cast<std::uint16_t>(m_harness.model().port()); }
+    std::string code() const { return m_harness.model().pin().toStdString(); }
+    std::string agent() const { return "User-Agent: " + m_userAgent + "\r\n"; }
 
-    Reply files() {
-        return get(port(), "/api/files?t=012345", "User-Agent: " + m_userAgent + "\r\n");
-    }
+    Reply files() { return get(port(), "/api/files?t=" + code(), agent()); }
 
     // Asks, waits for the approval request and allows it; true once the phone is in.
     bool connect() {
@@ -30,8 +35,8 @@ class PhoneSession {
         auto& model = m_harness.model();
         if (!WindowHarness::waitFor([&] { return !model.pending().empty(); })) return false;
         model.answer(model.pending().front().id, true);
-        WindowHarness::pump(20);
-        return files().status == 200;
+        return files().status == 200 &&
+               WindowHarness::waitFor([&] { return !model.devices().empty(); });
     }
 
     // Uploads one file and waits until the model lists it. `extraQuery` adds init parameters,
@@ -40,18 +45,28 @@ class PhoneSession {
               const std::string& extraQuery = "") {
         auto& model = m_harness.model();
         std::size_t before = model.received().size();
-        UploadClient client(port(), "012345", m_userAgent);
-        Reply done = client.sendFile("phoneupload" + std::to_string(++m_uploads), name, content,
-                                     4194304, extraQuery);
-        if (done.status != 200) return false;
-        return WindowHarness::waitFor([&] { return model.received().size() > before; });
+        Reply done = uploader().sendFile("phoneupload" + std::to_string(++m_uploads), name, content,
+                                         4194304, extraQuery);
+        return done.status == 200 &&
+               WindowHarness::waitFor([&] { return model.received().size() > before; });
+    }
+
+    // The newest received entry's id.
+    QString newest() const { return m_harness.model().receivedEntries().front().id; }
+
+    UploadClient uploader() const { return UploadClient(port(), code(), m_userAgent); }
+
+    int sendText(const std::string& text) {
+        return request(port(), "POST /api/text?t=" + code() + " HTTP/1.1\r\n" + agent() +
+                                   "Content-Length: " + std::to_string(text.size()) + "\r\n\r\n" +
+                                   text)
+            .status;
     }
 
     // Downloads bytes [0, length) of a shared file, as a phone that stopped half-way.
     Reply downloadStart(const std::string& fileId, std::int64_t length) {
-        return get(port(), "/api/dl/" + fileId + "?t=012345",
-                   "User-Agent: " + m_userAgent + "\r\nRange: bytes=0-" +
-                       std::to_string(length - 1) + "\r\n");
+        return get(port(), "/api/dl/" + fileId + "?t=" + code(),
+                   agent() + "Range: bytes=0-" + std::to_string(length - 1) + "\r\n");
     }
 
   private:
@@ -60,12 +75,11 @@ class PhoneSession {
     int m_uploads = 0;
 };
 
-// A picture file's bytes in the given format ("PNG", "JPG").
-inline std::string pictureBytes(QColor colour, const char* format, int side = 320) {
-    QImage image(side, side, QImage::Format_RGB32);
+// A picture file's bytes, one colour, in the given format ("PNG", "JPG").
+inline std::string pictureBytes(QColor colour, const char* format = "PNG",
+                                QSize size = {320, 320}) {
+    QImage image(size, QImage::Format_RGB32);
     image.fill(colour);
-    for (int y = 0; y < side; y += 16)
-        for (int x = 0; x < side; ++x) image.setPixelColor(x, y, colour.darker(150));
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

@@ -1,13 +1,12 @@
 #include "support/window_harness.hpp"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
+#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QThread>
 
 #include "media/thumb_store.hpp"
-#include "support/raw_client.hpp"
 #include "ui/qml_setup.hpp"
 
 namespace skiff::test {
@@ -38,30 +37,26 @@ WindowHarness::~WindowHarness() {
     m_model.reset();
 }
 
-QQuickWindow* WindowHarness::open() {
+QQuickWindow* WindowHarness::open(const QByteArray& qml) {
     m_engine = std::make_unique<QQmlApplicationEngine>();
     ui::prepareEngine(*m_engine, *m_model);
     m_model->start();
-    if (!ui::loadMainWindow(*m_engine)) return nullptr;
+    if (!qml.isEmpty())
+        m_engine->loadData(qml);
+    else if (!ui::loadMainWindow(*m_engine))
+        return nullptr;
     m_window = qobject_cast<QQuickWindow*>(m_engine->rootObjects().value(0));
     if (m_window) {
         m_window->show();
-        waitFor([this] { return m_window->isExposed(); });
+        waitFor([this] { return m_window->isExposed() && m_model->running(); });
     }
     return m_window;
 }
 
-QQuickWindow* WindowHarness::openSource(const QByteArray& qml) {
-    m_engine = std::make_unique<QQmlApplicationEngine>();
-    ui::prepareEngine(*m_engine, *m_model);
-    m_model->start();
-    m_engine->loadData(qml);
-    m_window = qobject_cast<QQuickWindow*>(m_engine->rootObjects().value(0));
-    if (m_window) {
-        m_window->show();
-        waitFor([this] { return m_window->isExposed(); });
-    }
-    return m_window;
+QQuickWindow* WindowHarness::openWorking() {
+    m_settings->setValue("skipIntro023", true);
+    m_settings->sync();
+    return open();
 }
 
 void WindowHarness::pump(int ms) {
@@ -95,15 +90,12 @@ void WindowHarness::keepScreenshot(const QString& name) {
     grab().save(QDir(folder).filePath(name + ".png"), "PNG");
 }
 
-bool WindowHarness::admitPhone(const std::string& userAgent) {
-    auto port = static_cast<std::uint16_t>(model().port());
-    std::string agent = "User-Agent: " + userAgent + "\r\n";
-    std::string target = "/api/files?t=" + model().pin().toStdString();
-    if (get(port, target, agent).status != 428) return false;
-    if (!waitFor([&] { return !model().pending().empty(); })) return false;
-    model().answer(model().pending().front().id, true);
-    return get(port, target, agent).status == 200 &&
-           waitFor([&] { return !model().devices().empty(); });
+OpenedUrls::OpenedUrls(QString scheme) : m_scheme(std::move(scheme)) {
+    QDesktopServices::setUrlHandler(m_scheme, this, "open");
+}
+
+OpenedUrls::~OpenedUrls() {
+    QDesktopServices::unsetUrlHandler(m_scheme);
 }
 
 }  // namespace skiff::test

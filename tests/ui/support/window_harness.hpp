@@ -4,10 +4,10 @@
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
 #include <QSettings>
-
-#include <functional>
+#include <QUrl>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -31,10 +31,11 @@ class WindowHarness {
                            app::DesktopServices services = {});
     ~WindowHarness();
 
-    // Creates the main window (the model starts first, as in the program).
-    QQuickWindow* open();
-    // Like open(), with a window made of the given QML instead of the main window.
-    QQuickWindow* openSource(const QByteArray& qml);
+    // Creates the main window, or with `qml` a window of that source (the model starts first,
+    // as in the program), and waits until it is on screen and the server runs.
+    QQuickWindow* open(const QByteArray& qml = {});
+    // The main window's working view straight away, as for someone who saw the introduction.
+    QQuickWindow* openWorking();
     QQuickWindow* window() const { return m_window; }
 
     // Lets the event loop run for `ms` of real time (rendering, queued server callbacks).
@@ -42,9 +43,6 @@ class WindowHarness {
     // Runs the loop until `done` holds or `ms` pass; false on timeout.
     static bool waitFor(const std::function<bool()>& done, int ms = 5000);
 
-    // A phone with this user agent asks for the file list, the person allows it through the
-    // model (as the approval card does), and the phone is in; false at the first step that fails.
-    bool admitPhone(const std::string& userAgent);
     QImage grab();
     // With SKIFF_SCREENSHOTS=<folder>, saves the window there as <name>.png.
     void keepScreenshot(const QString& name);
@@ -71,6 +69,21 @@ class WindowHarness {
     std::unique_ptr<app::AppModel> m_model;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     QQuickWindow* m_window = nullptr;
+};
+
+// Takes the URLs the window asks the desktop to open (a file manager, a web browser).
+class OpenedUrls : public QObject {
+    Q_OBJECT
+  public:
+    explicit OpenedUrls(QString scheme = "file");
+    ~OpenedUrls() override;
+    QList<QUrl> urls;
+
+  public slots:
+    void open(const QUrl& url) { urls << url; }
+
+  private:
+    QString m_scheme;
 };
 
 }  // namespace skiff::test

@@ -3,29 +3,21 @@
 // bus (the desktop's own choosers), once without one (Qt's choosers inside the window).
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QProcess>
 #include <QQuickItem>
 #include <QTest>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 
 #include "app/quick_look.hpp"
 #include "support/phone_session.hpp"
-#include "support/raw_client.hpp"
-#include "support/window_harness.hpp"
-#include "support/xdotool.hpp"
+#include "support/window_probe.hpp"
 #include "ui/preview/preview_window.hpp"
 #include "ui/services/desktop_hooks.hpp"
 #include "ui/services/desktop_portal.hpp"
-#include "window/window_probe.hpp"
 
 namespace skiff::test {
 namespace {
-
-const std::string kAndroid = "Mozilla/5.0 (Linux; Android 14; Pixel 8) Mobile";
 
 class WindowWalk : public testing::Test {
   protected:
@@ -45,7 +37,6 @@ class WindowWalk : public testing::Test {
         window = harness->open();
         ASSERT_NE(window, nullptr);
         previewer = std::make_unique<ui::PreviewWindow>(harness->engine(), look);
-        ASSERT_TRUE(WindowHarness::waitFor([&] { return harness->model().running(); }));
         portal = ui::portalAvailable();
     }
 
@@ -65,9 +56,7 @@ class WindowWalk : public testing::Test {
         ASSERT_TRUE(WindowHarness::waitFor([&] { return (target = item(name)) != nullptr; }))
             << name << " is not on screen";
         WindowHarness::pump(150);  // let a popover or tab finish moving
-        QTest::mouseClick(
-            window, Qt::LeftButton, {},
-            target->mapToScene(QPointF(target->width() / 2, target->height() / 2)).toPoint());
+        click(window, target);
         WindowHarness::pump(100);
         ASSERT_TRUE(window->isVisible());
     }
@@ -80,16 +69,11 @@ class WindowWalk : public testing::Test {
     // The chooser titled `title` came up, and Escape closes it again; the window lives on.
     void cancelChooser(const QString& title) {
         if (portal) {
-            QString dialog;
-            ASSERT_TRUE(WindowHarness::waitFor(
-                [&] {
-                    return !(dialog = xdotool({"search", "--name", "^" + title + "$"})).isEmpty();
-                },
-                15000))
+            QString dialog = otherWindow(title);
+            ASSERT_FALSE(dialog.isEmpty())
                 << "the desktop's chooser \"" << title.toStdString() << "\" never showed; windows: "
                 << xdotool({"search", "--name", ".", "getwindowname", "%@"}).toStdString()
                 << "; in the window: " << anyTextContains(window, title);
-            dialog = dialog.section('\n', 0, 0);
             xdotool({"windowactivate", "--sync", dialog});
             xdotool({"key", "--window", dialog, "Escape"});
             EXPECT_TRUE(WindowHarness::waitFor([&] {
@@ -215,8 +199,8 @@ class WindowWalk : public testing::Test {
 
         // The approval card, with a popover open under it: the card wins, then is answered.
         clickOn("helpButton");
-        auto port = static_cast<std::uint16_t>(harness->model().port());
-        ASSERT_EQ(get(port, "/api/files?t=012345", "User-Agent: " + kAndroid + "\r\n").status, 428);
+        PhoneSession phone(*harness, kAndroid);
+        ASSERT_EQ(phone.files().status, 428);
         ASSERT_TRUE(WindowHarness::waitFor([&] { return opened("approveSheet"); }));
         EXPECT_TRUE(WindowHarness::waitFor([&] { return !opened("helpPopover"); }));
         WindowHarness::pump(700);  // the card takes clicks after a moment
@@ -224,14 +208,13 @@ class WindowWalk : public testing::Test {
         EXPECT_TRUE(WindowHarness::waitFor([&] { return !opened("approveSheet"); }));
 
         // The previewer for a received file, closed with Escape; a deleted file's alert.
-        PhoneSession phone(*harness, kAndroid);
         ASSERT_TRUE(phone.connect());
         ASSERT_TRUE(phone.send("notes.txt", "a few words"));
         clickOn("recvSegment");
         QQuickItem* tile = nullptr;
         ASSERT_TRUE(WindowHarness::waitFor([&] { return (tile = item("tile:notes.txt")); }));
         WindowHarness::pump(1000);  // the tab slides in
-        QPoint centre = tile->mapToScene(QPointF(tile->width() / 2, tile->height() / 3)).toPoint();
+        QPoint centre = centreOf(tile, 1.0 / 3);
         QTest::mouseDClick(window, Qt::LeftButton, {}, centre);
         ASSERT_TRUE(WindowHarness::waitFor([&] { return look.visible(); }))
             << "missing: " << harness->model().missingText().toStdString()
