@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <functional>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -19,7 +18,6 @@
 #include "support/raw_client.hpp"
 #include "support/sample_jpeg.hpp"
 #include "support/sample_pdf.hpp"
-#include "support/shell_output.hpp"
 #include "support/temp_dir.hpp"
 #include "support/upload_client.hpp"
 
@@ -32,10 +30,10 @@ namespace fs = std::filesystem;
 // Runs the program with its output on a pipe, as a script would.
 class Program {
   public:
-    explicit Program(const std::filesystem::path& home, std::vector<std::string> arguments = {},
-                     std::vector<std::string> prefix = {},
+    explicit Program(const std::filesystem::path& home, std::vector<std::string> prefix = {},
                      std::vector<std::pair<std::string, std::string>> environment = {},
-                     const std::filesystem::path& errorLog = {}) {
+                     const std::filesystem::path& errorLog = {},
+                     std::vector<std::string> arguments = {}) {
         int out[2], in[2];
         if (pipe(out) != 0 || pipe(in) != 0) throw std::runtime_error("pipe");
         m_pid = fork();
@@ -202,36 +200,35 @@ std::string waitForLine(Program& program, const std::string& pattern) {
     return "";
 }
 
-const std::string kPixel = "User-Agent: Mozilla/5.0 (Linux; Android 14; Pixel 8)\r\n";
+TEST(Program, PrintsCodeAndAddressesLogsEventsAndStopsOnCtrlC) {
+    TempDir home;
+    Program program(home.path());
+    Started started = readStart(program);
+    ASSERT_NE(started.port, 0);
+    EXPECT_EQ(get(started.port, "/").status, 200);
+    EXPECT_TRUE(std::filesystem::is_directory(home.path() / "Downloads" / "Skiff"));
 
-// The names the program offers a phone, once the person at the terminal has let it in.
-std::vector<std::string> sharedNames(Program& program, const Started& started,
-                                     std::vector<std::string>* ids = nullptr) {
-    if (get(started.port, "/api/files?t=" + started.code, kPixel).status == 428) {
-        EXPECT_NE(waitForLine(program, "Kiểm tra số này"), "");
-        program.type("c");
-        EXPECT_NE(waitForLine(program, "Đã cho phép"), "");
+    // Events arrive through the pipe as they happen.
+    for (int i = 0; i < 10; ++i) get(started.port, "/api/pin?t=x");
+    EXPECT_EQ(get(started.port, "/api/pin?t=" + started.code).status, 429);
+    std::string event;
+    for (int i = 0; i < 10 && event.empty(); ++i) {
+        std::string line = program.line();
+        if (line.rfind("Khoá tạm", 0) == 0) event = line;
+        if (line.empty()) break;
     }
-    std::vector<std::string> names;
-    for (const auto& file :
-         json(get(started.port, "/api/files?t=" + started.code, kPixel))["files"]) {
-        names.push_back(file["name"]);
-        if (ids) ids->push_back(file["id"]);
-    }
-    return names;
+    EXPECT_FALSE(event.empty());
+    EXPECT_EQ(program.interrupt(), 0);
 }
 
-// The terminal front end: the page, a prompt answered on standard input, events as clean lines,
-// the shared files, an upload, and Ctrl-C in the middle of another.
 TEST(Program, ApproveUploadAndStopMidUpload) {
     TempDir home;
     fs::create_directories(home.path() / "share");
     std::ofstream(home.path() / "share" / "a.txt") << "first";
     std::ofstream(home.path() / "share" / "b.txt") << "second";
-    Program program(home.path(), {(home.path() / "share").string()});
+    Program program(home.path(), {}, {}, {}, {(home.path() / "share").string()});
     Started started = readStart(program);
     ASSERT_NE(started.port, 0);
-    EXPECT_EQ(get(started.port, "/").status, 200);
     const std::string phone = "Mozilla/5.0 (iPhone; CPU iPhone OS 17_0 like Mac OS X)";
     UploadClient client(started.port, started.code, phone);
 
@@ -285,13 +282,18 @@ TEST(Program, DecoderBombsCostNothingAndStopNothing) {
     ASSERT_TRUE(writeNestedFormsPdf(pdf));
     fs::path bomb = home.path() / "bomb.jpg";
     ASSERT_TRUE(writeJpegClaiming(bomb, 30000, 30000));
-    Program program(home.path(), {bomb.string(), pdf.string()});
+    Program program(home.path(), {}, {}, {}, {bomb.string(), pdf.string()});
     Started started = readStart(program);
-    std::vector<std::string> ids;
-    ASSERT_EQ(sharedNames(program, started, &ids).size(), 2u);
-    std::string bombId = ids[0];
+    const std::string phone = "User-Agent: Mozilla/5.0 (Linux; Android 14; Pixel 8)\r\n";
+    ASSERT_EQ(get(started.port, "/api/files?t=" + started.code, phone).status, 428);
+    EXPECT_NE(waitForLine(program, "Kiểm tra số này"), "");
+    program.type("c");
+    EXPECT_NE(waitForLine(program, "Đã cho phép"), "");
+    auto files = json(get(started.port, "/api/files?t=" + started.code, phone));
+    ASSERT_EQ(files["files"].size(), 2u);
+    std::string bombId = files["files"][0]["id"];
     // The phone's request for the bomb's thumbnail is answered like any undrawable file.
-    EXPECT_EQ(get(started.port, "/api/thumb/" + bombId + "?t=" + started.code, kPixel).status, 404);
+    EXPECT_EQ(get(started.port, "/api/thumb/" + bombId + "?t=" + started.code, phone).status, 404);
     std::vector<pid_t> decoders;
     for (int i = 0; i < 200 && decoders.empty(); ++i) {
         std::this_thread::sleep_for(50ms);
@@ -311,10 +313,14 @@ TEST(Program, DecoderBombsCostNothingAndStopNothing) {
 }
 
 TEST(Program, HelpVersionAndBadArguments) {
+    TempDir home;
     std::string binary = SKIFF_BINARY;
     auto run = [&](const std::string& arguments, int* status) {
-        std::string output = shellOutput(binary + " " + arguments + " 2>&1", status);
-        *status = WEXITSTATUS(*status);
+        std::string output;
+        FILE* pipe = popen((binary + " " + arguments + " 2>&1").c_str(), "r");
+        char buffer[4096];
+        while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+        *status = WEXITSTATUS(pclose(pipe));
         return output;
     };
     int status = 0;
@@ -349,36 +355,52 @@ int holdPort(std::uint16_t port) {
 
 TEST(Program, KeepsItsPortAcrossStartsAndLeavesOneThatIsTaken) {
     TempDir home;
-    // One start to Ctrl-C: the port announced, after `check` has seen the output.
-    auto startOnce = [&](const std::function<void(Program&, std::uint16_t)>& check) {
-        Program program(home.path());
-        std::uint16_t port = readStart(program).port;
-        check(program, port);
-        EXPECT_EQ(program.interrupt(), 0);
-        return port;
+    auto startOnce = [&](std::vector<std::string> arguments = {}) {
+        auto program = std::make_unique<Program>(home.path(), std::vector<std::string>{},
+                                                 std::vector<std::pair<std::string, std::string>>{},
+                                                 fs::path(), std::move(arguments));
+        return program;
     };
-    auto nothing = [](Program&, std::uint16_t) {};
-    std::uint16_t first = startOnce(nothing);
+    std::uint16_t first = 0;
+    {
+        auto program = startOnce();
+        first = readStart(*program).port;
+        EXPECT_EQ(program->interrupt(), 0);
+    }
     ASSERT_NE(first, 0);
-    EXPECT_EQ(startOnce(nothing), first);  // the same address as yesterday
+    {
+        auto program = startOnce();
+        EXPECT_EQ(readStart(*program).port, first);  // the same address as yesterday
+        EXPECT_EQ(program->interrupt(), 0);
+    }
 
     int holder = holdPort(first);
     ASSERT_GE(holder, 0);
-    std::uint16_t moved = startOnce([&](Program& program, std::uint16_t port) {
-        EXPECT_NE(port, first);
-        EXPECT_NE(
-            waitForLine(program, "Cổng " + std::to_string(first) +
-                                     " của lần trước đang bận nên Skiff đã chuyển sang cổng " +
-                                     std::to_string(port)),
-            "");
-    });
-    EXPECT_EQ(startOnce(nothing), moved);  // the fresh port is the one kept now
-    // Asked for by number, a taken port stops the start instead of moving.
-    Program program(home.path(), {"--port", std::to_string(first)});
-    EXPECT_EQ(program.line(), "Cổng " + std::to_string(first) +
-                                  " đang được chương trình khác dùng. Chọn cổng khác với --port, "
-                                  "hoặc bỏ --port để Skiff tự chọn cổng.");
-    EXPECT_EQ(program.interrupt(), 1);
+    std::uint16_t moved = 0;
+    {
+        auto program = startOnce();
+        moved = readStart(*program).port;
+        EXPECT_NE(moved, first);
+        EXPECT_NE(waitForLine(*program, "Cổng " + std::to_string(first) +
+                                            " của lần trước đang bận nên Skiff đã chuyển sang "
+                                            "cổng " +
+                                            std::to_string(moved)),
+                  "");
+        EXPECT_EQ(program->interrupt(), 0);
+    }
+    {
+        auto program = startOnce();
+        EXPECT_EQ(readStart(*program).port, moved);  // the fresh port is the one kept now
+        EXPECT_EQ(program->interrupt(), 0);
+    }
+    {
+        // Asked for by number, a taken port stops the start instead of moving.
+        auto program = startOnce({"--port", std::to_string(first)});
+        EXPECT_EQ(program->line(), "Cổng " + std::to_string(first) +
+                                       " đang được chương trình khác dùng. Chọn cổng khác với "
+                                       "--port, hoặc bỏ --port để Skiff tự chọn cổng.");
+        EXPECT_EQ(program->interrupt(), 1);
+    }
     close(holder);
 }
 
@@ -390,7 +412,7 @@ TEST(Program, AConnectionFloodLeavesDescriptorsSpareAndPasses) {
     // "invalid vptr"; those are let through and every other report still counts.
     std::filesystem::path errors = home.path() / "stderr.txt";
     // Soft and hard limit alike, so the program cannot raise it.
-    Program program(home.path(), {}, {"prlimit", "--nofile=48:48", "--"},
+    Program program(home.path(), {"prlimit", "--nofile=48:48", "--"},
                     {{"UBSAN_OPTIONS", "halt_on_error=0:print_stacktrace=0"}}, errors);
     Started started = readStart(program);
     ASSERT_NE(started.port, 0);
@@ -441,8 +463,11 @@ class SessionBus {
                               "' --dest io.github.skiff.Skiff --object-path /io/github/skiff/Skiff"
                               " --method org.freedesktop.Application." +
                               method + " " + arguments + " 2>&1";
-        int status = 0;
-        std::string output = shellOutput(command, &status);
+        std::string output;
+        FILE* pipe = popen(command.c_str(), "r");
+        char buffer[4096];
+        while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+        int status = pclose(pipe);
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
     }
 
@@ -450,6 +475,20 @@ class SessionBus {
     std::string m_address;
     pid_t m_pid = -1;
 };
+
+// The names the program offers a phone, once the phone is let in.
+std::vector<std::string> sharedNames(Program& program, const Started& started) {
+    const std::string phone = "User-Agent: Mozilla/5.0 (Linux; Android 14; Pixel 8)\r\n";
+    if (get(started.port, "/api/files?t=" + started.code, phone).status == 428) {
+        EXPECT_NE(waitForLine(program, "Kiểm tra số này"), "");
+        program.type("c");
+        EXPECT_NE(waitForLine(program, "Đã cho phép"), "");
+    }
+    auto list = json(get(started.port, "/api/files?t=" + started.code, phone));
+    std::vector<std::string> names;
+    for (const auto& file : list["files"]) names.push_back(file["name"]);
+    return names;
+}
 
 // One Skiff per session: later launches hand their files (named relative to where they run)
 // to the first, which shares them as its own; a file that is not there is refused as on the
@@ -464,24 +503,24 @@ TEST(Program, ALaterLaunchHandsItsFilesToTheFirstOverTheSessionBus) {
     std::ofstream(folder / "sub" / "b.txt") << "second";
     std::ofstream(folder / "c.txt") << "third";
 
-    Program first(home.path(), {"--terminal"});
+    Program first(home.path(), {}, {}, {}, {"--terminal"});
     Started started = readStart(first);
     ASSERT_NE(started.port, 0);
 
-    Program second(home.path(), {"--terminal", "a.txt", "sub/b.txt"},
-                   {"env", "-C", folder.string(), "--"},
-                   {{"XDG_ACTIVATION_TOKEN", "launch-token"}});
+    Program second(home.path(), {"env", "-C", folder.string(), "--"},
+                   {{"XDG_ACTIVATION_TOKEN", "launch-token"}}, {},
+                   {"--terminal", "a.txt", "sub/b.txt"});
     EXPECT_EQ(second.line(), "Skiff đang chạy rồi, đã chuyển 2 file sang để chia sẻ.");
     EXPECT_EQ(second.wait(5s), 0);
     EXPECT_NE(waitForLine(first, "^Đang chia sẻ 2 file$"), "");
 
-    Program bare(home.path(), {"--terminal"});
+    Program bare(home.path(), {}, {}, {}, {"--terminal"});
     EXPECT_EQ(bare.line(), "Skiff đang chạy rồi.");
     EXPECT_EQ(bare.wait(5s), 0);
 
     fs::path errors = home.path() / "missing-stderr.txt";
-    Program missing(home.path(), {"--terminal", "c.txt", "gone.txt"},
-                    {"env", "-C", folder.string(), "--"}, {}, errors);
+    Program missing(home.path(), {"env", "-C", folder.string(), "--"}, {}, errors,
+                    {"--terminal", "c.txt", "gone.txt"});
     EXPECT_EQ(missing.wait(5s), 2);
     std::stringstream told;
     told << std::ifstream(errors).rdbuf();
@@ -507,8 +546,8 @@ TEST(Program, WithoutASessionBusASecondServerIsRefused) {
         std::vector<std::pair<std::string, std::string>> environment;
         if (runtime == "unset") environment.emplace_back("XDG_RUNTIME_DIR", "");
         auto launch = [&](std::vector<std::string> arguments) {
-            return std::make_unique<Program>(home.path(), std::move(arguments),
-                                             std::vector<std::string>{}, environment);
+            return std::make_unique<Program>(home.path(), std::vector<std::string>{}, environment,
+                                             fs::path(), std::move(arguments));
         };
         auto first = launch({"--terminal"});
         ASSERT_NE(readStart(*first).port, 0);
@@ -526,7 +565,7 @@ TEST(Program, WithoutASessionBusASecondServerIsRefused) {
         auto onOther = environment;
         onOther.emplace_back("DBUS_SESSION_BUS_ADDRESS",
                              "unix:path=" + (home.path() / "other" / "bus").string());
-        Program elsewhere(home.path(), {"--terminal"}, {}, onOther);
+        Program elsewhere(home.path(), {}, onOther, {}, {"--terminal"});
         line = elsewhere.line();
         EXPECT_EQ(line.rfind("Skiff đang chạy rồi nhưng không ở trên D-Bus phiên này", 0), 0u)
             << line;
