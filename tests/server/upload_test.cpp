@@ -364,9 +364,10 @@ TEST_F(Upload, AChunkSentBeforeTheOneAheadIsWrittenStillCounts) {
     const std::string first = randomBytes(1 << 20, 1), second = randomBytes(1 << 20, 2);
     ASSERT_EQ(phone.init("early1", "early.bin", 2 << 20).status, 200);
     RawClient early(server.port());
-    early.send("POST /api/up/chunk?t=123456&uid=early1&offset=1048576 HTTP/1.1\r\n"
-               "Content-Length: 1048576\r\nX-CRC32: " +
-               UploadClient::crc32Of(second) + "\r\n\r\n" + second.substr(0, 300000));
+    early.send(
+        "POST /api/up/chunk?t=123456&uid=early1&offset=1048576 HTTP/1.1\r\n"
+        "Content-Length: 1048576\r\nX-CRC32: " +
+        UploadClient::crc32Of(second) + "\r\n\r\n" + second.substr(0, 300000));
     // Not a timing check: only gives the server the moment to read the early head first.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     ASSERT_EQ(phone.chunk("early1", 0, first).status, 200);
