@@ -222,11 +222,12 @@ TEST(SessionCode, SixDigitsEveryPositionUsesEveryDigit) {
 
 TEST(LocalNetwork, WhoCountsAsLocalAndHowAPeerIsWritten) {
     for (const char* host :
-         {"::ffff:192.168.1.20", "[fe80::1%en0]", "10.1.2.3", "127.0.0.1", "172.31.255.255", "::1",
-          "fd00::1234", "169.254.3.4", "fc00::1", "::FFFF:10.0.0.1"})
+         {"::ffff:192.168.1.20", "[fe80::1%en0]", "10.1.2.3", "127.0.0.1", "172.16.0.1",
+          "172.31.255.255", "::1", "fd00::1234", "169.254.3.4", "fc00::1", "::FFFF:10.0.0.1"})
         EXPECT_TRUE(server::isLocalHost(host)) << host;
-    for (const char* host : {"100.64.1.1", "172.32.0.1", "169.253.1.1", "192.169.0.1", "fec0::1",
-                             "2001:db8::1", "", "phone.local", "8.8.8.8", "::ffff:8.8.8.8", "::"})
+    for (const char* host :
+         {"100.64.1.1", "172.15.255.255", "172.32.0.1", "169.253.1.1", "192.169.0.1", "fec0::1",
+          "2001:db8::1", "", "phone.local", "8.8.8.8", "::ffff:8.8.8.8", "::"})
         EXPECT_FALSE(server::isLocalHost(host)) << host;
     const std::pair<const char*, const char*> texts[] = {{"::ffff:192.168.1.20", "192.168.1.20"},
                                                          {"fe80::1%eth0", "fe80::1"},

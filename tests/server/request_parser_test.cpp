@@ -96,6 +96,8 @@ TEST(ParseRequest, RequestLineShapes) {
         {"GET :80/x HTTP/1.1", true, "GET", "/x"},
         {"GET :8a/x HTTP/1.1", false, "", ""},
         {"GET /x#frag HTTP/1.1", true, "GET", "/x"},
+        {"GET @[::1]:80/x HTTP/1.1", true, "GET", "/x"},
+        {"GET @[::1]x/ HTTP/1.1", false, "", ""},  // a bracketed host ends the authority or ":"
     };
     for (const Case& c : cases) {
         auto request = parseRequest(c.head);
