@@ -218,6 +218,12 @@ TEST(BatchFolders, ABatchIsRememberedWhileInUseAndAHostCannotCrowdOutOthers) {
     EXPECT_EQ(batches.size(), BatchFolders::perHost + 1);
     EXPECT_EQ(batches.find({"/in", "10.0.0.1", "b0", "A"}, start), std::nullopt) << "oldest gone";
     EXPECT_EQ(batches.find({"/in", "10.0.0.2", "other1", "A"}, start), "A");
+
+    // Exactly one lifetime old still counts, also when another batch comes just then.
+    const BatchFolders::Key late{"/in", "10.0.0.3", "late01", "B"};
+    batches.remember(late, "B", start);
+    batches.remember({"/in", "10.0.0.3", "late02", "C"}, "C", start + BatchFolders::lifetime);
+    EXPECT_EQ(batches.find(late, start + BatchFolders::lifetime), "B");
 }
 
 TEST(FolderTree, UndoRemovesOnlyTheFoldersItMadeWhileEmpty) {
