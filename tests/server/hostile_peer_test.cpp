@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "server/connection_slots.hpp"
 #include "support/raw_client.hpp"
 #include "support/server_fixture.hpp"
 #include "support/upload_client.hpp"
@@ -52,6 +53,21 @@ TEST(HostilePeer, SlowBodiesHoldLittleMemoryAndAreDropped) {
     for (auto& client : slow) EXPECT_TRUE(client->waitClosed(5s));
     UploadClient phone(server.port());
     EXPECT_EQ(phone.sendFile("after1", "a.bin", std::string(1 << 20, 'a')).status, 200);
+}
+
+// Each cap holds at exactly its limit: a host's own share, three quarters of the total for
+// hosts not admitted yet, the total for everyone; a place given back is free again.
+TEST(ConnectionSlots, EachCapHoldsAtItsLimit) {
+    auto slots = std::make_shared<server::ConnectionSlots>(2, 4);
+    std::vector<server::ConnectionSlots::Slot> held{slots->take("a", true), slots->take("a", true)};
+    EXPECT_EQ(slots->take("a", true), nullptr);
+    held.push_back(slots->take("b", false));
+    EXPECT_EQ(slots->take("b", false), nullptr);
+    held.push_back(slots->take("c", true));
+    EXPECT_EQ(slots->take("d", true), nullptr);
+    for (const auto& slot : held) EXPECT_NE(slot, nullptr);
+    held.pop_back();
+    EXPECT_NE(slots->take("d", true), nullptr);
 }
 
 }  // namespace
