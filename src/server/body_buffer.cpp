@@ -32,7 +32,6 @@ void BodyBuffer::GiveBack::operator()(char* block) const {
     {
         std::lock_guard guard(poolLock);
         if (pool().size() < pooledBlocks) {
-            if (pool().capacity() < pooledBlocks) pool().reserve(pooledBlocks);
             pool().push_back(block);
             return;
         }

@@ -4,12 +4,8 @@
 
 namespace skiff::server {
 
-ChunkDigest::ChunkDigest(std::shared_ptr<const Upload> upload, std::int64_t offset,
-                         std::optional<Sha256> start)
-    : m_upload(std::move(upload)),
-      m_offset(offset),
-      m_hasher(std::move(start)),
-      m_crc(crc32(0L, Z_NULL, 0)) {}
+ChunkDigest::ChunkDigest(std::shared_ptr<const Upload> upload, std::optional<Sha256> start)
+    : m_upload(std::move(upload)), m_hasher(std::move(start)), m_crc(crc32(0L, Z_NULL, 0)) {}
 
 void ChunkDigest::add(std::string_view block) {
     m_crc =
@@ -23,9 +19,10 @@ std::string ChunkDigest::crcText() const {
     return text;
 }
 
-std::optional<Sha256> ChunkDigest::hasherFor(const Upload* upload, std::int64_t offset) const {
-    // An upload's bytes only ever grow, so the record and its count of bytes name one state.
-    if (!m_hasher || m_upload.get() != upload || m_offset != offset) return std::nullopt;
+std::optional<Sha256> ChunkDigest::hasherFor(const Upload* upload) const {
+    // An upload's bytes only ever grow, so the record and its count of bytes name one state;
+    // the claim has checked the count.
+    if (!m_hasher || m_upload.get() != upload) return std::nullopt;
     return m_hasher;
 }
 

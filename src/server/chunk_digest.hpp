@@ -20,18 +20,17 @@ namespace skiff::server {
 class ChunkDigest {
   public:
     // Without a starting state only the CRC-32 is taken.
-    ChunkDigest(std::shared_ptr<const Upload> upload, std::int64_t offset,
-                std::optional<Sha256> start);
+    ChunkDigest(std::shared_ptr<const Upload> upload, std::optional<Sha256> start);
 
     void add(std::string_view block);
     // Eight lower-case hex digits, as the phone sends them.
     std::string crcText() const;
-    // The SHA-256 state after this chunk, when it began where `upload` now stands at `offset`.
-    std::optional<Sha256> hasherFor(const Upload* upload, std::int64_t offset) const;
+    // The SHA-256 state after this chunk, when it began from `upload`'s own. Only asked once the
+    // chunk holds the upload at the offset it stood at when the head came.
+    std::optional<Sha256> hasherFor(const Upload* upload) const;
 
   private:
     std::shared_ptr<const Upload> m_upload;
-    std::int64_t m_offset;
     std::optional<Sha256> m_hasher;
     uLong m_crc;
 };

@@ -186,9 +186,10 @@ class FileServer : public std::enable_shared_from_this<FileServer> {
     // A chunk's body is checked as it arrives, then written once the chunk holds the upload.
     void receiveChunk(const ConnectionPtr& connection, const Request& request,
                       const std::string& host, std::string rest);
+    // `offset` as receiveChunk read it from the request, none when it was missing or bad.
     void uploadChunk(const ConnectionPtr& connection, const Request& request,
-                     const std::string& host, BodyBuffer body, const ChunkDigest& digest,
-                     MemoryHold hold);
+                     const std::string& host, std::optional<std::int64_t> offset, BodyBuffer body,
+                     const ChunkDigest& digest, MemoryHold hold);
     void uploadFinish(const ConnectionPtr& connection, const Request& request,
                       const std::string& host);
     void uploadCancel(const ConnectionPtr& connection, const Request& request,

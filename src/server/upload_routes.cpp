@@ -332,27 +332,23 @@ void FileServer::receiveChunk(const ConnectionPtr& connection, const Request& re
             start = record.hasher;
         });
     }
-    auto digest =
-        std::make_shared<ChunkDigest>(std::move(upload), offset.value_or(0), std::move(start));
+    auto digest = std::make_shared<ChunkDigest>(std::move(upload), std::move(start));
     std::weak_ptr<FileServer> weak = weak_from_this();
     readBody(
         connection, request, std::move(rest),
-        [weak, connection, request, host, digest](BodyBuffer body, MemoryHold hold) {
+        [weak, connection, request, host, offset, digest](BodyBuffer body, MemoryHold hold) {
             if (auto self = weak.lock())
-                self->uploadChunk(connection, request, host, std::move(body), *digest,
+                self->uploadChunk(connection, request, host, offset, std::move(body), *digest,
                                   std::move(hold));
         },
         [digest](std::string_view block) { digest->add(block); });
 }
 
 void FileServer::uploadChunk(const ConnectionPtr& connection, const Request& request,
-                             const std::string& host, BodyBuffer body, const ChunkDigest& digest,
-                             MemoryHold hold) {
+                             const std::string& host, std::optional<std::int64_t> offset,
+                             BodyBuffer body, const ChunkDigest& digest, MemoryHold hold) {
     const std::string* uid = request.param("uid");
-    if (!validUid(uid)) return respondJSON(connection, 400, {{"error", "bad params"}});
-    std::optional<std::int64_t> offset;
-    if (const std::string* offsetText = request.param("offset")) offset = parseDecimal(*offsetText);
-    if (!offset) return respondJSON(connection, 400, {{"error", "bad params"}});
+    if (!validUid(uid) || !offset) return respondJSON(connection, 400, {{"error", "bad params"}});
     std::shared_ptr<Upload> upload = claimUpload(connection, *uid, host, offset);
     if (!upload) return;
 
@@ -376,7 +372,7 @@ void FileServer::uploadChunk(const ConnectionPtr& connection, const Request& req
         return respondJSON(connection, 422,
                            {{"error", "chunk hash mismatch"}, {"received", received}});
     }
-    std::optional<Sha256> carried = digest.hasherFor(upload.get(), received);
+    std::optional<Sha256> carried = digest.hasherFor(upload.get());
     auto bytes = std::make_shared<BodyBuffer>(std::move(body));
     onDisk([connection, upload, received, length, release, bytes, carried = std::move(carried),
             hold = std::move(hold)](FileServer& self) mutable {
