@@ -91,7 +91,7 @@ describe('sending files to the computer', () => {
     assert.equal(sha256(path.join(skiff.receiveDir, 'large.bin')), sha256(big));
   }));
 
-  test('a chunk stored but answered into a dropped connection is not sent twice: the page asks where to go on', () => withPhone(browser(), {}, async ({ skiff, page, file }) => {
+  test('a chunk stored but answered into a dropped connection is not sent twice: the page asks where to go on, past a busy answer', () => withPhone(browser(), {}, async ({ skiff, page, file }) => {
     const three = file('three chunks.bin', randomBytes(2 * 4 * MIB + 5));
     // The second chunk reaches the computer, which stores it; its answer never reaches the phone.
     let stored = 0;
@@ -102,12 +102,18 @@ describe('sending files to the computer', () => {
       await page.unroute('**/api/up/chunk?*', drop);
     };
     await page.route('**/api/up/chunk?*', drop);
+    // The init after it finds the upload busy, as when the computer has not yet seen a cut
+    // connection close: the page asks again rather than failing the file.
+    let inits = 0;
+    await page.route('**/api/up/init?*', route => (++inits === 2
+      ? route.fulfill({ status: 409, contentType: 'application/json', body: '{"error":"busy","received":4194304}' })
+      : route.continue()));
     await send(page, [three]);
     await sent(page);
     assert.equal(stored, 200);
     assert.equal(sha256(path.join(skiff.receiveDir, 'three chunks.bin')), sha256(three));
     // The resend of the lost chunk is refused with the computer's offset; a new init continues after it.
-    assert.deepEqual(uploadCalls(page.requests), ['init', 'chunk 0', 'chunk 4194304', 'chunk 4194304', 'init', 'chunk 8388608', 'finish']);
+    assert.deepEqual(uploadCalls(page.requests), ['init', 'chunk 0', 'chunk 4194304', 'chunk 4194304', 'init', 'init', 'chunk 8388608', 'finish']);
   }));
 
   test('a digest the computer rejects makes exactly one whole-file resend; a second rejection fails the file', () => withPhone(browser(), {}, async ({ skiff, page, file }) => {
