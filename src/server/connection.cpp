@@ -301,6 +301,7 @@ void Connection::finish() {
 void Connection::closeGracefully() {
     std::error_code ignored;
     m_socket.shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
+    if (m_slot) m_slot->drain();
     m_drained = 0;
     armDeadline(m_limits.drainTimeout);
     waitDrain();

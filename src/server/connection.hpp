@@ -11,6 +11,7 @@
 
 #include "server/body_buffer.hpp"
 #include "server/body_pump.hpp"
+#include "server/connection_slots.hpp"
 #include "server/request_parser.hpp"
 #include "server/server_limits.hpp"
 
@@ -65,7 +66,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     void cancel();
 
     // Keeps `slot` for as long as the connection lives.
-    void holdSlot(std::shared_ptr<void> slot) { m_slot = std::move(slot); }
+    void holdSlot(std::unique_ptr<ConnectionSlots::Slot> slot) { m_slot = std::move(slot); }
 
     // Lets go of the stored head and body handlers without touching the socket. Only for when
     // the event loop drops this connection's pending work unrun: the handlers may hold the
@@ -101,7 +102,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     std::size_t m_observedBlocks = 0;
     std::chrono::steady_clock::time_point m_rateMark;
     std::size_t m_rateMarkFilled = 0;
-    std::shared_ptr<void> m_slot;
+    std::unique_ptr<ConnectionSlots::Slot> m_slot;
 
     std::string m_out;
     FileSpan m_file;

@@ -2,6 +2,18 @@
 
 namespace skiff::server {
 
+ConnectionSlots::Slot::Slot(std::weak_ptr<ConnectionSlots> owner, std::string host)
+    : m_owner(std::move(owner)), m_host(std::move(host)) {}
+
+ConnectionSlots::Slot::~Slot() {
+    if (auto owner = m_owner.lock()) owner->give(m_host, m_draining);
+}
+
+void ConnectionSlots::Slot::drain() {
+    if (m_draining) return;
+    if (auto owner = m_owner.lock()) m_draining = owner->moveToDraining(m_host);
+}
+
 ConnectionSlots::ConnectionSlots(std::size_t perHost, std::size_t total)
     : m_perHost(perHost), m_total(total) {}
 
@@ -10,28 +22,38 @@ void ConnectionSlots::setTotal(std::size_t total) {
     m_total = total;
 }
 
-ConnectionSlots::Slot ConnectionSlots::take(const std::string& host, bool admitted) {
+std::unique_ptr<ConnectionSlots::Slot> ConnectionSlots::take(const std::string& host,
+                                                             bool admitted) {
     {
         std::lock_guard guard(m_lock);
         std::size_t cap = admitted ? m_total : m_total * 3 / 4;
-        std::size_t& mine = m_hosts[host];
-        if (mine >= m_perHost || m_open >= cap) {
-            if (mine == 0) m_hosts.erase(host);
+        HostCount& mine = m_hosts[host];
+        if (mine.live >= m_perHost || m_open >= cap) {
+            if (mine.live == 0 && mine.draining == 0) m_hosts.erase(host);
             return nullptr;
         }
-        ++mine;
+        ++mine.live;
         ++m_open;
     }
-    std::weak_ptr<ConnectionSlots> weak = weak_from_this();
-    return Slot(static_cast<void*>(this), [weak, host](void*) {
-        if (auto self = weak.lock()) self->give(host);
-    });
+    return std::make_unique<Slot>(weak_from_this(), host);
 }
 
-void ConnectionSlots::give(const std::string& host) {
+bool ConnectionSlots::moveToDraining(const std::string& host) {
+    std::lock_guard guard(m_lock);
+    HostCount& mine = m_hosts[host];
+    if (mine.draining >= m_perHost) return false;
+    --mine.live;
+    ++mine.draining;
+    return true;
+}
+
+void ConnectionSlots::give(const std::string& host, bool draining) {
     std::lock_guard guard(m_lock);
     auto found = m_hosts.find(host);
-    if (found != m_hosts.end() && --found->second == 0) m_hosts.erase(found);
+    if (found != m_hosts.end()) {
+        --(draining ? found->second.draining : found->second.live);
+        if (found->second.live == 0 && found->second.draining == 0) m_hosts.erase(found);
+    }
     --m_open;
 }
 

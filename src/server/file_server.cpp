@@ -179,7 +179,7 @@ void FileServer::onAccepted(asio::ip::tcp::socket socket) {
     bool admitted =
         withTables([&](const ServerTables& tables) { return tables.seen.count(host) > 0; });
     // A host over its share is closed at once, unanswered: answering would cost what it is after.
-    ConnectionSlots::Slot slot = m_slots->take(host, admitted);
+    std::unique_ptr<ConnectionSlots::Slot> slot = m_slots->take(host, admitted);
     if (!slot) return connection->cancel();
     connection->holdSlot(std::move(slot));
     if (!isLocalHost(host)) {

@@ -59,7 +59,9 @@ TEST(HostilePeer, SlowBodiesHoldLittleMemoryAndAreDropped) {
 // hosts not admitted yet, the total for everyone; a place given back is free again.
 TEST(ConnectionSlots, EachCapHoldsAtItsLimit) {
     auto slots = std::make_shared<server::ConnectionSlots>(2, 4);
-    std::vector<server::ConnectionSlots::Slot> held{slots->take("a", true), slots->take("a", true)};
+    std::vector<std::unique_ptr<server::ConnectionSlots::Slot>> held;
+    held.push_back(slots->take("a", true));
+    held.push_back(slots->take("a", true));
     EXPECT_EQ(slots->take("a", true), nullptr);
     held.push_back(slots->take("b", false));
     EXPECT_EQ(slots->take("b", false), nullptr);
@@ -68,6 +70,27 @@ TEST(ConnectionSlots, EachCapHoldsAtItsLimit) {
     for (const auto& slot : held) EXPECT_NE(slot, nullptr);
     held.pop_back();
     EXPECT_NE(slots->take("d", true), nullptr);
+}
+
+// Answered connections on their way out leave the host's share for a closing share of the
+// same size, yet still count in the total; a full closing share keeps a connection live.
+TEST(ConnectionSlots, ClosingConnectionsCountApartFromTheHostsShare) {
+    auto slots = std::make_shared<server::ConnectionSlots>(2, 6);
+    auto first = slots->take("a", true), second = slots->take("a", true);
+    first->drain();
+    second->drain();
+    auto third = slots->take("a", true), fourth = slots->take("a", true);
+    ASSERT_NE(third, nullptr);
+    ASSERT_NE(fourth, nullptr);
+    third->drain();  // no closing place left: stays in the host's share
+    EXPECT_EQ(slots->take("a", true), nullptr);
+    auto fifth = slots->take("b", true), sixth = slots->take("b", true);
+    ASSERT_NE(sixth, nullptr);
+    EXPECT_EQ(slots->take("c", true), nullptr);  // 2 closing and 4 live fill the total of 6
+    first.reset();
+    EXPECT_EQ(slots->take("a", true), nullptr);  // a closing place came back, not a live one
+    fourth.reset();
+    EXPECT_NE(slots->take("a", true), nullptr);
 }
 
 }  // namespace
