@@ -55,6 +55,21 @@ TEST(HostilePeer, SlowBodiesHoldLittleMemoryAndAreDropped) {
     EXPECT_EQ(phone.sendFile("after1", "a.bin", std::string(1 << 20, 'a')).status, 200);
 }
 
+// A host whose answered connections are still closing is answered again at once: only its
+// open requests count against its share.
+TEST(ConnectionSlots, AHostReconnectingPastItsClosingSocketsIsAnswered) {
+    TestServer::Options options;
+    options.limits.hostConnectionLimit = 2;
+    TestServer server(options);
+    std::vector<std::unique_ptr<RawClient>> closing;
+    for (int i = 0; i < 3; ++i) {
+        closing.push_back(std::make_unique<RawClient>(server.port()));
+        closing.back()->send("GET / HTTP/1.1\r\nConnection: close\r\n\r\n");
+        // The answer ends with the server's half close; this side keeps its socket open.
+        EXPECT_EQ(parseReply(closing.back()->readAll()).status, 200) << i;
+    }
+}
+
 // Each cap holds at exactly its limit: a host's own share, three quarters of the total for
 // hosts not admitted yet, the total for everyone; a place given back is free again.
 TEST(ConnectionSlots, EachCapHoldsAtItsLimit) {
