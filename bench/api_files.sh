@@ -4,8 +4,8 @@
 # how phones talk to Skiff. Runs alternate (Skiff, nginx, Skiff, nginx, ...) so drift in the
 # machine's speed falls on both alike.
 #
-# Settings (environment): DURATION (10s), WARMUP (2s), ROUNDS (3), CONNECTIONS (64), THREADS (2),
-# NO_BUILD=1 to use build/release/skiff as it is.
+# Settings (environment): DURATION (10s), WARMUP (2s), ROUNDS (3), THREADS (2), CONNECTIONS (32,
+# one host's share: more from one host are refused by design), NO_BUILD=1 to use build/release/skiff as it is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # shellcheck source=bench/lib.sh
@@ -14,7 +14,7 @@ source bench/lib.sh
 duration=${DURATION:-10s}
 warmup=${WARMUP:-2s}
 rounds=${ROUNDS:-3}
-connections=${CONNECTIONS:-64}
+connections=${CONNECTIONS:-32}
 threads=${THREADS:-2}
 
 build_release skiff
@@ -23,7 +23,7 @@ make_workspace
 
 # --- Skiff, with its receive folder in the temporary home, sharing 20 files ---
 mkdir -p "$tmp/shared"
-for i in $(seq -w 1 20); do head -c $((i * 1000)) /dev/zero >"$tmp/shared/Ảnh kỳ nghỉ $i.jpg"; done
+for i in $(seq -w 1 20); do head -c $((10#$i * 1000)) /dev/zero >"$tmp/shared/Ảnh kỳ nghỉ $i.jpg"; done
 start_skiff "$tmp/shared"/*
 path="/api/files?t=$code"
 
@@ -104,6 +104,6 @@ done
 
 kill -0 "$skiff_pid" 2>/dev/null || { echo "skiff died during the load" >&2; exit 1; }
 awk -v s="${total[skiff]}" -v n="${total[nginx]}" -v r="$rounds" 'BEGIN {
-    printf "skiff mean: %.1f req/s\nnginx mean: %.1f req/s\nratio skiff/nginx: %.2f (target >= 0.5: %s)\n",
-        s / r, n / r, s / n, (s / n >= 0.5 ? "met" : "NOT met")
+    printf "skiff mean: %.1f req/s\nnginx mean: %.1f req/s\nratio skiff/nginx: %.2f (target >= 0.8: %s)\n",
+        s / r, n / r, s / n, (s / n >= 0.8 ? "met" : "NOT met")
 }'
