@@ -35,7 +35,7 @@ ApplicationWindow {
 
     // The shown view's main action: it has the focus when the view appears, so a screen reader
     // starts there, and Return presses it while nothing else has the focus.
-    readonly property Item mainAction: !root.started ? introduction.mainAction
+    readonly property Item mainAction: !root.started ? (introduction.item ? introduction.item.mainAction : null)
                                        : root.tab === "recv" ? receiveTab.mainAction
                                        : sendScreen.mainAction
     readonly property bool nothingFocused: !activeFocusItem || activeFocusItem === contentItem
@@ -163,19 +163,24 @@ ApplicationWindow {
             }
         }
 
-        Introduction {
+        // Made only while it shows or fades: most starts skip it, and it is the window's
+        // largest view.
+        Loader {
             id: introduction
             anchors.fill: parent
             opacity: root.started ? 0 : 1
+            active: opacity > 0
             visible: opacity > 0
             enabled: !root.started
-            animate: root.animate && visible
-            skipIntro: stored.skipIntro
-            onStart: root.started = true
-            onSkipIntroToggled: skip => stored.skipIntro = skip
             Behavior on opacity {
                 enabled: root.animate
                 NumberAnimation { duration: 280; easing.type: Easing.InOutQuad }
+            }
+            sourceComponent: Introduction {
+                animate: root.animate && introduction.visible
+                skipIntro: stored.skipIntro
+                onStart: root.started = true
+                onSkipIntroToggled: skip => stored.skipIntro = skip
             }
         }
     }
