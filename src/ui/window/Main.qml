@@ -37,7 +37,7 @@ ApplicationWindow {
     // starts there, and Return presses it while nothing else has the focus.
     readonly property Item mainAction: !root.started ? (introduction.item ? introduction.item.mainAction : null)
                                        : root.tab === "recv" ? receiveTab.mainAction
-                                       : sendScreen.mainAction
+                                       : sendScreen.item ? sendScreen.item.mainAction : null
     readonly property bool nothingFocused: !activeFocusItem || activeFocusItem === contentItem
     onMainActionChanged: focusMainAction()
     onActiveChanged: if (active && nothingFocused) focusMainAction()
@@ -148,17 +148,21 @@ ApplicationWindow {
                 }
             }
 
-            SendScreen {
+            // Made the first time its tab is chosen, then kept with what was typed in it.
+            Loader {
                 id: sendScreen
-                objectName: "sendScreen"
                 width: working.width
                 height: working.height
                 x: root.tab === "send" ? 0 : working.width
                 visible: x < working.width
-                animate: root.animate && visible
+                active: root.tab === "send" || status === Loader.Ready
                 Behavior on x {
                     enabled: root.animate
                     SpringAnimation { spring: 4; damping: 0.4; epsilon: 0.5 }
+                }
+                sourceComponent: SendScreen {
+                    objectName: "sendScreen"
+                    animate: root.animate && sendScreen.visible
                 }
             }
         }
