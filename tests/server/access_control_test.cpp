@@ -67,18 +67,8 @@ TEST(Access, FiftyWrongCodesOverAllHostsLockEveryNewcomer) {
     TestServer server;
     // A phone let in before the guessing keeps working; over IPv6 it is another host.
     ASSERT_EQ(request(server.port(), "GET /api/pin?t=123456 HTTP/1.1\r\n\r\n", true).status, 200);
-    // Concurrent guesses; the per-host count may pass 10 a little, the total is exact.
-    std::vector<std::thread> guessers;
-    for (int t = 0; t < 5; ++t)
-        guessers.emplace_back([&] {
-            for (int i = 0; i < 10; ++i) get(server.port(), "/api/pin?t=999999");
-        });
-    for (auto& g : guessers) g.join();
-    int total = server.server().withTables([](auto& t) { return t.totalFailures; });
-    EXPECT_GE(total, 10);
-    // Pretend the other wrong guesses came from other hosts.
+    // Fifty wrong guesses, all from other hosts.
     server.server().mutateTables([](server::ServerTables& t) {
-        t.failures.clear();
         t.failures["192.168.1.7"] = 9;
         t.totalFailures = 50;
     });
