@@ -20,14 +20,14 @@ int statusOf(TestServer& server, const std::string& target, const std::string& h
     return get(server.port(), target, headers).status;
 }
 
-TEST(Access, CodeFromQueryWinsOverHeader) {
+TEST(Access, TheCodeAloneAdmitsAndTheQueryWinsOverTheHeader) {
     TestServer server;
     struct Case {
         std::string target, headers;
         int status;
     };
     const Case cases[] = {
-        {"/api/pin?t=123456", "", 200},
+        {"/api/pin?t=123456", iphone, 200},
         {"/api/pin", "X-Pin: 123456\r\n", 200},
         {"/api/pin", "X-Pin:   123456  \r\n", 200},  // header values are trimmed
         {"/api/pin?t=123456%20", "", 403},           // query values are not
@@ -39,6 +39,12 @@ TEST(Access, CodeFromQueryWinsOverHeader) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(statusOf(server, c.target, c.headers), c.status) << c.target << " " << c.headers;
+    // Without approval the code alone admits; an IPv6 peer is a host of its own.
+    EXPECT_EQ(request(server.port(), "GET /api/pin?t=123456 HTTP/1.1\r\n\r\n", true).status, 200);
+    ASSERT_TRUE(server.waitFor([&] { return server.devices.size() == 2; }));
+    EXPECT_EQ(server.devices[0].host, "127.0.0.1");
+    EXPECT_EQ(server.devices[0].name, "iPhone");
+    EXPECT_EQ(server.devices[1].host, "::1");
 }
 
 TEST(Access, WrongCodesLockTheHostUntilTheCodeChanges) {
@@ -132,16 +138,6 @@ TEST(Access, ApprovalFlowWithOneQuestionForConcurrentFirstRequests) {
     Reply again = get(server.port(), "/api/files?t=" + newCode, iphone);
     EXPECT_EQ(again.status, 428);
     EXPECT_NE(again.body.find(server.server().pairCode("127.0.0.1")), std::string::npos);
-}
-
-TEST(Access, WithoutApprovalTheCodeAloneAdmitsAndAnIPv6PeerIsOneHost) {
-    TestServer server;
-    EXPECT_EQ(statusOf(server, "/api/pin?t=123456", iphone), 200);
-    EXPECT_EQ(request(server.port(), "GET /api/pin?t=123456 HTTP/1.1\r\n\r\n", true).status, 200);
-    ASSERT_TRUE(server.waitFor([&] { return server.devices.size() == 2; }));
-    EXPECT_EQ(server.devices[0].host, "127.0.0.1");
-    EXPECT_EQ(server.devices[0].name, "iPhone");
-    EXPECT_EQ(server.devices[1].host, "::1");
 }
 
 TEST(Access, WaitingRequestsGetDrawnCodesAndAtMostThreeWait) {
