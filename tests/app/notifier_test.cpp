@@ -88,25 +88,22 @@ TEST_F(NotifierFixture, TitleQuotesTheNameOfASingleFile) {
                   "Đã nhận \"" + name + "\"");
 }
 
-TEST_F(NotifierFixture, NothingIsAnnouncedWhileTheWindowIsActiveNorLater) {
+// A batch that ends while the window is active, or while no service runs, is dropped.
+TEST_F(NotifierFixture, NothingIsPostedWhileActiveOrWithoutAServiceNorLater) {
     active = true;
     notifier->add(file("a.jpg"), "P");
     time.advance(1500);
     active = false;
     time.advance(5000);
-    EXPECT_TRUE(service->posted.empty());
     EXPECT_TRUE(notifier->batch().empty());
-}
-
-TEST_F(NotifierFixture, NothingIsPostedWithoutAServiceAndTheBatchIsDropped) {
     service->up = false;
-    notifier->add(file("a.jpg"), "P");
-    time.advance(1500);
-    service->up = true;
     notifier->add(file("b.jpg"), "P");
     time.advance(1500);
+    service->up = true;
+    notifier->add(file("c.jpg"), "P");
+    time.advance(1500);
     ASSERT_EQ(service->posted.size(), 1u);
-    EXPECT_EQ(service->posted[0].title, "Đã nhận \"b.jpg\"");
+    EXPECT_EQ(service->posted[0].title, "Đã nhận \"c.jpg\"");
 }
 
 TEST_F(NotifierFixture, ATextIsAnnouncedAtOnceByItsFirstLineOnlyInTheBackground) {
@@ -148,24 +145,19 @@ TEST_F(NotifierFixture, ClicksPreviewFromTheFirstAndRevealShowsOnlyTheFirst) {
     EXPECT_EQ(clicks.previews.size(), 1u);
 }
 
-TEST_F(NotifierFixture, ClicksOnOtherOrClosedMessagesAreIgnored) {
-    notifier->add(file("a.jpg"), "P");
-    time.advance(1500);
-    service->onAction(999, "default");  // someone else's message
-    service->onClosed(101);
-    service->onAction(101, "default");
-    EXPECT_TRUE(clicks.previews.empty());
-    EXPECT_EQ(clicks.activated, 0);
-}
-
-TEST_F(NotifierFixture, OnlyRecentMessagesAreRemembered) {
+// Clicks on someone else's, a closed or a forgotten message do nothing.
+TEST_F(NotifierFixture, ClicksOnlyCountOnRecentOpenMessages) {
     for (std::size_t i = 0; i < Notifier::kRemembered + 1; ++i) {
         notifier->add(file("f" + std::to_string(i)), "P");
         time.advance(1500);
     }
+    service->onAction(999, "default");
     service->onAction(101, "default");
-    EXPECT_TRUE(clicks.previews.empty());
+    service->onClosed(102);
     service->onAction(102, "default");
+    EXPECT_TRUE(clicks.previews.empty());
+    EXPECT_EQ(clicks.activated, 0);
+    service->onAction(103, "default");
     EXPECT_EQ(clicks.previews.size(), 1u);
 }
 

@@ -101,14 +101,8 @@ TEST(QrCode, LevelMAndByteModeDecideTheSize) {
     // Level M in 8-bit mode holds 14 bytes in version 1 (21 modules), 26 in version 2 and 42 in
     // version 3. Level L or a numeric mode would choose a smaller version for some rows.
     const std::pair<std::string, int> rows[] = {
-        {std::string(14, 'a'), 21},
-        {std::string(15, 'a'), 25},
-        {std::string(17, 'a'), 25},
-        {"012345678901234", 25},
-        {std::string(26, 'a'), 25},
-        {std::string(27, 'a'), 29},
-        {kAddress, 29},
-        {std::string(42, 'a'), 29},
+        {std::string(14, 'a'), 21}, {std::string(15, 'a'), 25}, {"012345678901234", 25},
+        {std::string(26, 'a'), 25}, {std::string(27, 'a'), 29}, {std::string(42, 'a'), 29},
         {std::string(43, 'a'), 33},
     };
     for (const auto& [text, modules] : rows) {

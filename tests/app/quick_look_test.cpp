@@ -48,7 +48,7 @@ TEST_F(QuickLookFixture, ShowKeepsExistingFilesAndStartsWhereAsked) {
     }
 }
 
-TEST_F(QuickLookFixture, OnlyDeletedFilesGiveFalseAndLeaveAnOpenListAsItWas) {
+TEST_F(QuickLookFixture, DeletedFilesGiveFalseAndToggleClosesWithoutLookingAtTheList) {
     auto a = file("a.jpg"), b = file("b.jpg");
     ASSERT_TRUE(look.show({a, b}, b));
     EXPECT_FALSE(look.show({dir.path() / "x", dir.path() / "y"}, dir.path() / "x"));
@@ -60,16 +60,14 @@ TEST_F(QuickLookFixture, OnlyDeletedFilesGiveFalseAndLeaveAnOpenListAsItWas) {
     EXPECT_FALSE(closed.show({dir.path() / "x"}, dir.path() / "x"));
     EXPECT_FALSE(closed.visible());
     EXPECT_EQ(closed.count(), 0);
-}
 
-TEST_F(QuickLookFixture, ToggleClosesAnOpenPreviewerWithoutLookingAtTheList) {
-    auto a = file("a.jpg");
-    EXPECT_TRUE(look.toggle({a}, a));
-    EXPECT_TRUE(look.visible());
+    // Toggling closes an open previewer without looking at the list, and opens only what exists.
     EXPECT_TRUE(look.toggle({dir.path() / "gone"}, dir.path() / "gone"));
     EXPECT_FALSE(look.visible());
     EXPECT_FALSE(look.toggle({dir.path() / "gone"}, dir.path() / "gone"));
     EXPECT_FALSE(look.visible());
+    EXPECT_TRUE(closed.toggle({a}, a));
+    EXPECT_TRUE(closed.visible());
 }
 
 TEST_F(QuickLookFixture, NextAndPreviousStopAtTheEnds) {

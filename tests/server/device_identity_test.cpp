@@ -35,23 +35,18 @@ TEST(DeviceIdentity, LabelsKindsAndNames) {
         {"Mozilla/5.0 (Linux; Android 10; K) AppleWebKit/537.36 Chrome/120.0.0.0 Safari/537.36",
          "Điện thoại Android", "tablet", "Máy tính bảng Android"},
         {kIpadAsDesktop, "iPad", "ipad", "iPad"},
-        {"Mozilla/5.0 (iPad; CPU OS 12_2 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like Gecko) "
-         "Mobile/15E148",
-         "iPad", "ipad", "iPad"},
-        {"Mozilla/5.0 (iPhone; CPU iPhone OS 17_1 like Mac OS X) AppleWebKit/605.1.15 (KHTML, "
-         "like Gecko) Version/17.1 Mobile/15E148 Safari/604.1",
-         "iPhone", "iphone", "iPhone"},
+        {"Mozilla/5.0 (iPad; CPU OS 12_2 like Mac OS X) Mobile/15E148", "iPad", "ipad", "iPad"},
+        {"Mozilla/5.0 (iPhone; CPU iPhone OS 17_1 like Mac OS X) Mobile/15E148", "iPhone", "iphone",
+         "iPhone"},
         {"Mozilla/5.0 (iPod touch; CPU OS 15_0 like Mac OS X) Mobile/15E148", "Thiết bị", "iphone",
          "Thiết bị"},
-        {"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
-         "Chrome/120.0.0.0 Safari/537.36",
-         "Máy Windows", "windows", "Máy Windows"},
+        {"Mozilla/5.0 (Windows NT 10.0; Win64; x64) Chrome/120.0.0.0", "Máy Windows", "windows",
+         "Máy Windows"},
         // Claims both Windows and Android; Android is looked for first.
         {"Mozilla/5.0 (Windows Phone 10.0; Android 6.0.1; Microsoft; Lumia 950) Mobile Edge/15",
          "Điện thoại Android", "android", "Điện thoại Android"},
-        {"Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 (KHTML, like "
-         "Gecko) Version/17.1 Safari/605.1.15",
-         "Máy Mac", "mac", "Máy Mac"},
+        {"Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) Version/17.1 Safari/605.1.15", "Máy Mac",
+         "mac", "Máy Mac"},
         {"Mozilla/5.0 (X11; Linux x86_64; rv:120.0) Gecko/20100101 Firefox/120.0", "Máy Linux",
          "other", "Máy Linux"},
         {"mozilla/5.0 (iphone; android 13; windows)", "Thiết bị", "other", "Thiết bị"},
@@ -76,7 +71,6 @@ TEST(DeviceIdentity, AndroidModel) {
         std::string userAgent;
         std::optional<std::string> model;
     };
-    const std::string letters28 = "ABCDEFGHIJKLMNOPQRSTUVWXYZ12";
     // U+1100 U+1161 U+11A8: one Hangul syllable spelled as three letters.
     const std::string jamo = "\u1100\u1161\u11A8";
     const Row rows[] = {
@@ -89,7 +83,6 @@ TEST(DeviceIdentity, AndroidModel) {
         {androidWith("Moto G⚡ (2023"), "Moto G 2023"},
         {androidWith("  Aa\t "), "Aa"},
         {androidWith("Pixel\xff\xfe 7"), "Pixel 7"},
-        {androidWith(letters28), letters28.substr(0, 24)},
         {androidWith(std::string(23, 'A') + jamo + "BB"), std::string(23, 'A') + jamo},
         {androidWith(jamo), std::nullopt},
         {androidWith(std::string(30, 'x')), std::string(24, 'x')},

@@ -163,7 +163,6 @@ TEST_F(Download, MissingAndUnknownFiles) {
     EXPECT_EQ(fetch("g1").body, R"({"error":"gone"})");
     EXPECT_EQ(fetch("g1").status, 410);
     EXPECT_EQ(fetch("nope").status, 404);
-    EXPECT_EQ(fetch("").body, R"({"error":"not found"})");
     Reply thumb = get(server.port(), "/api/thumb/k1?t=123456");
     EXPECT_EQ(thumb.status, 404);
     EXPECT_EQ(thumb.body, R"({"error":"not found"})");

@@ -26,12 +26,6 @@ TEST(HeadReader, SameResultForEverySplit) {
     }
 }
 
-TEST(HeadReader, ByteByByteBlankLineStraddlingReceives) {
-    HeadReader reader;
-    for (std::size_t i = 0; i + 1 < sample.size() - 4; ++i)
-        ASSERT_EQ(reader.feed(sample.substr(i, 1)), HeadReader::Result::needMore) << i;
-}
-
 TEST(HeadReader, LimitAppliesOnlyBeforeTheBlankLine) {
     HeadReader exact;
     EXPECT_EQ(exact.feed(std::string(32768, 'a')), HeadReader::Result::needMore);
@@ -41,12 +35,6 @@ TEST(HeadReader, LimitAppliesOnlyBeforeTheBlankLine) {
     EXPECT_EQ(longHead.feed(std::string(32000, 'a')), HeadReader::Result::needMore);
     EXPECT_EQ(longHead.feed(std::string(1000, 'b') + "\r\n\r\nrest"), HeadReader::Result::complete);
     EXPECT_EQ(longHead.rest(), "rest");
-}
-
-TEST(HeadReader, BareLineFeedsNeverEndAHead) {
-    HeadReader reader;
-    EXPECT_EQ(reader.feed("GET / HTTP/1.1\nHost: x\n\n"), HeadReader::Result::needMore);
-    EXPECT_EQ(reader.feed("\n\n\r\n"), HeadReader::Result::needMore);
 }
 
 TEST(ParseRequest, TargetHeadersAndQuery) {

@@ -166,13 +166,17 @@ TEST_F(UploadFolder, CancelledAndFailedUploadsLeaveNoFolders) {
     ASSERT_EQ(phone.init("gone0001", "a.txt", 4, place("Gone/deep/", "batch01")).status, 200);
     ASSERT_EQ(phone.chunk("gone0001", 0, "AA").status, 200);
     EXPECT_EQ(phone.cancel("gone0001").status, 200);
+    EXPECT_FALSE(fs::exists(inbox() / ".gone0001.porter-part"));
+    EXPECT_EQ(phone.chunk("gone0001", 2, "AA").status, 404);
     ASSERT_EQ(phone.init("gone0002", "b.txt", 1, place("Bad/sum/", "batch01")).status, 200);
     ASSERT_EQ(phone.chunk("gone0002", 0, "B").status, 200);
     EXPECT_EQ(phone.finish("gone0002", UploadClient::sha256Of("X")).status, 422);
     ASSERT_EQ(phone.init("gone0003", "c.txt", 2, place("Stop/", "batch01")).status, 200);
     ASSERT_EQ(phone.chunk("gone0003", 0, "C").status, 200);
-    // Stopping deletes the part files and forgets their uploads.
+    // Stopping closes the listener, deletes the part files and forgets their uploads.
+    const std::uint16_t first = server.port();
     server.server().stop();
+    EXPECT_THROW(RawClient{first}, std::runtime_error);
     EXPECT_TRUE(fs::is_empty(inbox()));
     std::uint16_t port = 0;
     server.server().start(0, [&](std::uint16_t p) { port = p; }, {});
