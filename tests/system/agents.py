@@ -474,6 +474,14 @@ def full_disk(job, report):
     if parts != [4 * mib]:
         report.fail(f"part files after the refused chunk hold {parts}, not the {4 * mib} received")
     all_intact("with the disk full")
+    # With no byte left even a 10-byte init is refused: 0 free is a figure, not "unknown".
+    if free():
+        with open(filler, "ab") as handle:
+            os.posix_fallocate(handle.fileno(), os.path.getsize(filler), free())
+    status, answer = post("/api/up/init?uid=tiny-000001&name=tiny.txt&size=10&mtime=1700000004000")
+    report.count("refused_inits")
+    if free() != 0 or status != 507 or answer.get("error") != "disk full":
+        report.fail(f"init of 10 bytes with {free()} bytes free answered {status} {answer}")
 
     # Space freed: the same upload resumes where the server stopped and ends whole.
     os.unlink(filler)
