@@ -76,21 +76,17 @@ TEST(DecoderAnswer, ReadsOnlyWellFormedAnswers) {
         EXPECT_EQ(readSecondsAnswer(bad, 0, 100), std::nullopt) << bad;
 }
 
-class DecoderBombs : public testing::Test {
-  protected:
-    test::TempDir m_dir;
-};
-
 // A header's claim is refused before a pixel is decoded, in the decoder itself and so in
 // the child that runs it; an honest picture still works through the child.
-TEST_F(DecoderBombs, PicturesClaimingTooManyPixelsAreRefusedFromTheHeader) {
-    std::filesystem::path bomb = m_dir.path() / "bomb.jpg";
+TEST(DecoderBombs, PicturesClaimingTooManyPixelsAreRefusedFromTheHeader) {
+    test::TempDir dir;
+    std::filesystem::path bomb = dir.path() / "bomb.jpg";
     ASSERT_TRUE(test::writeJpegClaiming(bomb, 30000, 30000));
     EXPECT_LT(std::filesystem::file_size(bomb), 4096u);
     EXPECT_EQ(thumbnailPicture(bomb, 300), std::nullopt);
     EXPECT_EQ(sandboxedThumbnail(bomb, 300), std::nullopt);
 
-    std::filesystem::path honest = m_dir.path() / "honest.jpg";
+    std::filesystem::path honest = dir.path() / "honest.jpg";
     ASSERT_TRUE(test::writePicture(honest, 200, 100));
     std::optional<Bitmap> drawn = sandboxedThumbnail(honest, 50);
     ASSERT_TRUE(drawn);
@@ -99,8 +95,9 @@ TEST_F(DecoderBombs, PicturesClaimingTooManyPixelsAreRefusedFromTheHeader) {
 }
 
 // A PDF that would render for hours is killed at the deadline with nothing left running.
-TEST_F(DecoderBombs, ADecoderPastItsDeadlineIsKilled) {
-    std::filesystem::path pdf = m_dir.path() / "forms.pdf";
+TEST(DecoderBombs, ADecoderPastItsDeadlineIsKilled) {
+    test::TempDir dir;
+    std::filesystem::path pdf = dir.path() / "forms.pdf";
     ASSERT_TRUE(test::writeNestedFormsPdf(pdf));
     DecoderProcess decoder(decoderProgram());
     auto begun = std::chrono::steady_clock::now();

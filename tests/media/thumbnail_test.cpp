@@ -50,8 +50,6 @@ std::optional<std::string> jpegOf(const std::filesystem::path& file, int side) {
 }
 
 void expectLooksLike(const Sample& sample, const std::string& jpeg) {
-    ASSERT_GE(jpeg.size(), 3u);
-    EXPECT_EQ(jpeg.substr(0, 3), "\xFF\xD8\xFF");
     std::optional<test::Decoded> decoded = test::decodeJpeg(jpeg);
     ASSERT_TRUE(decoded) << "the JPEG decoder rejects the thumbnail";
     // Rounding may differ by a pixel between decoders' shrink-on-load paths.

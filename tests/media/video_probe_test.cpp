@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <memory>
 #include <string>
+#include <utility>
 
 #include "media/sample_video.hpp"
+#include "support/file_bytes.hpp"
 #include "support/temp_dir.hpp"
 
 namespace skiff::media {
@@ -16,10 +17,6 @@ class VideoProbe : public testing::Test {
   protected:
     void SetUp() override {
         if (!test::haveFfmpegTool()) GTEST_SKIP() << "the ffmpeg tool is not installed";
-    }
-
-    void write(const std::filesystem::path& file, const std::string& bytes) {
-        std::ofstream(file, std::ios::binary) << bytes;
     }
 
     test::TempDir m_dir;
@@ -52,40 +49,26 @@ TEST_F(VideoProbe, ReadsLengthFromCommonContainers) {
 }
 
 TEST_F(VideoProbe, GivesNothingForFilesThatAreNotVideos) {
-    std::filesystem::path missing = m_dir.path() / "missing.mp4";
-    std::filesystem::path empty = m_dir.path() / "empty.mp4";
-    std::filesystem::path garbage = m_dir.path() / "garbage.mp4";
-    std::filesystem::path text = m_dir.path() / "text.mov";
-    std::filesystem::path cut = m_dir.path() / "cut.mp4";
-    write(empty, "");
-    write(garbage, std::string(4096, '\x5a'));
-    write(text, "hello, this is not a video\n");
-    ASSERT_TRUE(test::makeSampleVideo(m_dir.path() / "whole.mp4"));
-    std::ifstream whole(m_dir.path() / "whole.mp4", std::ios::binary);
-    std::string head(64, '\0');
-    whole.read(head.data(), static_cast<std::streamsize>(head.size()));
-    write(cut, head);
-
-    for (const std::filesystem::path& file : {missing, empty, garbage, text, cut}) {
-        SCOPED_TRACE(file.filename().string());
-        EXPECT_EQ(probeVideoDuration(file), std::nullopt);
-    }
-}
-
-// A playlist or concat list disguised as a video would make the demuxer open other files,
-// and their lengths would be reported as the video's.
-TEST_F(VideoProbe, RefusesFormatsThatReferToOtherFiles) {
+    std::filesystem::path whole = m_dir.path() / "whole.mp4";
     std::filesystem::path segment = m_dir.path() / "segment.ts";
+    ASSERT_TRUE(test::makeSampleVideo(whole));
     ASSERT_TRUE(test::makeSampleVideo(segment, "-c:v mpeg2video"));
-    std::filesystem::path playlist = m_dir.path() / "playlist.mp4";
-    write(playlist, "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:10\n#EXTINF:10.0,\n" +
-                        segment.string() + "\n#EXT-X-ENDLIST\n");
-    std::filesystem::path concat = m_dir.path() / "concat.mp4";
-    write(concat, "ffconcat version 1.0\nfile 'segment.ts'\nduration 10\n");
-
-    for (const std::filesystem::path& file : {playlist, concat}) {
-        SCOPED_TRACE(file.filename().string());
-        EXPECT_EQ(probeVideoDuration(file), std::nullopt);
+    const std::pair<const char*, std::string> files[] = {
+        {"empty.mp4", ""},
+        {"garbage.mp4", std::string(4096, '\x5a')},
+        {"text.mov", "hello, this is not a video\n"},
+        {"cut.mp4", test::readBytes(whole).substr(0, 64)},
+        // Lists disguised as videos would make the demuxer open other files and report their
+        // lengths as this one's.
+        {"playlist.mp4", "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:10\n#EXTINF:10.0,\n" +
+                             segment.string() + "\n#EXT-X-ENDLIST\n"},
+        {"concat.mp4", "ffconcat version 1.0\nfile 'segment.ts'\nduration 10\n"},
+    };
+    EXPECT_EQ(probeVideoDuration(m_dir.path() / "missing.mp4"), std::nullopt);
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        std::ofstream(m_dir.path() / name, std::ios::binary) << bytes;
+        EXPECT_EQ(probeVideoDuration(m_dir.path() / name), std::nullopt);
     }
 }
 

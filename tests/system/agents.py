@@ -201,13 +201,11 @@ def outsider(job, report):
     """Every request, whatever it asks, gets the same 403 and its one sentence."""
     u = urllib.parse.urlsplit(job["base"])
     code = job["code"]
+    # The refusal comes before any route or parse: a page, the API with the right code, a body,
+    # garbage and nothing at all.
     heads = [
-        f"GET / HTTP/1.1\r\nHost: x\r\n\r\n",
+        "GET / HTTP/1.1\r\nHost: x\r\n\r\n",
         f"GET /api/files?t={code} HTTP/1.1\r\nHost: x\r\n\r\n",
-        f"GET /api/zip?t={code} HTTP/1.1\r\nHost: x\r\n\r\n",
-        f"GET /api/dl/0?t={code} HTTP/1.1\r\nHost: x\r\nRange: bytes=0-\r\n\r\n",
-        f"POST /api/up/init?t={code}&uid=outsider1&name=x.txt&size=1&mtime=1 HTTP/1.1\r\n"
-        "Host: x\r\nContent-Length: 0\r\n\r\n",
         f"POST /api/up/chunk?t={code}&uid=outsider1&offset=0 HTTP/1.1\r\nHost: x\r\n"
         "X-CRC32: 00000000\r\nContent-Length: 1\r\n\r\nA",
         "\x00\x01garbage\r\n\r\n",
@@ -218,8 +216,7 @@ def outsider(job, report):
         if time.monotonic() > deadline:
             break
         for head in heads:
-            reply = raw_exchange(u.hostname, u.port, head.encode("latin-1", "replace")
-                                 if not head.isascii() else head.encode())
+            reply = raw_exchange(u.hostname, u.port, head.encode())
             report.count("requests")
             body = body_of(reply).decode("utf-8", "replace")
             if status_of(reply) != 403 or body != OUTSIDER_TEXT:
@@ -406,11 +403,9 @@ def names(job, report):
 
 
 def full_disk(job, report):
-    """The receive folder is a small file system of its own, seen here through `folder`: the
-    program on it over the network, end to end. Files saved before the disk fills must stay
-    whole; an init the disk cannot hold is refused with "disk full"; a chunk it cannot hold,
-    with "write failed"; once space is freed the same upload resumes and ends whole. (The space
-    a failed write gives back and a disk with no byte left are the disk suite's cases.)"""
+    """On a small file system of its own (seen through `folder`): files saved before the disk
+    fills stay whole; an init it cannot hold is refused with "disk full", a chunk with "write
+    failed"; once space is freed the same upload resumes and ends whole."""
     phone = Phone(job["base"], job["code"], job["name"], log=lambda t: print(t, file=sys.stderr))
     phone.connect()
     folder, mib = job["folder"], 1048576
@@ -473,7 +468,20 @@ def full_disk(job, report):
     if status != 507 or answer != {"error": "write failed"}:
         report.fail(f"chunk on a full disk answered {status} {answer}")
     report.data["free_when_full"] = free()
+    # A failed write cuts the part file back to the bytes the server holds.
+    parts = [os.path.getsize(os.path.join(folder, n)) for n in os.listdir(folder)
+             if n.endswith(".porter-part")]
+    if parts != [4 * mib]:
+        report.fail(f"part files after the refused chunk hold {parts}, not the {4 * mib} received")
     all_intact("with the disk full")
+    # With no byte left even a 10-byte init is refused: 0 free is a figure, not "unknown".
+    if free():
+        with open(filler, "ab") as handle:
+            os.posix_fallocate(handle.fileno(), os.path.getsize(filler), free())
+    status, answer = post("/api/up/init?uid=tiny-000001&name=tiny.txt&size=10&mtime=1700000004000")
+    report.count("refused_inits")
+    if free() != 0 or status != 507 or answer.get("error") != "disk full":
+        report.fail(f"init of 10 bytes with {free()} bytes free answered {status} {answer}")
 
     # Space freed: the same upload resumes where the server stopped and ends whole.
     os.unlink(filler)

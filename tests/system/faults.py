@@ -91,30 +91,30 @@ class Injector:
 
 
 class Timeline:
-    """Runs (second, action) pairs in one thread, in order, until stopped."""
+    """Runs each (second, action) pair on a timer of its own until ended; errors are kept."""
 
     def __init__(self, events):
-        self.events = sorted(events, key=lambda e: e[0])
-        self.stop = threading.Event()
         self.errors = []
-        self.thread = threading.Thread(target=self._run, daemon=True)
+        self.timers = [threading.Timer(at, self._guarded, (action,)) for at, action in events]
 
-    def _run(self):
-        start = time.monotonic()
-        for at, action in self.events:
-            if self.stop.wait(max(0.0, start + at - time.monotonic())):
-                return
-            try:
-                action()
-            except Exception as error:  # reported, and the run goes on
-                self.errors.append(repr(error))
+    def _guarded(self, action):
+        try:
+            action()
+        except Exception as error:  # reported, and the run goes on
+            self.errors.append(repr(error))
 
     def start(self):
-        self.thread.start()
+        for timer in self.timers:
+            timer.daemon = True
+            timer.start()
 
     def end(self):
-        self.stop.set()
-        self.thread.join(10)
+        # Waits for an action already under way, so nothing begins after restore_all().
+        for timer in self.timers:
+            timer.cancel()
+        for timer in self.timers:
+            if timer.is_alive():
+                timer.join(10)
 
 
 def read_claims(paths):

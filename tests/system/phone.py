@@ -23,11 +23,6 @@ REQUEST_TIMEOUT = 90.0       # the page's XMLHttpRequest timeout
 class Refused(Exception):
     """The server gave an answer the page would show as a failure."""
 
-    def __init__(self, text, status=0, reply=None):
-        super().__init__(text)
-        self.status = status
-        self.reply = reply or {}
-
 
 class Reopened(Exception):
     """The computer's program was restarted at a new address; the page is opened again."""
@@ -42,9 +37,9 @@ class Phone:
         # (the QR code on its screen) after the program was restarted.
         self.address_file = address_file
         self.fresh_start_due = False
-        self.stats = {"requests": 0, "network_errors": 0, "status": {}, "bytes_up": 0,
-                      "bytes_down": 0, "resumes": 0, "chunk_resends": 0, "whole_resends": 0,
-                      "reopens": 0, "fresh_starts": 0, "resumed_after_restart": 0}
+        self.stats = {"network_errors": 0, "status": {}, "resumes": 0, "chunk_resends": 0,
+                      "whole_resends": 0, "reopens": 0, "fresh_starts": 0,
+                      "resumed_after_restart": 0}
 
     def _aim(self, base, code):
         parsed = urllib.parse.urlsplit(base)
@@ -72,7 +67,6 @@ class Phone:
         url = path + sep + "t=" + urllib.parse.quote(self.code, safe="")
         hdrs = {"User-Agent": USER_AGENT}
         hdrs.update(headers or {})
-        self.stats["requests"] += 1
         conn = http.client.HTTPConnection(self.host, self.port, timeout=timeout)
         try:
             conn.request(method, url, body=body, headers=hdrs)
@@ -88,8 +82,6 @@ class Phone:
             conn.close()
         key = str(status)
         self.stats["status"][key] = self.stats["status"].get(key, 0) + 1
-        if method == "POST" and body:
-            self.stats["bytes_up"] += len(body)
         return status, data, rheaders
 
     @staticmethod
@@ -139,13 +131,13 @@ class Phone:
             raise Refused(f"{self.name}: network lost for too long")
         time.sleep(min(8.0, 0.7 * tries))
 
-    def upload(self, data, name, mtime_ms, uid=None, glitches=(), again=False):
+    def upload(self, data, name, mtime_ms, uid=None, glitches=()):
         """Sends `data` as file `name`; returns the server's finish answer. When the
         computer's program is restarted meanwhile, the page is opened again at its new
         address, approved again, and the file starts over with a new init."""
         for _ in range(20):
             try:
-                return self._upload(data, name, mtime_ms, uid, glitches, again)
+                return self._upload(data, name, mtime_ms, uid, glitches)
             except Reopened:
                 self.connect()
                 self.fresh_start_due = True
@@ -173,8 +165,7 @@ class Phone:
         if status == 403:
             self._reopen_if_moved()
         if status != 200:
-            raise Refused(f"{self.name}: init of {name!r} answered {status} {body[:80]!r}",
-                          status, self.as_json(body))
+            raise Refused(f"{self.name}: init of {name!r} answered {status} {body[:80]!r}")
         answer = self.as_json(body)
         chunk = int(answer.get("chunk") or 4194304)
         offset = int(answer.get("received") or 0)
@@ -219,7 +210,7 @@ class Phone:
                     self._reopen_if_moved()
                 if status != 0:
                     raise Refused(f"{self.name}: chunk of {name!r} answered {status} "
-                                  f"{body[:80]!r}", status, reply)
+                                  f"{body[:80]!r}")
                 tries += 1
                 self._retry_wait(tries, lost)
             sha.update(piece)
@@ -246,12 +237,10 @@ class Phone:
             return self._upload(data, name, mtime_ms, uid, glitches, True)
         if status == 403:
             self._reopen_if_moved()
-        raise Refused(f"{self.name}: finish of {name!r} answered {status} {body[:80]!r}",
-                      status, self.as_json(body))
+        raise Refused(f"{self.name}: finish of {name!r} answered {status} {body[:80]!r}")
 
     # Sends half a chunk and drops the connection, as a phone walking out of range would.
     def _cut_chunk(self, path, piece, crc):
-        self.stats["requests"] += 1
         self.stats["network_errors"] += 1
         url = path + "&t=" + urllib.parse.quote(self.code, safe="")
         head = (f"POST {url} HTTP/1.1\r\nHost: {self.host}:{self.port}\r\n"
@@ -279,7 +268,6 @@ class Phone:
         for tries in range(1, 6):
             status, data, rheaders = self.request("GET", path, headers=headers, timeout=timeout)
             if status != 0:
-                self.stats["bytes_down"] += len(data)
                 return status, data, rheaders
             time.sleep(min(8.0, 0.7 * tries))
         raise Refused(f"{self.name}: {path} lost five times")

@@ -235,15 +235,16 @@ def main():
         figures["files_damaged"] += found.get("files_damaged", 0)
     # Everything moved in this run, all scenarios together.
     parts = [figures.get(k, {}) for k in ("faults", "full_disk")]
+
+    def overall(own, theirs, combine=sum):
+        return combine([figures.get(own, 0)] + [p.get(theirs, 0) for p in parts])
+
     figures["totals"] = {
-        "files_received": figures.get("files_uploaded", 0) + sum(p.get("files_saved", 0)
-                                                                 for p in parts),
-        "bytes_received": figures.get("bytes_uploaded", 0) + sum(p.get("bytes_saved", 0)
-                                                                 for p in parts),
+        "files_received": overall("files_uploaded", "files_saved"),
+        "bytes_received": overall("bytes_uploaded", "bytes_saved"),
         "bytes_downloaded": figures.get("bytes_downloaded", 0),
-        "peak_fds": max([figures.get("peak_fds", 0)] + [p.get("peak_fds", 0) for p in parts]),
-        "peak_rss_mib": max([figures.get("peak_rss_mib", 0)] +
-                            [p.get("peak_rss_mib", 0) for p in parts]),
+        "peak_fds": overall("peak_fds", "peak_fds", max),
+        "peak_rss_mib": overall("peak_rss_mib", "peak_rss_mib", max),
     }
     figures["failures"] = len(failures)
     with open(os.path.join(work, "figures.json"), "w") as handle:
