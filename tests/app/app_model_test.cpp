@@ -302,6 +302,12 @@ TEST_F(Model, ConvertedNote) {
     EXPECT_EQ(entries[0].name, "b.mp4");
     EXPECT_EQ(entries[0].warning, "mp4");
     EXPECT_TRUE(entries[0].id.startsWith("r"));
+    // A folder warns when any file in it may have been converted, not only its first.
+    callbacks.onReceived({dir.path() / "f/c.mp4", 1, "x", "h", "iPhone", "mp4", "f/"});
+    callbacks.onReceived({dir.path() / "f/d.png", 1, "x", "h", "iPhone", std::nullopt, "f/"});
+    entries = model->receivedEntries();
+    ASSERT_EQ(entries[0].name, "f");
+    EXPECT_EQ(entries[0].warning, "mp4");
 }
 
 TEST_F(Model, FilesOfAFolderAreOneEntryWithTheirCountAndSizeAndNoPreview) {
