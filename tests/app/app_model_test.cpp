@@ -8,6 +8,7 @@
 
 #include "app/app_model.hpp"
 #include "app/port_memory.hpp"
+#include "app/receive_folder.hpp"
 #include "app/share_walk.hpp"
 #include "server/main_loop.hpp"
 #include "support/fake_time.hpp"
@@ -286,6 +287,15 @@ TEST_F(Model, TheFirewallThatIsOnGetsTheCommandForThePortInUse) {
     model->retryNetwork();
     EXPECT_EQ(model->firewallCommandText(), "");
     EXPECT_EQ(fileServer->firewall(), "");
+}
+
+TEST(ReceiveFolder, AStoredFolderWinsOverTheDefault) {
+    test::TempDir dir;
+    QSettings settings(QString::fromStdString((dir.path() / "s.ini").string()),
+                       QSettings::IniFormat);
+    EXPECT_EQ(loadSaveDir(settings), defaultReceiveFolder());
+    storeSaveDir(settings, dir.path() / "in");
+    EXPECT_EQ(loadSaveDir(settings), dir.path() / "in");
 }
 
 TEST_F(Model, ConvertedNote) {
