@@ -8,6 +8,7 @@
 
 #include "app/app_model.hpp"
 #include "app/port_memory.hpp"
+#include "app/receive_folder.hpp"
 #include "app/share_walk.hpp"
 #include "server/main_loop.hpp"
 #include "support/fake_time.hpp"
@@ -286,6 +287,15 @@ TEST_F(Model, TheFirewallThatIsOnGetsTheCommandForThePortInUse) {
     EXPECT_EQ(fileServer->firewall(), "");
 }
 
+TEST(ReceiveFolder, AStoredFolderWinsOverTheDefault) {
+    test::TempDir dir;
+    QSettings settings(QString::fromStdString((dir.path() / "s.ini").string()),
+                       QSettings::IniFormat);
+    EXPECT_EQ(loadSaveDir(settings), defaultReceiveFolder());
+    storeSaveDir(settings, dir.path() / "in");
+    EXPECT_EQ(loadSaveDir(settings), dir.path() / "in");
+}
+
 TEST_F(Model, ConvertedNoteNamesEachConversionSeen) {
     EXPECT_FALSE(model->convertedNote());
     callbacks.onReceived({dir.path() / "a.jpg", 1, "x", "h", "iPhone", "jpg"});
@@ -299,6 +309,12 @@ TEST_F(Model, ConvertedNoteNamesEachConversionSeen) {
     EXPECT_EQ(entries[0].name, "b.mp4");
     EXPECT_EQ(entries[0].warning, "mp4");
     EXPECT_TRUE(entries[0].id.startsWith("r"));
+    // A folder warns when any file in it may have been converted, not only its first.
+    callbacks.onReceived({dir.path() / "f/c.mp4", 1, "x", "h", "iPhone", "mp4", "f/"});
+    callbacks.onReceived({dir.path() / "f/d.png", 1, "x", "h", "iPhone", std::nullopt, "f/"});
+    entries = model->receivedEntries();
+    ASSERT_EQ(entries[0].name, "f");
+    EXPECT_EQ(entries[0].warning, "mp4");
 }
 
 TEST_F(Model, FilesOfAFolderAreOneEntryWithTheirCountAndSizeAndNoPreview) {

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "server/local_network.hpp"
+#include "server/secure_random.hpp"
 #include "server/session_code.hpp"
 #include "support/raw_client.hpp"
 #include "support/server_fixture.hpp"
@@ -204,6 +205,21 @@ TEST(SessionCode, SixDigitsEveryPositionUsesEveryDigit) {
     EXPECT_GT(leadingZeros, 250);
     EXPECT_LT(leadingZeros, 550);
     EXPECT_EQ(server::groupedCode("012345"), "012 345");
+}
+
+TEST(SecureRandom, HexWritesBothHalvesOfEveryByteWithAllSixteenDigits) {
+    std::string hex = server::randomHex(512);
+    ASSERT_EQ(hex.size(), 1024u);
+    std::set<char> high, low;
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        high.insert(hex[i]);
+        low.insert(hex[i + 1]);
+    }
+    // Each of the 16 digits is missing from 512 draws with odds of about 1e-14.
+    const std::string digits = "0123456789abcdef";
+    const std::set<char> all(digits.begin(), digits.end());
+    EXPECT_EQ(high, all);
+    EXPECT_EQ(low, all);
 }
 
 TEST(LocalNetwork, WhoCountsAsLocalAndHowAPeerIsWritten) {
