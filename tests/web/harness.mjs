@@ -143,18 +143,12 @@ export class Skiff {
     this.proc.stdin.write(word + '\n');
   }
 
-  // Test host only: shares one more file and waits until the model has taken it.
-  async share(file) {
+  // Test host only: a line such as "share PATH", "text WORDS" or "unshare", once the model
+  // has taken it and printed what it now shares.
+  async tell(line) {
     const from = this.output.length;
-    this.proc.stdin.write(`share ${file}\n`);
-    await this.waitFor(/Đang chia sẻ \d+ file/, { from });
-  }
-
-  // Test host only: stops sharing everything.
-  async unshare() {
-    const from = this.output.length;
-    this.proc.stdin.write('unshare\n');
-    await this.waitFor(/Đang chia sẻ 0 file/, { from });
+    this.proc.stdin.write(line + '\n');
+    await this.waitFor(/Đang chia sẻ \d+ (file|đoạn chữ)/, { from });
   }
 
   async stop() {

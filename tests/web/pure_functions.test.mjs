@@ -144,20 +144,13 @@ describe('folders', () => {
   });
 });
 
-describe('upload ids', () => {
-  test('the same file gives the same id, any other name, size or time another one', async () => {
-    const ids = await paths.core.evaluate(() => [
-      { name: 'IMG_0001.JPG', size: 2048000, lastModified: 1700000000123 },
-      { name: 'IMG_0001.JPG', size: 2048000, lastModified: 1700000000123 },
-      { name: 'IMG_0002.JPG', size: 2048000, lastModified: 1700000000123 },
-      { name: 'IMG_0001.JPG', size: 2048001, lastModified: 1700000000123 },
-      { name: 'IMG_0001.JPG', size: 2048000, lastModified: 1700000000124 },
-      { name: 'ảnh.jpg', size: 1000, lastModified: 1700000000000 },
-    ].map(uidOf));
-    assert.equal(ids[0], ids[1]);
-    assert.equal(new Set(ids).size, 5, `${ids}`);
-    assert.ok(ids.every(id => /^[A-Za-z0-9_-]{6,64}$/.test(id)), `${ids}`);
-  });
+test('upload ids: the same file gives the same id, any other name, size or time another one', async () => {
+  const ids = await paths.core.evaluate(() => [['IMG_0001.JPG', 2048000, 1700000000123], ['IMG_0001.JPG', 2048000, 1700000000123],
+    ['IMG_0002.JPG', 2048000, 1700000000123], ['IMG_0001.JPG', 2048001, 1700000000123], ['IMG_0001.JPG', 2048000, 1700000000124],
+    ['ảnh.jpg', 1000, 1700000000000]].map(([name, size, lastModified]) => uidOf({ name, size, lastModified })));
+  assert.equal(ids[0], ids[1]);
+  assert.equal(new Set(ids).size, 5, `${ids}`);
+  assert.ok(ids.every(id => /^[A-Za-z0-9_-]{6,64}$/.test(id)), `${ids}`);
 });
 
 describe('text helpers', () => {

@@ -82,7 +82,7 @@ Shown helpFor(app::FirewallReading firewall, bool withTool, const std::string& i
     return shown;
 }
 
-TEST(HelpPopover, FirewallRowFollowsTheStateAndTheInstalledTool) {
+TEST(HelpPopover, NamesTheNetworkAndTheAddressAndTheFirewallRowFollowsStateAndTool) {
     const QString on =
         "Tường lửa đang BẬT và có thể chặn điện thoại. Mở cổng <port> cho Skiff "
         "bằng lệnh này trong cửa sổ dòng lệnh:";
@@ -118,15 +118,11 @@ TEST(HelpPopover, FirewallRowFollowsTheStateAndTheInstalledTool) {
         EXPECT_EQ(shown.firewall, c.text) << name;
         EXPECT_EQ(shown.command, c.command) << name;
         EXPECT_EQ(shown.button, c.button) << name;
+        EXPECT_TRUE(shown.network.endsWith("(dải 192.168.1.x).")) << shown.network.toStdString();
+        EXPECT_EQ(shown.byHand,
+                  "Mở Safari/Chrome trên điện thoại, gõ đúng 192.168.1.23:<port> (có cả dấu hai "
+                  "chấm và số cổng), rồi nhập mã 012345.");
     }
-}
-
-TEST(HelpPopover, NamesTheNetworkAndTheAddressToType) {
-    Shown shown = helpFor({false, {}}, false, "192.168.1.23");
-    EXPECT_TRUE(shown.network.endsWith("(dải 192.168.1.x).")) << shown.network.toStdString();
-    EXPECT_EQ(shown.byHand,
-              "Mở Safari/Chrome trên điện thoại, gõ đúng 192.168.1.23:<port> (có cả dấu hai chấm "
-              "và số cổng), rồi nhập mã 012345.");
 }
 
 }  // namespace

@@ -20,25 +20,6 @@
 namespace skiff::test {
 namespace {
 
-TEST(Window, FirstLaunchShowsTheIntroductionAndStoredSkipShowsTheWorkingView) {
-    {
-        WindowHarness harness;
-        QQuickWindow* window = harness.open();
-        ASSERT_NE(window, nullptr);
-        EXPECT_NE(visibleItem(window, "introduction"), nullptr);
-        EXPECT_EQ(visibleItem(window, "workingView"), nullptr);
-    }
-    WindowHarness harness;
-    QQuickWindow* window = harness.openWorking();
-    // The very first frame already is the working view: nothing fades out of the way.
-    EXPECT_EQ(visibleItem(window, "introduction"), nullptr);
-    EXPECT_NE(visibleItem(window, "workingView"), nullptr);
-    // "Xem lại hướng dẫn" brings the introduction back.
-    ASSERT_TRUE(click(window, visibleItem(window, "introButton")));
-    EXPECT_TRUE(WindowHarness::waitFor([&] { return visibleItem(window, "introduction"); }));
-    EXPECT_FALSE(window->property("started").toBool());
-}
-
 TEST(Window, WaitingViewQrCodeReadsAsTheAddress) {
     WindowHarness harness;
     QQuickWindow* window = harness.openWorking();
@@ -256,9 +237,6 @@ TEST(Window, TabAndGridChoicesOutliveTheWindow) {
     QMetaObject::invokeMethod(window, "chooseTab", Q_ARG(QVariant, "send"));
     QMetaObject::invokeMethod(window, "setGrid", Q_ARG(QVariant, false));
     EXPECT_TRUE(WindowHarness::waitFor([&] { return visibleItem(window, "sendScreen"); }));
-    harness.settings().sync();
-    EXPECT_EQ(harness.settings().value("tab024").toString(), "send");
-    EXPECT_FALSE(harness.settings().value("gridView023").toBool());
 
     window = harness.open();  // a new window, as at the next launch
     ASSERT_NE(window, nullptr);

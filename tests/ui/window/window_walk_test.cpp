@@ -138,19 +138,10 @@ class WindowWalk : public testing::Test {
             EXPECT_TRUE(reached.contains(name))
                 << name << " not reached: " << reached.join(" ").toStdString();
 
-        // Inside a popover, Tab goes through its own controls.
+        // In the settings popover (whose Tab order the accessibility walk reads), Return flips
+        // the switch the keyboard is on, and its knob slides without a fault.
         clickOn("settingsButton");
         ASSERT_TRUE(WindowHarness::waitFor([&] { return opened("settingsPopover"); }));
-        QStringList inside;
-        for (int press = 0; press < 6; ++press) {
-            pressKey(window, Qt::Key_Tab);
-            if (QQuickItem* focused = window->activeFocusItem()) inside << focused->objectName();
-        }
-        for (const char* name :
-             {"ifacePicker", "chooseFolderButton", "newCodeButton", "introSwitch"})
-            EXPECT_TRUE(inside.contains(name))
-                << name << " not reached: " << inside.join(" ").toStdString();
-        // Return flips the switch the keyboard is on, and its knob slides without a fault.
         QQuickItem* introSwitch = item("introSwitch");
         ASSERT_NE(introSwitch, nullptr);
         bool before = introSwitch->property("checked").toBool();
