@@ -34,7 +34,6 @@ class FolderTree {
     bool sync(bool alsoCurrent) const;
     // Whether any folder was made.
     bool madeAny() const;
-    bool madeTop() const { return m_made.size() > 0 && m_made[0]; }
 
   private:
     std::error_code open(const std::string& folder, bool made);
