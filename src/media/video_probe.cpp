@@ -33,7 +33,7 @@ std::optional<double> probeVideoDuration(const std::filesystem::path& file) {
     int index = av_find_best_stream(context.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (index < 0) return std::nullopt;
     const AVStream* stream = context->streams[index];
-    if (stream->duration == AV_NOPTS_VALUE || stream->duration <= 0) return std::nullopt;
+    // An unknown length (AV_NOPTS_VALUE) is negative, so it ends as nothing too.
     return positiveFinite(static_cast<double>(stream->duration) * av_q2d(stream->time_base));
 }
 
