@@ -110,5 +110,17 @@ TEST(InterfaceList, ReadsWirelessAndVirtualFromSysfs) {
     }
 }
 
+// The real list always holds the loopback address, with its flags.
+TEST(InterfaceList, ReadsTheKernelsAddressList) {
+    std::optional<std::vector<AddressEntry>> entries = readAddressEntries();
+    ASSERT_TRUE(entries);
+    auto lo = std::find_if(entries->begin(), entries->end(), [](const AddressEntry& e) {
+        return e.name == "lo" && e.family == AF_INET;
+    });
+    ASSERT_NE(lo, entries->end());
+    EXPECT_EQ(lo->address, "127.0.0.1");
+    EXPECT_EQ(lo->flags & (IFF_UP | IFF_LOOPBACK), unsigned(IFF_UP | IFF_LOOPBACK));
+}
+
 }  // namespace
 }  // namespace skiff::app

@@ -27,16 +27,11 @@ TEST_F(VideoProbe, ReadsLengthFromCommonContainers) {
         const char* name;
         const char* codecArgs;
     };
-    // MPEG-TS and MPEG-PS carry no length in a header, so those exercise reading packets.
+    // MPEG-TS carries no length in a header, so it exercises reading packets.
     const Row rows[] = {
-        {"clip.mp4", ""},
-        {"clip.mov", ""},
-        {"clip.mkv", ""},
-        {"clip.webm", "-c:v libvpx-vp9 -deadline realtime"},
-        {"clip.avi", "-c:v mpeg4"},
-        {"clip.ts", "-c:v mpeg2video"},
-        {"clip.mpg", "-c:v mpeg2video"},
         {"Video của tôi: 1.MP4", ""},
+        {"clip.webm", "-c:v libvpx-vp9 -deadline realtime"},
+        {"clip.ts", "-c:v mpeg2video"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -1,10 +1,9 @@
 import { describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
 import { randomBytes } from 'node:crypto';
 import { mkdirSync, readFileSync, readdirSync, statSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
-import { MIB, eventually, partSize, sha256, uploadCalls, useChromium, withPhone } from './harness.mjs';
+import { MIB, eventually, partSize, sha256, uploadCalls, useChromium, video, withPhone } from './harness.mjs';
 
 const browser = useChromium();
 
@@ -26,10 +25,8 @@ describe('sending files to the computer', () => {
     const notes = file('ghi chú.txt', 'first words');
     const other = file('other.txt', randomBytes(8));
     // Written just now, as a phone dates a video picked from its library; taken years ago.
-    const clip = path.join(dir, 'IMG_0042.MOV');
-    execFileSync('ffmpeg', ['-nostdin', '-v', 'error', '-y', '-f', 'lavfi', '-i', 'testsrc=duration=1:size=32x32:rate=5',
-      '-pix_fmt', 'yuv420p', '-metadata', 'creation_time=2021-05-06T07:08:09Z', clip]);
-    await send(page, [notes, clip]);
+    video(dir, 'IMG_0042.MOV', ['-metadata', 'creation_time=2021-05-06T07:08:09Z'], 'duration=1:size=32x32:rate=5');
+    await send(page, [notes, path.join(dir, 'IMG_0042.MOV')]);
     await sent(page);
     await page.getByRole('button', { name: 'Gửi thêm' }).click();
     writeFileSync(notes, 'now with other text');
@@ -41,7 +38,6 @@ describe('sending files to the computer', () => {
     assert.equal(readFileSync(path.join(skiff.receiveDir, renamed[0]), 'utf8'), 'now with other text');
     assert.equal(readFileSync(path.join(skiff.receiveDir, 'ghi chú.txt'), 'utf8'), 'first words');
     await tile(page, 'ghi chú.txt').getByText(`lưu thành ${renamed[0]}`, { exact: false }).waitFor();
-    assert.equal(page.dialogs.length, 0);
   }));
 
   test('a picked folder arrives as its tree, under a new top folder when its name is taken, and the terminal prints each place', () => withPhone(browser(), {}, async ({ skiff, page, dir, file }) => {
@@ -52,9 +48,8 @@ describe('sending files to the computer', () => {
     await choose(page, 'Chọn cả thư mục', path.join(dir, 'Ảnh'));
     await page.getByRole('button', { name: 'Gửi 2 file' }).click();
     await sent(page);
-    const copy = path.join(skiff.receiveDir, 'Ảnh (2)');
-    assert.equal(readFileSync(path.join(copy, '2024', 'a.txt'), 'utf8'), 'first');
-    assert.equal(readFileSync(path.join(copy, '2024', '12', 'b.txt'), 'utf8'), 'second');
+    const copy = path.join(skiff.receiveDir, 'Ảnh (2)', '2024');
+    assert.deepEqual([readFileSync(path.join(copy, 'a.txt'), 'utf8'), readFileSync(path.join(copy, '12', 'b.txt'), 'utf8')], ['first', 'second']);
     assert.deepEqual(readdirSync(taken), []);
     assert.deepEqual(readdirSync(skiff.receiveDir).sort(), ['Ảnh', 'Ảnh (2)']);
     await tile(page, 'Ảnh/2024/12/b.txt').getByText('lưu vào Ảnh (2)', { exact: false }).waitFor();
@@ -85,9 +80,8 @@ describe('sending files to the computer', () => {
     const before = page.requests.length;
     await page.getByRole('button', { name: 'Gửi lại 1 file' }).click();
     await sent(page);
-    const offsets = uploadCalls(page.requests.slice(before)).filter(c => c.startsWith('chunk')).map(c => Number(c.slice(6)));
-    assert.ok(offsets.length > 0 && Math.min(...offsets) >= kept - 4 * MIB && Math.min(...offsets) > 0,
-      `resumed chunks started at ${offsets} although the computer kept ${kept} bytes`);
+    const first = Math.min(...uploadCalls(page.requests.slice(before)).filter(c => c.startsWith('chunk')).map(c => Number(c.slice(6))));
+    assert.ok(first > 0 && first < 16 * MIB && first >= kept - 4 * MIB, `resumed at ${first} although the computer kept ${kept} bytes`);
     assert.equal(sha256(path.join(skiff.receiveDir, 'large.bin')), sha256(big));
   }));
 
