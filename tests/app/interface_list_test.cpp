@@ -15,8 +15,8 @@ namespace fs = std::filesystem;
 
 constexpr unsigned kUp = IFF_UP | IFF_RUNNING;
 
-AddressEntry v4(const char* name, const char* address, unsigned flags = kUp) {
-    return {name, flags, AF_INET, address};
+AddressEntry v4(const char* name, const char* address, unsigned flags = kUp, int family = AF_INET) {
+    return {name, flags, family, address};
 }
 
 TEST(InterfaceList, ClassifiesFiltersAndOrdersRecordedLists) {
@@ -47,20 +47,12 @@ TEST(InterfaceList, ClassifiesFiltersAndOrdersRecordedLists) {
          {{"eth1", wifi}, {"eth0", virt}},
          {"eth1|192.168.1.21|Wi-Fi|0", "eth0|172.17.0.2|eth0|3"}},
         {"only up, running, non-loopback IPv4 rows with private addresses",
-         {v4("eth0", "192.168.1.5", IFF_UP),
-          v4("eth1", "192.168.1.6", IFF_RUNNING),
-          v4("eth2", "192.168.1.7", kUp | IFF_LOOPBACK),
-          v4("eth3", "8.8.4.4"),
-          v4("eth4", "169.254.10.20"),
-          v4("eth5", "100.64.0.7"),
-          v4("dummy0", "127.0.0.2"),
-          v4("eth6", "172.15.255.1"),
-          v4("eth7", "172.32.0.1"),
-          v4("eth8", ""),
-          {"eth9", kUp, AF_INET6, "fd00::5"},
-          {"eth9", kUp, AF_PACKET, ""},
-          v4("eth10", "172.16.0.1"),
-          v4("eth11", "172.31.255.254")},
+         {v4("eth0", "192.168.1.5", IFF_UP), v4("eth1", "192.168.1.6", IFF_RUNNING),
+          v4("eth2", "192.168.1.7", kUp | IFF_LOOPBACK), v4("eth3", "8.8.4.4"),
+          v4("eth4", "169.254.10.20"), v4("eth5", "100.64.0.7"), v4("dummy0", "127.0.0.2"),
+          v4("eth6", "172.15.255.1"), v4("eth7", "172.32.0.1"), v4("eth8", ""),
+          v4("eth9", "fd00::5", kUp, AF_INET6), v4("eth9", "", kUp, AF_PACKET),
+          v4("eth10", "172.16.0.1"), v4("eth11", "172.31.255.254")},
          {},
          {"eth10|172.16.0.1|Mạng dây|1", "eth11|172.31.255.254|Mạng dây|1"}},
         {"the first interface keeps an address; one interface keeps the system's order",

@@ -34,20 +34,6 @@ describe('receiving from the computer', () => {
     assert.deepEqual(page.dialogs, []);
   }));
 
-  // "Đóng" is each engine's scenario; Back is the phone's own way out.
-  test('a video opens in the player, and Back closes it without leaving the page', () => withPhone(browser(), {
-    shared: { 'clip.mp4': Buffer.alloc(4096) },
-  }, async ({ page }) => {
-    await page.getByRole('tab', { name: 'Nhận từ máy tính (1)' }).click();
-    assert.equal(await page.getByRole('button', { name: /^Tải lần lượt/ }).count(), 0, 'one file needs no sequence');
-    await page.getByRole('button', { name: 'Xem clip.mp4' }).click();
-    await page.getByRole('dialog').getByText('clip.mp4').waitFor();
-    await page.goBack();
-    await page.getByRole('dialog').waitFor({ state: 'hidden' });
-    await page.getByText('Máy tính đang chia sẻ 1 file').waitFor();
-    assert.equal(new URL(page.url()).pathname, '/');
-  }));
-
   test('with nothing shared the tab explains how; it opens by itself once the computer shares, unless files wait to be sent', () => withPhone(browser(), { host: true }, async ({ skiff, page, file }) => {
     const [a, b, c] = ['a.txt', 'b.txt', 'c.txt'].map(n => file(n, n));
     const sendTab = page.getByRole('tab', { name: '⬆ Gửi lên máy tính' });
