@@ -56,6 +56,10 @@ inline bool writePicture(const std::filesystem::path& file, int width, int heigh
     return saved;
 }
 
+inline bool haveVipsSaver(const char* nickname) {
+    return media::ensureVips() && vips_type_find("VipsOperation", nickname) != 0;
+}
+
 // The halves as a 24-bit Windows bitmap, written by hand since libvips has no saver for it.
 inline bool writeBmp(const std::filesystem::path& file, int width, int height) {
     std::vector<std::uint8_t> pixels = halves(width, height);
