@@ -130,12 +130,9 @@ TEST_F(ThumbStoreTest, SimultaneousRequestsShareOneGeneration) {
     release.count_down();
     store.waitIdle();
     EXPECT_EQ(generations, 1);
-    ASSERT_EQ(jpegs.size(), 3u);
-    ASSERT_TRUE(jpegs[0]);
-    for (const auto& jpeg : jpegs) EXPECT_EQ(jpeg, jpegs[0]);
-    ASSERT_EQ(bitmaps.size(), 6u);
-    ASSERT_TRUE(bitmaps[0]);
-    for (const auto& bitmap : bitmaps) EXPECT_EQ(bitmap, bitmaps[0]);
+    ASSERT_TRUE(jpegs.size() == 3 && jpegs[0] && bitmaps.size() == 6 && bitmaps[0]);
+    EXPECT_EQ(jpegs, decltype(jpegs)(3, jpegs[0]));
+    EXPECT_EQ(bitmaps, decltype(bitmaps)(6, bitmaps[0]));
     EXPECT_EQ(store.cachedJpeg(photo, 64), jpegs[0]);
 }
 
@@ -188,8 +185,7 @@ TEST_F(ThumbStoreTest, TheCacheFollowsTheFile) {
     std::string whole = test::readBytes(photo);
     std::ofstream(photo, std::ios::binary | std::ios::trunc) << whole.substr(0, whole.size() / 2);
     ThumbStore store(probeVideoDuration, countingGenerator());
-    EXPECT_EQ(jpegOf(store, photo, 64), std::nullopt);
-    EXPECT_EQ(jpegOf(store, photo, 64), std::nullopt);
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(jpegOf(store, photo, 64), std::nullopt);
     EXPECT_EQ(generations, 2);
 
     std::ofstream(photo, std::ios::binary | std::ios::trunc) << whole;
@@ -205,9 +201,7 @@ TEST_F(ThumbStoreTest, TheCacheFollowsTheFile) {
     EXPECT_EQ(store.cachedJpeg(photo, 64), std::nullopt);
     std::optional<test::Decoded> after = test::decodeJpeg(jpegOf(store, photo, 64).value_or(""));
     ASSERT_TRUE(after);
-    EXPECT_EQ(after->width, 48);
-    EXPECT_EQ(after->height, 64);
-    EXPECT_EQ(generations, 4);
+    EXPECT_EQ(std::tuple(after->width, after->height, generations.load()), std::tuple(48, 64, 4));
 }
 
 TEST_F(ThumbStoreTest, ViewImagesComeThroughTheMainPosterThenFromTheCache) {
@@ -227,9 +221,8 @@ TEST_F(ThumbStoreTest, ViewImagesComeThroughTheMainPosterThenFromTheCache) {
     posted[0]();
     ASSERT_EQ(shown.size(), 1u);
     ASSERT_TRUE(shown[0]);
-    EXPECT_EQ(shown[0]->width, 64);
-    EXPECT_EQ(shown[0]->height, 48);
-    EXPECT_EQ(shown[0]->pixels.size(), std::size_t(64 * 48 * shown[0]->channels));
+    EXPECT_EQ(std::tuple(shown[0]->width, shown[0]->height, shown[0]->pixels.size()),
+              std::tuple(64, 48, std::size_t(64 * 48 * shown[0]->channels)));
     store.image(photo, 64, show);
     ASSERT_EQ(shown.size(), 2u) << "a cached image was not handed over at once";
     EXPECT_EQ(shown[1], shown[0]);
@@ -243,9 +236,8 @@ TEST_F(ThumbStoreTest, PrefetchMakesTheUsualThumbnailAndLearnsTheLength) {
     store.prefetch(photo);
     store.prefetch(video);
     store.waitIdle();
-    EXPECT_TRUE(store.cachedJpeg(photo, ThumbStore::kPrefetchSide).has_value());
-    EXPECT_TRUE(store.cachedJpeg(video, ThumbStore::kPrefetchSide).has_value());
-    EXPECT_TRUE(store.duration(video).has_value());
+    EXPECT_TRUE(store.cachedJpeg(photo, ThumbStore::kPrefetchSide) &&
+                store.cachedJpeg(video, ThumbStore::kPrefetchSide) && store.duration(video));
     store.prefetch(photo);
     store.waitIdle();
     EXPECT_EQ(generations, 2);
