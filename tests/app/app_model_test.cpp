@@ -89,20 +89,6 @@ TEST_F(Model, OneSightingPerHostAtTheFront) {
     EXPECT_EQ(model->devices()[0].at, time.now);
 }
 
-TEST_F(Model, UploadSpeedIsSampledAndSmoothed) {
-    progress("u1", 0);
-    time.advance(300);
-    progress("u1", 4 << 20);  // under 0.4 s: not sampled
-    EXPECT_EQ(model->speed(), 0);
-    time.advance(200);
-    progress("u1", 8 << 20);
-    EXPECT_NEAR(model->speed(), (8 << 20) / 0.5, 1);
-    time.advance(1000);
-    progress("u1", 9 << 20);
-    EXPECT_NEAR(model->speed(), 0.4 * (1 << 20) + 0.6 * ((8 << 20) / 0.5), 1);
-    EXPECT_EQ(model->incoming()->received, 9 << 20);
-}
-
 TEST_F(Model, ABatchOfThreeFilesGivesOneBannerThatANewUploadHides) {
     for (int n = 0; n < 3; ++n) {
         if (n > 0) time.advance(200);  // the next file starts within a quarter second

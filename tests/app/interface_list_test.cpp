@@ -74,34 +74,6 @@ TEST(InterfaceList, ClassifiesFiltersAndOrdersRecordedLists) {
     }
 }
 
-TEST(InterfaceList, ReadsWirelessAndVirtualFromSysfs) {
-    // A /sys/class/net laid out as the kernel does it.
-    test::TempDir dir;
-    auto device = [&](const char* name, std::initializer_list<const char*> entries) {
-        fs::create_directories(dir.path() / name);
-        for (const char* entry : entries) fs::create_symlink("../x", dir.path() / name / entry);
-    };
-    device("wlp3s0", {"device", "phy80211"});
-    device("wlan1", {"device", "wireless"});
-    device("enp0s31f6", {"device"});
-    device("docker0", {});
-    struct Row {
-        const char* name;
-        bool wireless, virtualDevice;
-    };
-    const Row rows[] = {
-        {"wlp3s0", true, false},     {"wlan1", true, false},      {"wlp3s0:1", true, false},
-        {"enp0s31f6", false, false}, {"docker0", false, true},    {"eth5", false, false},
-        {"..", false, false},        {"../wlp3s0", false, false}, {"", false, false},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        InterfaceFacts facts = interfaceFacts(dir.path(), row.name);
-        EXPECT_EQ(facts.wireless, row.wireless);
-        EXPECT_EQ(facts.virtualDevice, row.virtualDevice);
-    }
-}
-
 // The real list always holds the loopback address, with its flags.
 TEST(InterfaceList, ReadsTheKernelsAddressList) {
     std::optional<std::vector<AddressEntry>> entries = readAddressEntries();

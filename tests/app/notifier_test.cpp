@@ -119,18 +119,5 @@ TEST_F(NotifierFixture, ClicksPreviewFromTheFirstAndRevealShowsOnlyTheFirst) {
     EXPECT_EQ(previews.size(), 2u);
 }
 
-// Clicks on someone else's, a closed or a forgotten message do nothing.
-TEST_F(NotifierFixture, ClicksOnlyCountOnRecentOpenMessages) {
-    for (std::size_t i = 0; i < Notifier::kRemembered + 1; ++i) add("f" + std::to_string(i));
-    service->onAction(999, "default");
-    service->onAction(101, "default");
-    service->onClosed(102);
-    service->onAction(102, "default");
-    EXPECT_TRUE(previews.empty());
-    EXPECT_EQ(activated, 0);
-    service->onAction(103, "default");
-    EXPECT_EQ(previews.size(), 1u);
-}
-
 }  // namespace
 }  // namespace skiff::app

@@ -73,20 +73,6 @@ TEST(QrCode, ImagesAndTerminalDrawingsDecodeToTheirText) {
     }
 }
 
-TEST(QrCode, ImageKeepsAFourModuleQuietZone) {
-    const int side = 512, modules = terminalModules(kAddress);
-    std::optional<GreyImage> image = qrImage(kAddress, side);
-    ASSERT_TRUE(image);
-    int firstDark = side, lastDark = -1;
-    for (int i = 0; i < side * side; ++i) {
-        if (image->pixels[static_cast<std::size_t>(i)] != 0) continue;
-        firstDark = std::min({firstDark, i % side, i / side});
-        lastDark = std::max({lastDark, i % side, i / side});
-    }
-    EXPECT_EQ(firstDark, (4 * side + modules - 1) / modules);  // first pixel of module 4
-    EXPECT_EQ(lastDark, side - 1 - 4 * side / modules);
-}
-
 // Level M in 8-bit mode holds 14 bytes in version 1 (21 modules), 26 in version 2 and 42 in
 // version 3; level L or a numeric mode would choose a smaller version for some rows. Version 40
 // holds 2331 bytes in 177 modules, 185 with the quiet zone.

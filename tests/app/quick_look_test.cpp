@@ -38,9 +38,8 @@ TEST_F(QuickLookFixture, ShowKeepsExistingFilesAndStartsWhereAsked) {
     for (const auto& row : rows) {
         look.close();
         ASSERT_TRUE(look.show(row.files, row.start));
-        EXPECT_EQ(look.files(), row.kept);
-        EXPECT_EQ(look.currentIndex(), row.current);
-        EXPECT_TRUE(look.visible());
+        EXPECT_EQ(std::tuple(look.files(), look.currentIndex(), look.visible()),
+                  std::tuple(row.kept, row.current, true));
     }
     // Only deleted files: false, and what was shown stays.
     EXPECT_FALSE(look.show({gone, dir.path() / "y"}, gone));
@@ -48,8 +47,7 @@ TEST_F(QuickLookFixture, ShowKeepsExistingFilesAndStartsWhereAsked) {
     EXPECT_TRUE(look.visible());
     QuickLook closed;
     EXPECT_FALSE(closed.show({gone}, gone));
-    EXPECT_FALSE(closed.visible());
-    EXPECT_EQ(closed.count(), 0);
+    EXPECT_EQ(std::pair(closed.visible(), closed.count()), std::pair(false, 0));
 
     // Toggling closes an open previewer without looking at the list, and opens only what exists.
     EXPECT_TRUE(look.toggle({gone}, gone));
@@ -65,12 +63,9 @@ TEST_F(QuickLookFixture, NextAndPreviousStopAtTheEnds) {
     int moves = 0;
     QObject::connect(&look, &QuickLook::currentChanged, [&moves] { ++moves; });
     look.previous();
-    EXPECT_EQ(moves, 0);
     for (int i = 0; i < 3; ++i) look.next();
-    EXPECT_EQ(look.currentName(), "c.txt");
-    EXPECT_EQ(moves, 2);
     look.previous();
-    EXPECT_EQ(look.currentIndex(), 1);
+    EXPECT_EQ(std::pair(look.currentName(), moves), std::pair(QString("b.png"), 3));
 }
 
 TEST_F(QuickLookFixture, KindDecidesHowAFileIsDrawnAndTextIsCutWhole) {

@@ -229,19 +229,5 @@ TEST_F(ThumbStoreTest, ViewImagesComeThroughTheMainPosterThenFromTheCache) {
     EXPECT_EQ(generations, 1);
 }
 
-TEST_F(ThumbStoreTest, PrefetchMakesTheUsualThumbnailAndLearnsTheLength) {
-    fs::path video = sampleVideo();
-    if (video.empty()) GTEST_SKIP() << "the ffmpeg tool is not installed";
-    ThumbStore store(probeVideoDuration, countingGenerator());
-    store.prefetch(photo);
-    store.prefetch(video);
-    store.waitIdle();
-    EXPECT_TRUE(store.cachedJpeg(photo, ThumbStore::kPrefetchSide) &&
-                store.cachedJpeg(video, ThumbStore::kPrefetchSide) && store.duration(video));
-    store.prefetch(photo);
-    store.waitIdle();
-    EXPECT_EQ(generations, 2);
-}
-
 }  // namespace
 }  // namespace skiff::media

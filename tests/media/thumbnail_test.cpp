@@ -101,23 +101,17 @@ TEST(Thumbnail, EveryKindComesOutFittedUprightAndInItsColours) {
 TEST(Thumbnail, VideoStillSkipsTheBlackStartAndIsShownUpright) {
     if (!test::haveFfmpegTool()) GTEST_SKIP() << "the ffmpeg tool is not installed";
     test::TempDir dir;
-    auto ffmpeg = [](const std::string& arguments) {
-        return std::system(
-            ("ffmpeg -nostdin -v error -y " + arguments + " </dev/null >/dev/null 2>&1").c_str());
-    };
     fs::path clip = dir.path() / "clip.mp4", turned = dir.path() / "turned.mov";
     ASSERT_TRUE(test::makeBlackThenColourVideo(clip));
     ASSERT_TRUE(
         test::makeBlackThenColourVideo(dir.path() / "clip.webm", "-c:v libvpx-vp9 -b:v 200k"));
     // The tool writes a 90 degree tag as a display matrix only when remuxing.
-    ASSERT_EQ(ffmpeg("-i '" + clip.string() + "' -c copy -metadata:s:v:0 rotate=90 '" +
-                     turned.string() + "'"),
-              0);
+    ASSERT_TRUE(test::ffmpegWrites(turned, "-i '" + clip.string() + "'",
+                                   "-c copy -metadata:s:v:0 rotate=90"));
     // What the tool itself shows for the turned video is the reference for which way is up: the
     // matrix's sign convention has changed between FFmpeg versions.
     fs::path reference = dir.path() / "reference.jpg";
-    ASSERT_EQ(ffmpeg("-ss 1 -i '" + turned.string() + "' -frames:v 1 '" + reference.string() + "'"),
-              0);
+    ASSERT_TRUE(test::ffmpegWrites(reference, "-ss 1 -i '" + turned.string() + "'", "-frames:v 1"));
     std::optional<test::Decoded> shown = test::decodeJpeg(test::readBytes(reference));
     ASSERT_TRUE(shown);
     ASSERT_EQ(shown->width, 48) << "the tool did not turn the video; its tag went unwritten";

@@ -1,7 +1,6 @@
-// One small surface over the three browser engines the page must work in: Chromium through
-// Playwright, WebKitGTK through WebKitWebDriver (W3C WebDriver, on a private Xvfb display) and
-// Firefox ESR through Puppeteer over WebDriver BiDi. Tests find elements by CSS and the text they
-// show; clicks are real input events, so whatever the page starts from a tap is allowed to run.
+// One surface over the page's three engines: Chromium (Playwright), WebKitGTK (WebKitWebDriver on
+// a private Xvfb display) and Firefox ESR (Puppeteer, WebDriver BiDi). Clicks are real input
+// events, so whatever the page starts from a tap is allowed to run.
 import { spawn } from 'node:child_process';
 import { mkdirSync, rmSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:net';
@@ -23,7 +22,6 @@ class Tab {
   picks = 0;
   constructor(engine) { this.engine = engine; }
 
-  // Polls `fn` in the page until it returns something truthy, which is returned.
   async until(fn, args = [], timeout = 20000) {
     for (const end = Date.now() + timeout; ; await sleep(100)) {
       const v = await this.eval(fn, ...args).catch(e => (Date.now() > end ? Promise.reject(e) : null));
@@ -32,7 +30,6 @@ class Tab {
     }
   }
 
-  // Resolves to the selector of an element matching `css` and showing `text`.
   async find(css, text = '', timeout = 20000) {
     const tag = String(++this.picks);
     await this.until(mark, [css, text, tag], timeout);
@@ -40,15 +37,8 @@ class Tab {
   }
 
   async click(css, text = '') { await this.clickSelector(await this.find(css, text)); }
-
-  // True once the page shows `text` in an element that takes up space.
-  text(text, timeout) {
-    return this.until(t => [...document.querySelectorAll('body *')]
-      .some(e => e.offsetParent !== null && e.childElementCount === 0 && e.textContent.includes(t)), [text], timeout);
-  }
 }
 
-// Chromium through Playwright and Firefox through Puppeteer: their pages differ only here.
 class PageTab extends Tab {
   async open(browser, downloads) {
     if (this.engine === 'chromium') {
@@ -107,11 +97,9 @@ class WebKitTab extends Tab {
 }
 
 const freePort = () => new Promise((resolve, reject) => {
-  const s = createServer().listen(0, '127.0.0.1', () => { const { port } = s.address(); s.close(() => resolve(port)); });
-  s.on('error', reject);
+  const s = createServer().on('error', reject).listen(0, '127.0.0.1', () => { const { port } = s.address(); s.close(() => resolve(port)); });
 });
 
-// A browser of one engine; `newTab()` gives a Tab, `close()` ends every process it started.
 export async function launch(engine) {
   const root = tempDir('skiff-engine-');
   const downloads = path.join(root, 'downloads');
@@ -124,11 +112,9 @@ export async function launch(engine) {
     browser = await puppeteer.launch({
       browser: 'firefox', executablePath: process.env.FIREFOX_BINARY || '/usr/bin/firefox-esr', headless: true,
       userDataDir: path.join(root, 'profile'),
-      extraPrefsFirefox: {
-        'browser.download.dir': downloads, 'browser.download.folderList': 2, 'browser.download.useDownloadDir': true,
-        'browser.download.always_ask_before_handling_new_types': false, 'browser.download.alwaysOpenPanel': false,
-        'browser.download.start_downloads_in_tmp_dir': false,
-      },
+      extraPrefsFirefox: Object.fromEntries(Object.entries({ dir: downloads, folderList: 2, useDownloadDir: true,
+        always_ask_before_handling_new_types: false, alwaysOpenPanel: false, start_downloads_in_tmp_dir: false,
+      }).map(([k, v]) => ['browser.download.' + k, v])),
     });
   } else {
     const xvfb = spawn('Xvfb', ['-displayfd', '1', '-screen', '0', '1600x1200x24', '-nolisten', 'tcp'], { stdio: ['ignore', 'pipe', 'pipe'] });
@@ -138,9 +124,8 @@ export async function launch(engine) {
       xvfb.stdout.once('data', d => resolve(':' + String(d).trim()));
     });
     const port = await freePort();
-    // WebKit saves downloads into the XDG download folder of the home it is given. A private
-    // session bus, and neither the accessibility bus nor the desktop portals on it: they would
-    // outlive the browser, the document portal with a mount in home.
+    // Downloads go to the home's XDG download folder. No accessibility bus or portals on the
+    // private session bus: they would outlive the browser (the document portal with a mount).
     const home = path.join(root, 'home');
     const env = { ...process.env, DISPLAY: display, HOME: home, XDG_DOWNLOAD_DIR: downloads, XDG_CONFIG_HOME: path.join(home, '.config'),
       NO_AT_BRIDGE: '1', GTK_USE_PORTAL: '0', GIO_USE_VFS: 'local', WEBKIT_DISABLE_DMABUF_RENDERER: '1' };

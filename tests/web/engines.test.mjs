@@ -1,4 +1,3 @@
-// The cases where browser engines differ, in each of the three engines the page's phones use.
 import { after, before, describe, test } from 'node:test';
 import { ENGINES, launch } from './engines.mjs';
 import { SCENARIOS } from './scenarios.mjs';

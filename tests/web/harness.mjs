@@ -27,9 +27,8 @@ export async function withSkiff({ shared = {}, host = false } = {}, body) {
     writeFileSync(f, typeof bytes === 'function' ? bytes(path.dirname(f)) : bytes);
     return f;
   };
-  const names = Object.keys(shared);
-  for (const name of names) file(path.join('share', name), shared[name]);
-  const skiff = await Skiff.start(names.length ? [path.join(dir, 'share')] : [], host);
+  for (const name in shared) file(path.join('share', name), shared[name]);
+  const skiff = await Skiff.start(Object.keys(shared).length ? [path.join(dir, 'share')] : [], host);
   try {
     return await body({ skiff, dir, file });
   } finally {
@@ -38,20 +37,16 @@ export async function withSkiff({ shared = {}, host = false } = {}, body) {
   }
 }
 
-// withSkiff, with a fresh Chromium tab (`page`) that is approved unless `approve` is false.
-export function withPhone(browser, { approve = true, context = {}, ...options } = {}, body) {
-  return withSkiff(options, async fixture => {
-    const page = await openPage(browser, context);
-    if (approve) {
-      await page.goto(`${fixture.skiff.base}/?t=${fixture.skiff.code}`);
-      await fixture.skiff.approve();
-      await page.getByRole('tab', { name: /Gửi lên máy tính/ }).waitFor();
-    }
-    return body({ ...fixture, page });
-  });
-}
+export const withPhone = (browser, { approve = true, context = {}, ...options } = {}, body) => withSkiff(options, async fixture => {
+  const page = await openPage(browser, context);
+  if (approve) {
+    await page.goto(`${fixture.skiff.base}/?t=${fixture.skiff.code}`);
+    await fixture.skiff.approve();
+    await page.getByRole('tab', { name: /Gửi lên máy tính/ }).waitFor();
+  }
+  return body({ ...fixture, page });
+});
 
-// One headless Chromium for the test file it is called in.
 export function useChromium() {
   const held = {};
   before(async () => { held.browser = await launchBrowser(); });
@@ -59,11 +54,8 @@ export function useChromium() {
   return () => held.browser;
 }
 
-// Size of the part file of the upload in progress (0 when there is none).
-export function partSize(skiff) {
-  const part = readdirSync(skiff.receiveDir).find(n => n.endsWith('.porter-part'));
-  return part ? statSync(path.join(skiff.receiveDir, part)).size : 0;
-}
+export const partSize = ({ receiveDir }) =>
+  readdirSync(receiveDir).filter(n => n.endsWith('.porter-part')).reduce((_, n) => statSync(path.join(receiveDir, n)).size, 0);
 
 // The upload requests among `urls`, as "init", "chunk 0", "finish".
 export const uploadCalls = urls => urls.map(u => new URL(u, 'http://x')).filter(u => u.pathname.startsWith('/api/up/'))
@@ -79,12 +71,8 @@ export function video(folder, name, extra = [], source = 'duration=3:size=64x48:
 export class Skiff {
   // `host`: run the test host instead of the program, so files can be shared later on.
   static async start(sharedPaths = [], host = false) {
-    const s = new Skiff();
-    s.root = tempDir();
-    s.home = path.join(s.root, 'home');
-    mkdirSync(s.home);
-    s.output = '';
-    s.listeners = new Set();
+    const s = Object.assign(new Skiff(), { root: tempDir(), output: '', listeners: new Set() });
+    mkdirSync(s.home = path.join(s.root, 'home'));
     // No display (it would open the window), and no meeting another Skiff on the bus or the lock.
     const env = { ...process.env, HOME: s.home, LANG: 'C.UTF-8', XDG_RUNTIME_DIR: s.root,
       DBUS_SESSION_BUS_ADDRESS: `unix:path=${path.join(s.root, 'no-bus')}` };
@@ -102,7 +90,6 @@ export class Skiff {
 
   get receiveDir() { return path.join(this.home, 'Downloads', 'Skiff'); }
 
-  // Resolves with the first match of `re` in everything the program has printed from `from` on.
   waitFor(re, { from = 0, timeout = 20000 } = {}) {
     return new Promise((resolve, reject) => {
       const check = () => {
@@ -142,7 +129,6 @@ export const launchBrowser = () => chromium.launch({
     '--no-first-run', '--disable-sync', '--disable-quic'],
 });
 
-// A fresh browser tab that records every dialog the page opens and every request it makes.
 export async function openPage(browser, contextOptions = {}) {
   const page = await (await browser.newContext({ acceptDownloads: true, ...contextOptions })).newPage();
   page.dialogs = [];
@@ -152,7 +138,6 @@ export async function openPage(browser, contextOptions = {}) {
   return page;
 }
 
-// Retries an assertion until it holds; the last failure is reported when time runs out.
 export async function eventually(check, timeout = 10000) {
   for (const end = Date.now() + timeout; ; await sleep(50)) {
     try { return await check(); } catch (e) { if (Date.now() > end) throw e; }

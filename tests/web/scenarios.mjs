@@ -13,7 +13,6 @@ async function approved(skiff, tab) {
   await tab.until(isShown, ['main']);
 }
 
-// Every URL the page opens with XMLHttpRequest, in order.
 function recordRequests() {
   window.opened = [];
   const open = XMLHttpRequest.prototype.open;
@@ -42,7 +41,7 @@ export const SCENARIOS = {
       assert.equal(await tab.eval(() => location.pathname + location.search), '/', 'the code must leave the address bar');
       skiff.answer('c');
       await tab.until(isShown, ['main']);
-      await tab.text('Đã kết nối');
+      await tab.find('#conn', 'Đã kết nối');
       // A reload reconnects with the remembered code and keeps the chosen tab.
       await tab.click('#tRecv');
       await tab.reload();
