@@ -79,16 +79,6 @@ class Model : public ::testing::Test {
     server::ServerCallbacks callbacks;
 };
 
-TEST_F(Model, OneSightingPerHostAtTheFront) {
-    callbacks.onDevice("192.168.1.5", "iPhone", "iphone");
-    callbacks.onDevice("192.168.1.6", "Máy Windows", "windows");
-    time.advance(1000);
-    callbacks.onDevice("192.168.1.5", "iPad", "ipad");
-    ASSERT_EQ(model->devices().size(), 2u);
-    EXPECT_EQ(model->devices()[0].label, "iPad");
-    EXPECT_EQ(model->devices()[0].at, time.now);
-}
-
 TEST_F(Model, ABatchOfThreeFilesGivesOneBannerThatANewUploadHides) {
     for (int n = 0; n < 3; ++n) {
         if (n > 0) time.advance(200);  // the next file starts within a quarter second
@@ -177,8 +167,15 @@ TEST_F(Model, DownloadsGiveSpeedProgressAndSummaryOverTwoPhones) {
     EXPECT_TRUE(model->shared().empty() && model->downloads().empty());
 }
 
-TEST_F(Model, NewCodeAndDenyAllAnswerWaitingPhones) {
+// A host seen twice is one device, at the front; a new code forgets them all.
+TEST_F(Model, DevicesAndNewCodeAndDenyAllAnswerWaitingPhones) {
     callbacks.onDevice("192.168.1.5", "iPhone", "iphone");
+    callbacks.onDevice("192.168.1.6", "Máy Windows", "windows");
+    time.advance(1000);
+    callbacks.onDevice("192.168.1.5", "iPad", "ipad");
+    ASSERT_EQ(model->devices().size(), 2u);
+    EXPECT_EQ(std::pair(model->devices()[0].label, model->devices()[0].at),
+              std::pair(QString("iPad"), time.now));
     fileServer->mutateTables(
         [](server::ServerTables& t) { t.approvals["192.168.1.9"] = server::Approval::pending; });
     std::vector<bool> answers;
@@ -225,7 +222,6 @@ TEST_F(Model, SharingAFolderSortedHiddenSkippedLoopsNotFollowed) {
     EXPECT_TRUE(model->log().front().startsWith("Bỏ qua \"pipe\""));
 }
 
-// The address follows the chosen interface; the firewall command names the port in use.
 TEST_F(Model, AddressAndFirewallFollowTheNetwork) {
     model->refresh();
     EXPECT_FALSE(model->address());
@@ -279,7 +275,7 @@ TEST_F(Model, FilesOfAFolderAreOneEntryWithCountSizeAnyWarningAndNoPreview) {
                                   {"Ảnh (2)", inbox / "Ảnh (2)", 1, 5, std::nullopt},
                                   {"loose.txt", inbox / "loose.txt", 0, 1, std::nullopt},
                                   {"a.jpg", inbox / "a.jpg", 0, 1, "jpg"}}));
-    // The folder keeps its id while files keep arriving, so a selection of it holds.
+    // The folder keeps its id while files arrive, so a selection of it holds.
     received(inbox / "Ảnh/f.jpg", std::nullopt, "Ảnh/");
     EXPECT_EQ(std::pair(model->receivedEntries()[0].id, model->receivedEntries()[0].files),
               std::pair(entries[0].id, 5));

@@ -12,9 +12,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The firewalls as installed in a temporary folder: ufw by its configuration (null: not
-// installed), and for firewall-cmd, which needs a firewalld daemon, a script answering only the
-// state question with `firewallCmd` (null: not installed).
+// ufw by its configuration, firewall-cmd (which needs a daemon) by a script; null: not installed.
 FirewallReading state(const fs::path& dir, const char* ufwConf, const char* firewallCmd,
                       bool ufwInstalled = true) {
     FirewallTools tools{dir / "ufw", dir / "ufw.conf", dir / "firewall-cmd",
@@ -76,8 +74,7 @@ TEST(FirewallState, ReadsUfwAndAsksFirewalldAndEitherOnMeansOn) {
     EXPECT_EQ(state(dir.path(), "ENABLED=yes\n", nullptr, false).on, std::nullopt);
 }
 
-// Pasted into a shell, the command opens exactly the port in use, over TCP, for good (the
-// firewalld form is checked through the model).
+// The firewalld form is checked through the model.
 TEST(FirewallCommand, OpensThePortInUse) {
     EXPECT_EQ(openPortCommand(Firewall::ufw, 41053), "sudo ufw allow 41053/tcp comment 'Skiff'");
     EXPECT_EQ(firewallName(Firewall::ufw), "ufw");

@@ -74,16 +74,13 @@ TEST(InterfaceList, ClassifiesFiltersAndOrdersRecordedLists) {
     }
 }
 
-// The real list always holds the loopback address, with its flags.
 TEST(InterfaceList, ReadsTheKernelsAddressList) {
     std::optional<std::vector<AddressEntry>> entries = readAddressEntries();
     ASSERT_TRUE(entries);
-    auto lo = std::find_if(entries->begin(), entries->end(), [](const AddressEntry& e) {
-        return e.name == "lo" && e.family == AF_INET;
-    });
-    ASSERT_NE(lo, entries->end());
-    EXPECT_EQ(lo->address, "127.0.0.1");
-    EXPECT_EQ(lo->flags & (IFF_UP | IFF_LOOPBACK), unsigned(IFF_UP | IFF_LOOPBACK));
+    EXPECT_TRUE(std::any_of(entries->begin(), entries->end(), [](const AddressEntry& e) {
+        return e.name == "lo" && e.family == AF_INET && e.address == "127.0.0.1" &&
+               (e.flags & (IFF_UP | IFF_LOOPBACK)) == (IFF_UP | IFF_LOOPBACK);
+    }));
 }
 
 }  // namespace

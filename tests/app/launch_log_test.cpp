@@ -31,8 +31,7 @@ TEST(LaunchLog, LinesNameTimeVersionSystemArchitectureAndProgram) {
                              .now = std::chrono::system_clock::from_time_t(1714552200)};
     setenv("TZ", "ICT-7", 1);
     const std::pair<const char*, std::string> rows[] = {
-        {"NAME=\"Debian\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n",
-         "Debian GNU/Linux 12 (bookworm)"},
+        {"NAME=\"Debian\"\nPRETTY_NAME=\"Debian GNU/Linux 12\"\n", "Debian GNU/Linux 12"},
         {"PRETTY_NAME='Fedora Linux 40'\n", "Fedora Linux 40"},
         {"# PRETTY_NAME=Commented\n  PRETTY_NAME=Gentoo\r\n", "Gentoo"},
         {"PRETTY_NAME=\"Say \\\"hi\\\" \\$HOME \\\\ \\n\"", "Say \"hi\" $HOME \\ \\n"},

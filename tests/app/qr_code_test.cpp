@@ -22,8 +22,7 @@ std::string decode(const GreyImage& image) {
     return read->output.substr(0, read->output.find_last_not_of('\n') + 1);
 }
 
-// A terminal drawing as an image: a glyph is one module wide and two high, drawn halves light;
-// a module becomes 6 x 6 pixels. Empty for a stray glyph.
+// A terminal drawing as an image: a glyph is one module by two, drawn halves light; 6 px a module.
 GreyImage fromTerminal(const std::string& drawing) {
     static const std::pair<std::string_view, const char*> kGlyphs[] = {
         {" ", ".."}, {"█", "##"}, {"▀", "#."}, {"▄", ".#"}};
@@ -73,9 +72,7 @@ TEST(QrCode, ImagesAndTerminalDrawingsDecodeToTheirText) {
     }
 }
 
-// Level M in 8-bit mode holds 14 bytes in version 1 (21 modules), 26 in version 2 and 42 in
-// version 3; level L or a numeric mode would choose a smaller version for some rows. Version 40
-// holds 2331 bytes in 177 modules, 185 with the quiet zone.
+// Level M, 8-bit: 14, 26, 42 bytes in 21, 25, 29 modules; version 40 holds 2331 in 177 (+8 quiet).
 TEST(QrCode, LevelMAndByteModeDecideTheSizeAndItsLimits) {
     const std::pair<std::string, int> rows[] = {
         {std::string(14, 'a'), 21}, {std::string(15, 'a'), 25}, {"012345678901234", 25},

@@ -54,8 +54,7 @@ TEST(CaptureDate, PhotosAndVideosTellWhenTheyWereTaken) {
     std::filesystem::copy_file(photo, dir.path() / "notes.txt");
     EXPECT_EQ(captureDate(dir.path() / "notes.txt"), std::nullopt) << "only photos and videos";
 
-    // The received file keeps its capture date only when the sent date looks like the moment
-    // of picking; a real file date stays, and without a capture date the sent one stays.
+    // The capture date wins only over a sent date that looks like the moment of picking.
     constexpr double start = 1800000000;
     EXPECT_EQ(receivedFileTime(photo, start - 20, start), kTaken);
     EXPECT_EQ(receivedFileTime(photo, start + 5, start), kTaken);

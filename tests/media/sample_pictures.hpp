@@ -24,8 +24,7 @@ inline constexpr Rgb kRed{220, 30, 30};
 inline constexpr Rgb kBlue{30, 30, 220};
 inline constexpr Rgb kWhite{255, 255, 255};
 
-// Red on the left half, blue on the right, top row first, so a thumbnail shows whether it was
-// turned or mirrored. With alpha the right half is clear.
+// Red left, blue (or, with alpha, clear) right: a thumbnail shows if it was turned or mirrored.
 inline std::vector<std::uint8_t> halves(int width, int height, bool clearRight = false) {
     std::vector<std::uint8_t> pixels;
     for (int y = 0; y < height; ++y) {
@@ -38,8 +37,7 @@ inline std::vector<std::uint8_t> halves(int width, int height, bool clearRight =
     return pixels;
 }
 
-// Saves the halves with libvips' saver for the file's suffix; options go in libvips'
-// "[name=value]" form. A non-zero orientation is written as the EXIF orientation tag.
+// Saved by libvips for the suffix; options as "[name=value]"; orientation as the EXIF tag.
 inline bool writePicture(const std::filesystem::path& file, int width, int height,
                          const std::string& options = "", int orientation = 0,
                          bool clearRight = false) {
@@ -84,7 +82,6 @@ struct Decoded {
     int width = 0, height = 0, bands = 0;
     std::vector<std::uint8_t> pixels;
 
-    // Mean colour of the rectangle [x0, x1) x [y0, y1).
     Rgb mean(int x0, int y0, int x1, int y1) const {
         long sum[3] = {0, 0, 0}, count = std::max(1, (x1 - x0) * (y1 - y0));
         for (int y = y0; y < y1; ++y)

@@ -24,8 +24,7 @@ inline bool makeSampleVideo(const std::filesystem::path& file, const std::string
         file, "-f lavfi -i testsrc=duration=2.5:size=64x64:rate=25 -pix_fmt yuv420p", codecArgs);
 }
 
-// A 64x48 video, black for half a second and then for two seconds red on the left and blue on
-// the right, so a still taken from the very start would be black.
+// 64x48, black for 0.5 s, then 2 s red left and blue right: a still from the start is black.
 inline bool makeBlackThenColourVideo(const std::filesystem::path& file,
                                      const std::string& extraArgs = "") {
     return ffmpegWrites(file,

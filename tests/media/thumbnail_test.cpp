@@ -13,8 +13,7 @@
 #include "media/thumb_store.hpp"
 #include "support/temp_dir.hpp"
 
-// The HEVC encoder behind libheif's saver, used here only to make sample files, keeps one
-// allocation for the life of the process.
+// libheif's HEVC encoder, used only to make samples, keeps one allocation for the process's life.
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:x265_malloc\n";
 }
@@ -35,8 +34,6 @@ struct Sample {
     Rgb first = kRed, second = kBlue;           // left or top, right or bottom
 };
 
-// Makes each sample that needs making in folder, then checks its thumbnail, drawn through the
-// store, at its side.
 void expectThumbnails(const fs::path& folder, const std::vector<Sample>& samples) {
     for (const Sample& sample : samples) {
         SCOPED_TRACE(std::string(sample.name) + " at " + std::to_string(sample.side));
@@ -96,8 +93,6 @@ TEST(Thumbnail, EveryKindComesOutFittedUprightAndInItsColours) {
     if (!heif) GTEST_SKIP() << "libvips has no HEIF saver here: no HEIC or AVIF sample was made";
 }
 
-// Phones name videos by what they are; the still must come from where the picture is, and
-// turned the way players show it.
 TEST(Thumbnail, VideoStillSkipsTheBlackStartAndIsShownUpright) {
     if (!test::haveFfmpegTool()) GTEST_SKIP() << "the ffmpeg tool is not installed";
     test::TempDir dir;
@@ -108,8 +103,7 @@ TEST(Thumbnail, VideoStillSkipsTheBlackStartAndIsShownUpright) {
     // The tool writes a 90 degree tag as a display matrix only when remuxing.
     ASSERT_TRUE(test::ffmpegWrites(turned, "-i '" + clip.string() + "'",
                                    "-c copy -metadata:s:v:0 rotate=90"));
-    // What the tool itself shows for the turned video is the reference for which way is up: the
-    // matrix's sign convention has changed between FFmpeg versions.
+    // The tool's own still is the reference for up: the matrix's sign changed between versions.
     fs::path reference = dir.path() / "reference.jpg";
     ASSERT_TRUE(test::ffmpegWrites(reference, "-ss 1 -i '" + turned.string() + "'", "-frames:v 1"));
     std::optional<test::Decoded> shown = test::decodeJpeg(test::readBytes(reference));

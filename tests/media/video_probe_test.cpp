@@ -27,8 +27,7 @@ TEST(VideoProbe, ReadsTheLengthOfVideosAndNothingOfOtherFiles) {
         {"garbage.mp4", std::string(4096, '\x5a')},
         {"text.mov", "hello, this is not a video\n"},
         {"cut.mp4", test::readBytes(dir.path() / "Video của tôi: 1.MP4").substr(0, 64)},
-        // Lists disguised as videos would make the demuxer open other files and report their
-        // lengths as this one's.
+        // Lists disguised as videos would make the demuxer report other files' lengths.
         {"playlist.mp4", "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:10\n#EXTINF:10.0,\n" +
                              (dir.path() / "segment.ts").string() + "\n#EXT-X-ENDLIST\n"},
         {"concat.mp4", "ffconcat version 1.0\nfile 'segment.ts'\nduration 10\n"},

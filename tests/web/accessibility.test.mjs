@@ -9,17 +9,6 @@ import { useChromium, withPhone } from './harness.mjs';
 const browser = useChromium();
 const AXE = readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
 
-// The serious and critical findings of axe-core on what the page shows now, as text.
-async function seriousA11yFindings(page) {
-  if (!(await page.evaluate(() => typeof window.axe === 'object'))) await page.addScriptTag({ content: AXE });
-  // Colours are judged on the settled page, not halfway through a fade-in.
-  await page.evaluate(() => Promise.all(document.getAnimations().filter(a => a.effect?.getTiming().iterations !== Infinity)
-    .map(a => a.finished.catch(() => {}))));
-  const { violations } = await page.evaluate(() => window.axe.run(document, { resultTypes: ['violations'] }));
-  return violations.filter(v => v.impact === 'serious' || v.impact === 'critical').map(v => `${v.id} (${v.impact}): ${v.help}\n`
-    + v.nodes.map(n => `    ${n.target.join(' ')} ${n.failureSummary.replace(/\s+/g, ' ')}`).join('\n'));
-}
-
 test('code, waiting, main, receive, player and network screens, light at 390 px and dark at 320 px wide', () => withPhone(browser(), {
   approve: false, shared: { 'clip.mp4': Buffer.alloc(4096), 'notes.txt': 'hello' },
 }, async ({ skiff, page, file }) => {
@@ -28,11 +17,16 @@ test('code, waiting, main, receive, player and network screens, light at 390 px 
     for (const [colorScheme, width] of [['light', 390], ['dark', 320]]) {
       await page.emulateMedia({ colorScheme });
       await page.setViewportSize({ width, height: 640 });
-      const found = await seriousA11yFindings(page);
-      const wide = await page.evaluate(() => document.documentElement.scrollWidth);
-      if (wide > width) found.push(`the page is ${wide} px wide`);
-      // Fingers need 44 by 44 CSS pixels; and labels side by side must not run into each other.
-      found.push(...await page.evaluate(() => {
+      if (!(await page.evaluate(() => typeof window.axe === 'object'))) await page.addScriptTag({ content: AXE });
+      findings[`${screen}, ${colorScheme}`] = await page.evaluate(async width => {
+        // Colours are judged on the settled page, not halfway through a fade-in.
+        await Promise.all(document.getAnimations().filter(a => a.effect?.getTiming().iterations !== Infinity).map(a => a.finished.catch(() => {})));
+        const { violations } = await window.axe.run(document, { resultTypes: ['violations'] });
+        const found = violations.filter(v => v.impact === 'serious' || v.impact === 'critical').map(v => `${v.id} (${v.impact}): ${v.help}\n`
+          + v.nodes.map(n => `    ${n.target.join(' ')} ${n.failureSummary.replace(/\s+/g, ' ')}`).join('\n'));
+        const wide = document.documentElement.scrollWidth;
+        if (wide > width) found.push(`the page is ${wide} px wide`);
+        // Fingers need 44 by 44 CSS pixels; and labels side by side must not run into each other.
         const shown = [...document.querySelectorAll('button, a, summary, input:not([type=file])')]
           .filter(e => e.getClientRects().length && getComputedStyle(e).visibility !== 'hidden');
         const small = shown.map(e => [e, e.getBoundingClientRect()]).filter(([, r]) => r.width < 44 || r.height < 44)
@@ -41,9 +35,8 @@ test('code, waiting, main, receive, player and network screens, light at 390 px 
           const [a, b] = [...row.children].map(c => c.getBoundingClientRect());
           return a && b && b.width && a.right > b.left && a.bottom > b.top && b.bottom > a.top;
         }).map(row => `labels overlap: ${row.textContent}`);
-        return [...small, ...over];
-      }));
-      findings[`${screen}, ${colorScheme}`] = found;
+        return [...found, ...small, ...over];
+      }, width);
     }
   };
   await page.goto(`${skiff.base}/`);

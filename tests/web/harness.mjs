@@ -74,10 +74,8 @@ export class Skiff {
     const s = Object.assign(new Skiff(), { root: tempDir(), output: '', listeners: new Set() });
     mkdirSync(s.home = path.join(s.root, 'home'));
     // No display (it would open the window), and no meeting another Skiff on the bus or the lock.
-    const env = { ...process.env, HOME: s.home, LANG: 'C.UTF-8', XDG_RUNTIME_DIR: s.root,
-      DBUS_SESSION_BUS_ADDRESS: `unix:path=${path.join(s.root, 'no-bus')}` };
-    delete env.DISPLAY;
-    delete env.WAYLAND_DISPLAY;
+    const { DISPLAY, WAYLAND_DISPLAY, ...rest } = process.env;
+    const env = { ...rest, HOME: s.home, LANG: 'C.UTF-8', XDG_RUNTIME_DIR: s.root, DBUS_SESSION_BUS_ADDRESS: `unix:path=${s.root}/no-bus` };
     s.proc = spawn(host ? HOST : SKIFF, host ? sharedPaths : ['--terminal', ...sharedPaths], { env });
     s.exited = new Promise(resolve => s.proc.on('exit', resolve));
     const feed = chunk => { s.output += chunk; for (const l of s.listeners) l(); };

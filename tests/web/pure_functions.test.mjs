@@ -21,23 +21,14 @@ before(async () => {
     await page.getByRole('heading', { name: 'Nhập mã trên máy tính' }).waitFor();
   }
 });
-after(async () => {
-  await browser?.close();
-  await skiff?.stop();
-});
+after(() => Promise.all([browser?.close(), skiff?.stop()]));
 
 const sha256 = bytes => createHash('sha256').update(bytes).digest('hex');
 const crc32 = bytes => zlib.crc32(bytes).toString(16).padStart(8, '0');
 
 // Installs `data` in the page as `window.testBytes`; base64 keeps the transfer of megabytes quick.
-async function give(page, data) {
-  await page.evaluate(b64 => {
-    const text = atob(b64);
-    const bytes = new Uint8Array(text.length);
-    for (let i = 0; i < text.length; i++) bytes[i] = text.charCodeAt(i);
-    window.testBytes = bytes;
-  }, Buffer.from(data).toString('base64'));
-}
+const give = (page, data) =>
+  page.evaluate(b64 => { window.testBytes = Uint8Array.from(atob(b64), c => c.charCodeAt(0)); }, Buffer.from(data).toString('base64'));
 
 // Piece sizes from 1 byte to a few windows, so block and window edges fall everywhere.
 function unevenPieces(total) {

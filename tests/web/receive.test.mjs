@@ -23,8 +23,7 @@ test('shared names and texts are shown as text, never as markup; texts come firs
   const cards = page.locator('#list .txc');
   assert.deepEqual(await cards.locator('.tx-body').allTextContents(), ['https://example.com/a?b=1', MARKUP]);
   const open = cards.first().getByRole('link', { name: 'Mở' });
-  assert.deepEqual([await open.getAttribute('href'), await open.getAttribute('target'), await open.getAttribute('rel')],
-    ['https://example.com/a?b=1', '_blank', 'noopener']);
+  assert.deepEqual(await Promise.all(['href', 'target', 'rel'].map(a => open.getAttribute(a))), ['https://example.com/a?b=1', '_blank', 'noopener']);
   assert.equal(await cards.nth(1).getByRole('link').count(), 0);
   // Where the browser refuses to copy, the text is left selected for its own Copy.
   await page.evaluate(() => { document.execCommand = () => false; });

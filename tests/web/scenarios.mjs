@@ -27,9 +27,7 @@ function lockAndUnlock() {
   let hidden = true;
   Object.defineProperty(document, 'hidden', { configurable: true, get: () => hidden });
   Object.defineProperty(document, 'visibilityState', { configurable: true, get: () => (hidden ? 'hidden' : 'visible') });
-  document.dispatchEvent(new Event('visibilitychange'));
-  hidden = false;
-  document.dispatchEvent(new Event('visibilitychange'));
+  for (hidden of [true, false]) document.dispatchEvent(new Event('visibilitychange'));
 }
 
 export const SCENARIOS = {
