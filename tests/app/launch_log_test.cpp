@@ -19,6 +19,12 @@ std::string readAll(const fs::path& file) {
     return text.str();
 }
 
+TEST(LaunchLog, FileFollowsTheXdgStateFolder) {
+    EXPECT_EQ(launchLogFile("/home/an/.st", "/home/an"), "/home/an/.st/Porter/launch.log");
+    EXPECT_EQ(launchLogFile("rel/state", "/home/an"), "/home/an/.local/state/Porter/launch.log");
+    EXPECT_EQ(launchLogFile("", "home/an"), std::nullopt);
+}
+
 // One line per start in UTC whatever the local zone: time, version, system, machine, program.
 TEST(LaunchLog, LinesNameTimeVersionSystemArchitectureAndProgram) {
     test::TempDir dir;

@@ -74,12 +74,9 @@ TEST(Thumbnail, EveryKindComesOutFittedUprightAndInItsColours) {
         {"flat.gif", picture(400, 300), 64, 64, 48},
         {"scan.tiff", picture(400, 300), 64, 64, 48},
         {"old.bmp", [](const auto& file) { return test::writeBmp(file, 400, 300); }, 64, 64, 48},
-        // EXIF orientation 6: stored on its side, shown turned a quarter clockwise.
-        {"sideways.jpg", picture(400, 300, "", 6), 64, 48, 64, false},
-        // Transparency is laid over white.
+        {"sideways.jpg", picture(400, 300, "", 6), 64, 48, 64, false},  // EXIF: a quarter turn
         {"clear.png", picture(400, 300, "", 0, true), 64, 64, 48, true, kRed, test::kWhite},
-        // Small pictures are not blown up.
-        {"icon.png", picture(40, 30), 300, 40, 30},
+        {"icon.png", picture(40, 30), 300, 40, 30},  // small pictures are not blown up
         {"paper.pdf", [](const auto& file) { return test::writePdf(file, 200, 100); }, 64, 64, 32},
     };
     // libheif comes with libvips as a loadable module, so it may be missing where the rest is not.

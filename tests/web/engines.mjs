@@ -137,7 +137,6 @@ export async function launch(engine) {
       `--port=${port}`, '--host=127.0.0.1'], { env, stdio: 'ignore', detached: true });
     proc.group = true;
     procs.push(proc);
-    // The driver takes one session at a time; tabs here come one after another.
     driver = `http://127.0.0.1:${port}`;
     for (const end = Date.now() + 10000; !(await fetch(`${driver}/status`).then(r => r.ok, () => false)); await sleep(100)) {
       if (Date.now() > end) throw new Error('WebKitWebDriver did not start');

@@ -9,7 +9,6 @@ import { chromium } from 'playwright-core';
 
 const built = name => path.resolve(import.meta.dirname, '../../build/asan', name);
 const SKIFF = process.env.SKIFF_BINARY || built('skiff');
-// The application model with its server, taking "share PATH" lines too (tests/web/host).
 const HOST = process.env.SKIFF_PAGE_HOST || built('tests/web/skiff_page_test_host');
 
 export const tempDir = (prefix = 'skiff-web-') => mkdtempSync(path.join(tmpdir(), prefix));
