@@ -13,8 +13,6 @@ TEST(StartError, SaysWhyInVietnamese) {
         {std::make_error_code(std::errc::address_not_available),
          "Không mở được máy chủ nội bộ: địa chỉ này không có trên máy tính"},
         {asio::error::no_descriptors, "Không mở được máy chủ nội bộ: quá nhiều file đang mở"},
-        {std::make_error_code(std::errc::read_only_file_system),
-         "Không mở được máy chủ nội bộ: ổ đĩa chỉ cho phép đọc"},
         {std::error_code(EHOSTDOWN, std::system_category()),
          "Không mở được máy chủ nội bộ: lỗi hệ thống số 112"},
     };

@@ -12,8 +12,7 @@ namespace {
 
 const std::string kAddress = "http://192.168.1.20:51234/?t=012345";
 
-// The bytes zbarimg reads from the image, or "(nothing)". Binary output, because the reader
-// would otherwise guess a character set for the bytes.
+// The bytes zbarimg reads (binary, or it would guess a character set), or "(nothing)".
 std::string decode(const GreyImage& image) {
     test::TempDir dir;
     std::filesystem::path file = dir.path() / "code.png";
@@ -23,35 +22,29 @@ std::string decode(const GreyImage& image) {
     return read->output.substr(0, read->output.find_last_not_of('\n') + 1);
 }
 
-// Turns a terminal drawing back into an image: a glyph is one module wide and two high, its
-// drawn halves light, blanks dark; a module becomes 6 x 6 pixels. Empty for a stray glyph.
+// A terminal drawing as an image: a glyph is one module by two, drawn halves light; 6 px a module.
 GreyImage fromTerminal(const std::string& drawing) {
     static const std::pair<std::string_view, const char*> kGlyphs[] = {
         {" ", ".."}, {"█", "##"}, {"▀", "#."}, {"▄", ".#"}};
-    std::vector<std::string> rows;  // one per module row, '#' for light
-    std::string top, bottom;
+    std::vector<std::string> rows(2);  // one per module row, '#' for light
     for (std::size_t i = 0; i < drawing.size();) {
-        if (drawing[i] == '\n') {
-            rows.push_back(std::exchange(top, {}));
-            rows.push_back(std::exchange(bottom, {}));
-            ++i;
+        if (drawing[i++] == '\n') {
+            rows.resize(rows.size() + 2);
             continue;
         }
         auto glyph = std::find_if(std::begin(kGlyphs), std::end(kGlyphs), [&](const auto& g) {
-            return drawing.compare(i, g.first.size(), g.first) == 0;
+            return drawing.compare(i - 1, g.first.size(), g.first) == 0;
         });
         if (glyph == std::end(kGlyphs)) return {};
-        top += glyph->second[0];
-        bottom += glyph->second[1];
-        i += glyph->first.size();
+        rows[rows.size() - 2] += glyph->second[0];
+        rows[rows.size() - 1] += glyph->second[1];
+        i += glyph->first.size() - 1;
     }
-    const int scale = 6;
-    GreyImage image{rows.empty() ? 0 : static_cast<int>(rows[0].size()) * scale,
-                    static_cast<int>(rows.size()) * scale,
-                    {}};
+    rows.resize(rows.size() - 2);
+    GreyImage image{static_cast<int>(rows[0].size()) * 6, static_cast<int>(rows.size()) * 6, {}};
     for (int y = 0; y < image.height; ++y)
         for (int x = 0; x < image.width; ++x)
-            image.pixels.push_back(rows[y / scale].at(x / scale) == '#' ? 255 : 0);
+            image.pixels.push_back(rows[y / 6].at(x / 6) == '#' ? 255 : 0);
     return image;
 }
 
@@ -63,10 +56,9 @@ TEST(QrCode, ImagesAndTerminalDrawingsDecodeToTheirText) {
     if (!runCommand({"zbarimg", "--version"})) GTEST_SKIP() << "zbarimg (zbar-tools) is missing";
     const std::pair<std::string, int> rows[] = {
         {kAddress, 512},
-        {kAddress, 300},  // modules of uneven width
-        {kAddress, 111},  // three pixels per module at most
-        {"http://10.0.0.5:40001/?t=999999", 257},
-        {"Máy của Lan · Tải lên", 512},  // UTF-8 bytes go in unchanged
+        {kAddress, 300},                 // modules of uneven width
+        {kAddress, 111},                 // three pixels per module at most
+        {"Máy của Lan · Tải lên", 257},  // UTF-8 bytes go in unchanged
         {std::string(300, 'x'), 512},
     };
     for (const auto& [text, side] : rows) {
@@ -76,43 +68,18 @@ TEST(QrCode, ImagesAndTerminalDrawingsDecodeToTheirText) {
         EXPECT_EQ(image->width, side);
         EXPECT_EQ(image->height, side);
         EXPECT_EQ(decode(*image), text);
-        std::string drawing = qrTerminal(text);
-        EXPECT_EQ(decode(fromTerminal(drawing)), text) << drawing;
+        EXPECT_EQ(decode(fromTerminal(qrTerminal(text))), text) << qrTerminal(text);
     }
 }
 
-TEST(QrCode, ImageKeepsAFourModuleQuietZone) {
-    const int side = 512, modules = terminalModules(kAddress);
-    std::optional<GreyImage> image = qrImage(kAddress, side);
-    ASSERT_TRUE(image);
-    // The code's finder patterns begin right after four light modules on every edge.
-    int firstDark = side, lastDark = -1;
-    for (int i = 0; i < side * side; ++i) {
-        if (image->pixels[static_cast<std::size_t>(i)] != 0) continue;
-        firstDark = std::min({firstDark, i % side, i / side});
-        lastDark = std::max({lastDark, i % side, i / side});
-    }
-    int border = (4 * side + modules - 1) / modules;  // first pixel of module 4
-    EXPECT_EQ(firstDark, border);
-    EXPECT_EQ(lastDark, side - 1 - 4 * side / modules);
-}
-
-TEST(QrCode, LevelMAndByteModeDecideTheSize) {
-    // Level M in 8-bit mode holds 14 bytes in version 1 (21 modules), 26 in version 2 and 42 in
-    // version 3. Level L or a numeric mode would choose a smaller version for some rows.
+// Level M, 8-bit: 14, 26, 42 bytes in 21, 25, 29 modules; version 40 holds 2331 in 177 (+8 quiet).
+TEST(QrCode, LevelMAndByteModeDecideTheSizeAndItsLimits) {
     const std::pair<std::string, int> rows[] = {
         {std::string(14, 'a'), 21}, {std::string(15, 'a'), 25}, {"012345678901234", 25},
         {std::string(26, 'a'), 25}, {std::string(27, 'a'), 29}, {std::string(42, 'a'), 29},
         {std::string(43, 'a'), 33},
     };
-    for (const auto& [text, modules] : rows) {
-        SCOPED_TRACE(text);
-        EXPECT_EQ(terminalModules(text), modules + 8);  // with the quiet zone
-    }
-}
-
-TEST(QrCode, NothingWhenTheCodeCannotBeMade) {
-    // Version 40 at level M holds 2331 bytes in 177 modules, 185 with the quiet zone.
+    for (const auto& [text, modules] : rows) EXPECT_EQ(terminalModules(text), modules + 8) << text;
     EXPECT_TRUE(qrImage(std::string(2331, 'a'), 185));
     EXPECT_FALSE(qrImage(std::string(2331, 'a'), 184));
     EXPECT_FALSE(qrImage(std::string(2332, 'a'), 1024));

@@ -1,11 +1,11 @@
 #include "media/capture_date.hpp"
-#include "media/received_time.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 
+#include "media/received_time.hpp"
 #include "media/sample_video.hpp"
 #include "media/vips_runtime.hpp"
 #include "support/temp_dir.hpp"
@@ -13,17 +13,12 @@
 namespace skiff::media {
 namespace {
 
-// 2021-05-06 07:08:09 UTC
-constexpr double kTaken = 1620284889;
+constexpr double kTaken = 1620284889;  // 2021-05-06 07:08:09 UTC
 
 TEST(CaptureDate, ReadsStampsWithAndWithoutOffsets) {
     setenv("TZ", "UTC", 1);
     tzset();
-    struct Row {
-        const char* stamp;
-        const char* offset;
-        std::optional<double> want;
-    } rows[] = {
+    const std::tuple<const char*, const char*, std::optional<double>> rows[] = {
         {"2021:05:06 07:08:09", "", kTaken},
         {"2021:05:06 14:08:09", "+07:00", kTaken},
         {"2021:05:06 01:38:09", "-0530", kTaken},
@@ -35,45 +30,31 @@ TEST(CaptureDate, ReadsStampsWithAndWithoutOffsets) {
         {"2021:13:06 07:08:09", "", std::nullopt},
         {"2021-05-06T07:08:09 garbage", "", std::nullopt},
         {"2021:05:06", "", std::nullopt},
-        {"", "", std::nullopt},
     };
-    for (const Row& row : rows) {
-        auto got = parseCaptureStamp(row.stamp, row.offset);
-        EXPECT_EQ(got, row.want) << row.stamp << " " << row.offset;
-    }
+    for (const auto& [stamp, offset, want] : rows)
+        EXPECT_EQ(parseCaptureStamp(stamp, offset), want) << stamp << " " << offset;
 }
 
-class CaptureDateFiles : public testing::Test {
-  protected:
-    // A small JPEG carrying the given EXIF text fields.
-    std::filesystem::path jpeg(const char* name,
-                               std::initializer_list<std::pair<const char*, const char*>> exif) {
-        EXPECT_TRUE(ensureVips());
+TEST(CaptureDate, PhotosAndVideosTellWhenTheyWereTaken) {
+    test::TempDir dir;
+    auto jpeg = [&](const char* name, bool dated) {
         VipsImage* black = nullptr;
-        EXPECT_EQ(vips_black(&black, 16, 16, "bands", 3, nullptr), 0);
+        EXPECT_TRUE(ensureVips() && vips_black(&black, 16, 16, "bands", 3, nullptr) == 0);
         VipsImagePtr image(black);
-        for (const auto& [field, value] : exif) vips_image_set_string(image.get(), field, value);
-        std::filesystem::path file = m_dir.path() / name;
-        EXPECT_EQ(vips_jpegsave(image.get(), file.c_str(), nullptr), 0) << vips_error_buffer();
-        return file;
-    }
-
-    test::TempDir m_dir;
-};
-
-TEST_F(CaptureDateFiles, PhotosAndVideosTellWhenTheyWereTaken) {
-    auto photo = jpeg("IMG_0001.JPG", {{"exif-ifd2-DateTimeOriginal", "2021:05:06 14:08:09"},
-                                       {"exif-ifd2-OffsetTimeOriginal", "+07:00"}});
-    auto plain = jpeg("plain.jpg", {});
+        if (dated) {
+            vips_image_set_string(image.get(), "exif-ifd2-DateTimeOriginal", "2021:05:06 14:08:09");
+            vips_image_set_string(image.get(), "exif-ifd2-OffsetTimeOriginal", "+07:00");
+        }
+        EXPECT_EQ(vips_jpegsave(image.get(), (dir.path() / name).c_str(), nullptr), 0);
+        return dir.path() / name;
+    };
+    auto photo = jpeg("IMG_0001.JPG", true), plain = jpeg("plain.jpg", false);
     EXPECT_EQ(captureDate(photo), kTaken);
     EXPECT_EQ(captureDate(plain), std::nullopt);
+    std::filesystem::copy_file(photo, dir.path() / "notes.txt");
+    EXPECT_EQ(captureDate(dir.path() / "notes.txt"), std::nullopt) << "only photos and videos";
 
-    std::filesystem::path notes = m_dir.path() / "notes.txt";
-    std::filesystem::copy_file(photo, notes);
-    EXPECT_EQ(captureDate(notes), std::nullopt) << "only photos and videos are opened";
-
-    // The received file keeps its capture date only when the sent date looks like the moment
-    // of picking; a real file date stays, and without a capture date the sent one stays.
+    // The capture date wins only over a sent date that looks like the moment of picking.
     constexpr double start = 1800000000;
     EXPECT_EQ(receivedFileTime(photo, start - 20, start), kTaken);
     EXPECT_EQ(receivedFileTime(photo, start + 5, start), kTaken);
@@ -81,7 +62,7 @@ TEST_F(CaptureDateFiles, PhotosAndVideosTellWhenTheyWereTaken) {
     EXPECT_EQ(receivedFileTime(plain, start - 20, start), start - 20);
 
     if (!test::haveFfmpegTool()) GTEST_SKIP() << "the ffmpeg tool is not installed";
-    std::filesystem::path clip = m_dir.path() / "IMG_0002.MOV";
+    std::filesystem::path clip = dir.path() / "IMG_0002.MOV";
     ASSERT_TRUE(test::makeSampleVideo(clip, "-metadata creation_time=2021-05-06T07:08:09.000000Z"));
     EXPECT_EQ(captureDate(clip), kTaken);
 }

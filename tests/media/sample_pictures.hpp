@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,39 +24,31 @@ inline constexpr Rgb kRed{220, 30, 30};
 inline constexpr Rgb kBlue{30, 30, 220};
 inline constexpr Rgb kWhite{255, 255, 255};
 
-// Channels per pixel, top row first: the left half one colour, the right half another, so a
-// thumbnail shows whether it was turned or mirrored. With alpha the right half is clear.
-inline std::vector<std::uint8_t> halves(int width, int height, Rgb left, Rgb right,
-                                        bool clearRight = false) {
-    int channels = clearRight ? 4 : 3;
+// Red left, blue (or, with alpha, clear) right: a thumbnail shows if it was turned or mirrored.
+inline std::vector<std::uint8_t> halves(int width, int height, bool clearRight = false) {
     std::vector<std::uint8_t> pixels;
-    pixels.reserve(static_cast<std::size_t>(width) * height * channels);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            Rgb c = x < width / 2 ? left : right;
-            pixels.insert(pixels.end(),
-                          {static_cast<std::uint8_t>(c.r), static_cast<std::uint8_t>(c.g),
-                           static_cast<std::uint8_t>(c.b)});
+            Rgb c = x < width / 2 ? kRed : kBlue;
+            pixels.insert(pixels.end(), {std::uint8_t(c.r), std::uint8_t(c.g), std::uint8_t(c.b)});
             if (clearRight) pixels.push_back(x < width / 2 ? 255 : 0);
         }
     }
     return pixels;
 }
 
-// Saves red|blue halves with libvips' saver for the file's suffix; options go in libvips'
-// "[name=value]" form. A non-zero orientation is written as the EXIF orientation tag.
+// Saved by libvips for the suffix; options as "[name=value]"; orientation as the EXIF tag.
 inline bool writePicture(const std::filesystem::path& file, int width, int height,
                          const std::string& options = "", int orientation = 0,
                          bool clearRight = false) {
     if (!media::ensureVips()) return false;
-    std::vector<std::uint8_t> pixels = halves(width, height, kRed, kBlue, clearRight);
+    std::vector<std::uint8_t> pixels = halves(width, height, clearRight);
     VipsImage* image = vips_image_new_from_memory_copy(pixels.data(), pixels.size(), width, height,
                                                        clearRight ? 4 : 3, VIPS_FORMAT_UCHAR);
     if (!image) return false;
     image->Type = VIPS_INTERPRETATION_sRGB;
     if (orientation) vips_image_set_int(image, "orientation", orientation);
-    std::string target = file.string() + options;
-    bool saved = vips_image_write_to_file(image, target.c_str(), nullptr) == 0;
+    bool saved = vips_image_write_to_file(image, (file.string() + options).c_str(), nullptr) == 0;
     g_object_unref(image);
     if (!saved) media::clearVipsError();
     return saved;
@@ -67,24 +58,20 @@ inline bool haveVipsSaver(const char* nickname) {
     return media::ensureVips() && vips_type_find("VipsOperation", nickname) != 0;
 }
 
-// Red|blue halves as a 24-bit Windows bitmap, written by hand since libvips has no saver.
+// The halves as a 24-bit Windows bitmap, written by hand since libvips has no saver for it.
 inline bool writeBmp(const std::filesystem::path& file, int width, int height) {
-    std::vector<std::uint8_t> pixels = halves(width, height, kRed, kBlue);
+    std::vector<std::uint8_t> pixels = halves(width, height);
     int rowBytes = (width * 3 + 3) / 4 * 4;
-    std::uint32_t dataBytes = static_cast<std::uint32_t>(rowBytes * height);
-    std::string out;
-    auto u16 = [&](std::uint32_t v) { out += char(v & 0xff), out += char(v >> 8 & 0xff); };
-    auto u32 = [&](std::uint32_t v) { u16(v & 0xffff), u16(v >> 16); };
-    out += "BM";
-    u32(54 + dataBytes), u32(0), u32(54);
-    u32(40), u32(static_cast<std::uint32_t>(width)), u32(static_cast<std::uint32_t>(height));
-    u16(1), u16(24), u32(0), u32(dataBytes), u32(2835), u32(2835), u32(0), u32(0);
+    std::string out = "BM";
+    auto u32 = [&](std::uint32_t v) {
+        out.append({char(v), char(v >> 8), char(v >> 16), char(v >> 24)});
+    };
+    u32(54 + rowBytes * height), u32(0), u32(54), u32(40), u32(width), u32(height);
+    u32(1 | 24 << 16), u32(0), u32(rowBytes * height), u32(2835), u32(2835), u32(0), u32(0);
     for (int y = height - 1; y >= 0; --y) {  // bottom row first, BGR
         std::string row(static_cast<std::size_t>(rowBytes), '\0');
-        for (int x = 0; x < width; ++x) {
-            const std::uint8_t* p = &pixels[(static_cast<std::size_t>(y) * width + x) * 3];
-            row[x * 3] = char(p[2]), row[x * 3 + 1] = char(p[1]), row[x * 3 + 2] = char(p[0]);
-        }
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c) row[x * 3 + c] = char(pixels[(y * width + x) * 3 + 2 - c]);
         out += row;
     }
     return static_cast<bool>(std::ofstream(file, std::ios::binary) << out);
@@ -92,32 +79,23 @@ inline bool writeBmp(const std::filesystem::path& file, int width, int height) {
 
 // Pixels as the real JPEG decoder reads them back.
 struct Decoded {
-    int width = 0;
-    int height = 0;
-    int bands = 0;
+    int width = 0, height = 0, bands = 0;
     std::vector<std::uint8_t> pixels;
 
-    // Mean colour of the rectangle [x0, x1) x [y0, y1).
     Rgb mean(int x0, int y0, int x1, int y1) const {
-        long sum[3] = {0, 0, 0};
-        long count = 0;
-        for (int y = y0; y < y1; ++y) {
-            for (int x = x0; x < x1; ++x, ++count) {
-                for (int c = 0; c < 3; ++c) {
-                    int band = bands >= 3 ? c : 0;
-                    sum[c] += pixels[(static_cast<std::size_t>(y) * width + x) * bands + band];
-                }
-            }
-        }
-        if (count == 0) return {0, 0, 0};
+        long sum[3] = {0, 0, 0}, count = std::max(1, (x1 - x0) * (y1 - y0));
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                for (int c = 0; c < 3; ++c)
+                    sum[c] += pixels[(std::size_t(y) * width + x) * bands + (bands >= 3 ? c : 0)];
         return {int(sum[0] / count), int(sum[1] / count), int(sum[2] / count)};
     }
 };
 
 inline std::optional<Decoded> decodeJpeg(const std::string& bytes) {
-    if (!media::ensureVips()) return std::nullopt;
     VipsImage* image = nullptr;
-    if (vips_jpegload_buffer(const_cast<char*>(bytes.data()), bytes.size(), &image, nullptr) != 0) {
+    if (!media::ensureVips() ||
+        vips_jpegload_buffer(const_cast<char*>(bytes.data()), bytes.size(), &image, nullptr) != 0) {
         media::clearVipsError();
         return std::nullopt;
     }

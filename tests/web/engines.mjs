@@ -1,71 +1,50 @@
-// One small surface over the three browser engines the page must work in: Chromium through
-// Playwright, WebKitGTK through WebKitWebDriver (W3C WebDriver, on a private Xvfb display) and
-// Firefox ESR through Puppeteer over WebDriver BiDi. Tests find elements by CSS and the text they
-// show; clicks are real input events, so whatever the page starts from a tap is allowed to run.
+// One surface over the page's three engines: Chromium (Playwright), WebKitGTK (WebKitWebDriver on
+// a private Xvfb display) and Firefox ESR (Puppeteer, WebDriver BiDi). Clicks are real input
+// events, so whatever the page starts from a tap is allowed to run.
 import { spawn } from 'node:child_process';
 import { mkdirSync, rmSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:net';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
-import { launchBrowser, tempDir } from './harness.mjs';
+import { launchBrowser, sleep, tempDir } from './harness.mjs';
 
 export const ENGINES = ['chromium', 'webkit', 'firefox'];
-const FIREFOX = process.env.FIREFOX_BINARY || '/usr/bin/firefox-esr';
-const WEBKIT_DRIVER = process.env.WEBKIT_DRIVER || '/usr/bin/WebKitWebDriver';
 
-// Marks the element matching `css` whose text includes `text` (the first, when text is empty) so
-// that each protocol can address it by a plain selector.
+// Marks the element matching `css` whose text includes `text` so each protocol can address it.
 function mark(css, text, tag) {
   for (const el of document.querySelectorAll(`[data-pick="${tag}"]`)) el.removeAttribute('data-pick');
-  const el = [...document.querySelectorAll(css)].find(e => !text || e.textContent.includes(text));
-  if (!el) return false;
-  el.setAttribute('data-pick', tag);
-  return true;
+  const el = [...document.querySelectorAll(css)].find(e => e.textContent.includes(text));
+  el?.setAttribute('data-pick', tag);
+  return !!el;
 }
 
 class Tab {
-  constructor(engine, downloads) {
-    this.engine = engine;
-    this.downloads = downloads;
-    this.picks = 0;
-  }
+  picks = 0;
+  constructor(engine) { this.engine = engine; }
 
-  // Polls `fn` in the page until it returns something truthy, which is returned.
   async until(fn, args = [], timeout = 20000) {
-    const end = Date.now() + timeout;
-    for (;;) {
+    for (const end = Date.now() + timeout; ; await sleep(100)) {
       const v = await this.eval(fn, ...args).catch(e => (Date.now() > end ? Promise.reject(e) : null));
       if (v) return v;
       if (Date.now() > end) throw new Error(`${this.engine}: timed out waiting for ${fn}`);
-      await new Promise(r => setTimeout(r, 100));
     }
   }
 
-  // Resolves to the selector of a visible element matching `css` and showing `text`.
   async find(css, text = '', timeout = 20000) {
     const tag = String(++this.picks);
     await this.until(mark, [css, text, tag], timeout);
     return `[data-pick="${tag}"]`;
   }
 
-  async click(css, text = '') {
-    await this.clickSelector(await this.find(css, text));
-  }
-
-  // True once the page shows `text` anywhere in an element that takes up space.
-  text(text, timeout) {
-    return this.until(t => [...document.querySelectorAll('body *')]
-      .some(e => e.offsetParent !== null && e.childElementCount === 0 && e.textContent.includes(t)), [text], timeout);
-  }
+  async click(css, text = '') { await this.clickSelector(await this.find(css, text)); }
 }
 
-// Chromium through Playwright and Firefox through Puppeteer: their pages differ only here.
 class PageTab extends Tab {
-  async open(browser) {
+  async open(browser, downloads) {
     if (this.engine === 'chromium') {
       this.context = await browser.newContext({ acceptDownloads: true, viewport: { width: 390, height: 844 } });
       this.page = await this.context.newPage();
-      this.page.on('download', d => d.saveAs(path.join(this.downloads, d.suggestedFilename())).catch(() => {}));
+      this.page.on('download', d => d.saveAs(path.join(downloads, d.suggestedFilename())).catch(() => {}));
     } else {
       this.page = await browser.newPage();
       await this.page.setViewport({ width: 390, height: 844 });
@@ -82,22 +61,26 @@ class PageTab extends Tab {
   close() { return (this.context ?? this.page).close(); }
 }
 
-const ELEMENT = 'element-6066-11e4-a52e-4f735466cecf';
-
 class WebKitTab extends Tab {
   async open(base) {
     this.base = base;
-    const { sessionId } = await this.call('POST', '/session', {
-      capabilities: { alwaysMatch: { 'webkitgtk:browserOptions': { args: ['--automation'] } } },
-    });
+    const { sessionId } = await this.call('POST', '/session',
+      { capabilities: { alwaysMatch: { 'webkitgtk:browserOptions': { args: ['--automation'] } } } });
     this.session = `/session/${sessionId}`;
-    await this.setSize(390, 844);
+    // The window's frame takes space of its own: grow the window until the page has 390 x 844.
+    await this.call('POST', `${this.session}/window/rect`, { width: 390, height: 844 });
+    const [w, h] = await this.eval(() => [innerWidth, innerHeight]);
+    await this.call('POST', `${this.session}/window/rect`, { width: 780 - w, height: 1688 - h });
   }
   async call(method, url, body) {
     const res = await fetch(this.base + url, { method, body: body && JSON.stringify(body), headers: { 'content-type': 'application/json' } });
     const { value } = await res.json();
     if (!res.ok) throw new Error(`WebDriver ${url}: ${value.error}: ${value.message}`);
     return value;
+  }
+  on(sel, verb, body) {
+    return this.call('POST', `${this.session}/element`, { using: 'css selector', value: sel })
+      .then(e => this.call('POST', `${this.session}/element/${e['element-6066-11e4-a52e-4f735466cecf']}/${verb}`, body));
   }
   goto(url) { return this.call('POST', `${this.session}/url`, { url }); }
   reload() { return this.call('POST', `${this.session}/refresh`, {}); }
@@ -108,104 +91,72 @@ class WebKitTab extends Tab {
     if (r.e) throw new Error(r.e);
     return r.v;
   }
-  async element(css) {
-    return (await this.call('POST', `${this.session}/element`, { using: 'css selector', value: css }))[ELEMENT];
-  }
-  async clickSelector(sel) { await this.call('POST', `${this.session}/element/${await this.element(sel)}/click`, {}); }
-  async setFiles(css, files) {
-    await this.call('POST', `${this.session}/element/${await this.element(css)}/value`, { text: files.join('\n') });
-  }
-  async setSize(width, height) {
-    // The window's frame takes space of its own: grow the window until the page has what was asked.
-    await this.call('POST', `${this.session}/window/rect`, { width, height });
-    const inner = await this.eval(() => [innerWidth, innerHeight]);
-    if (inner[0] !== width || inner[1] !== height) {
-      await this.call('POST', `${this.session}/window/rect`, { width: 2 * width - inner[0], height: 2 * height - inner[1] });
-    }
-  }
+  clickSelector(sel) { return this.on(sel, 'click', {}); }
+  setFiles(css, files) { return this.on(css, 'value', { text: files.join('\n') }); }
   close() { return this.call('DELETE', this.session); }
 }
 
-function freePort() {
-  return new Promise((resolve, reject) => {
-    const s = createServer().listen(0, '127.0.0.1', () => { const { port } = s.address(); s.close(() => resolve(port)); });
-    s.on('error', reject);
-  });
-}
+const freePort = () => new Promise((resolve, reject) => {
+  const s = createServer().on('error', reject).listen(0, '127.0.0.1', () => { const { port } = s.address(); s.close(() => resolve(port)); });
+});
 
-function started(proc, what) {
-  return new Promise((resolve, reject) => {
-    let text = '';
-    proc.stderr?.on('data', d => { text += d; });
-    proc.on('exit', code => reject(new Error(`${what} exited (${code}): ${text}`)));
-    proc.stdout?.once('data', d => resolve(String(d)));
-  });
-}
-
-// A browser of one engine; `newTab()` gives a Tab, `close()` ends every process it started.
 export async function launch(engine) {
   const root = tempDir('skiff-engine-');
   const downloads = path.join(root, 'downloads');
   mkdirSync(downloads);
   const procs = [];
-  let browser, driverBase;
+  let browser, driver;
   if (engine === 'chromium') {
     browser = await launchBrowser();
   } else if (engine === 'firefox') {
     browser = await puppeteer.launch({
-      browser: 'firefox', executablePath: FIREFOX, headless: true, userDataDir: path.join(root, 'profile'),
-      extraPrefsFirefox: {
-        'browser.download.dir': downloads, 'browser.download.folderList': 2, 'browser.download.useDownloadDir': true,
-        'browser.download.always_ask_before_handling_new_types': false, 'browser.download.alwaysOpenPanel': false,
-        'browser.download.start_downloads_in_tmp_dir': false,
-      },
+      browser: 'firefox', executablePath: process.env.FIREFOX_BINARY || '/usr/bin/firefox-esr', headless: true,
+      userDataDir: path.join(root, 'profile'),
+      extraPrefsFirefox: Object.fromEntries(Object.entries({ dir: downloads, folderList: 2, useDownloadDir: true,
+        always_ask_before_handling_new_types: false, alwaysOpenPanel: false, start_downloads_in_tmp_dir: false,
+      }).map(([k, v]) => ['browser.download.' + k, v])),
     });
   } else {
     const xvfb = spawn('Xvfb', ['-displayfd', '1', '-screen', '0', '1600x1200x24', '-nolisten', 'tcp'], { stdio: ['ignore', 'pipe', 'pipe'] });
     procs.push(xvfb);
-    const display = ':' + (await started(xvfb, 'Xvfb')).trim();
+    const display = await new Promise((resolve, reject) => {
+      xvfb.on('exit', code => reject(new Error(`Xvfb exited (${code})`)));
+      xvfb.stdout.once('data', d => resolve(':' + String(d).trim()));
+    });
     const port = await freePort();
-    // WebKit saves downloads into the XDG download folder of the home it is given.
+    // Downloads go to the home's XDG download folder. No accessibility bus or portals on the
+    // private session bus: they would outlive the browser (the document portal with a mount).
     const home = path.join(root, 'home');
-    mkdirSync(home);
-    // A private session bus for the browser, and neither the accessibility bus nor the desktop
-    // portals on it: they would outlive the browser, the document portal with a mount in home.
     const env = { ...process.env, DISPLAY: display, HOME: home, XDG_DOWNLOAD_DIR: downloads, XDG_CONFIG_HOME: path.join(home, '.config'),
       NO_AT_BRIDGE: '1', GTK_USE_PORTAL: '0', GIO_USE_VFS: 'local', WEBKIT_DISABLE_DMABUF_RENDERER: '1' };
     delete env.DBUS_SESSION_BUS_ADDRESS;
-    mkdirSync(env.XDG_CONFIG_HOME);
+    mkdirSync(env.XDG_CONFIG_HOME, { recursive: true });
     writeFileSync(path.join(env.XDG_CONFIG_HOME, 'user-dirs.dirs'), `XDG_DOWNLOAD_DIR="${downloads}"\n`);
     // Its own process group, so that closing ends the driver, the browser and the bus together.
-    const driver = spawn('dbus-run-session', ['--', WEBKIT_DRIVER, `--port=${port}`, '--host=127.0.0.1'],
-      { env, stdio: ['ignore', 'pipe', 'pipe'], detached: true });
-    driver.group = true;
-    procs.push(driver);
-    const base = `http://127.0.0.1:${port}`;
-    for (const end = Date.now() + 10000; ;) {
-      const ready = await fetch(`${base}/status`).then(r => r.ok, () => false);
-      if (ready) break;
+    const proc = spawn('dbus-run-session', ['--', process.env.WEBKIT_DRIVER || '/usr/bin/WebKitWebDriver',
+      `--port=${port}`, '--host=127.0.0.1'], { env, stdio: 'ignore', detached: true });
+    proc.group = true;
+    procs.push(proc);
+    driver = `http://127.0.0.1:${port}`;
+    for (const end = Date.now() + 10000; !(await fetch(`${driver}/status`).then(r => r.ok, () => false)); await sleep(100)) {
       if (Date.now() > end) throw new Error('WebKitWebDriver did not start');
-      await new Promise(r => setTimeout(r, 100));
     }
-    // The driver takes one session at a time; tabs here come one after another.
-    driverBase = base;
   }
   return {
     engine,
     downloads,
     async newTab() {
-      const tab = new (driverBase ? WebKitTab : PageTab)(engine, downloads);
-      await tab.open(driverBase ?? browser);
+      const tab = driver ? new WebKitTab(engine) : new PageTab(engine);
+      await tab.open(driver ?? browser, downloads);
       return tab;
     },
     async close() {
       await browser?.close().catch(() => {});
       for (const p of procs.reverse()) {
-        if (p.exitCode === null && p.signalCode === null) {
-          const gone = new Promise(r => p.on('exit', r));
-          if (p.group) process.kill(-p.pid, 'SIGTERM'); else p.kill();
-          await gone;
-        }
+        if (p.exitCode !== null || p.signalCode !== null) continue;
+        const gone = new Promise(r => p.on('exit', r));
+        if (p.group) process.kill(-p.pid, 'SIGTERM'); else p.kill();
+        await gone;
       }
       rmSync(root, { recursive: true, force: true });
     },

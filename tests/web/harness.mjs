@@ -2,27 +2,22 @@
 import { execFileSync, spawn } from 'node:child_process';
 import { createHash } from 'node:crypto';
 import { mkdtempSync, mkdirSync, readFileSync, readdirSync, rmSync, statSync, writeFileSync } from 'node:fs';
-import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { after, before } from 'node:test';
 import { chromium } from 'playwright-core';
 
-export const SKIFF = process.env.SKIFF_BINARY || path.resolve(import.meta.dirname, '../../build/asan/skiff');
-// The application model with its server, taking "share PATH" lines too (tests/web/host).
-export const HOST = process.env.SKIFF_PAGE_HOST || path.resolve(import.meta.dirname, '../../build/asan/tests/web/skiff_page_test_host');
-const CHROMIUM = process.env.CHROMIUM_BINARY || '/usr/bin/chromium';
+const built = name => path.resolve(import.meta.dirname, '../../build/asan', name);
+const SKIFF = process.env.SKIFF_BINARY || built('skiff');
+const HOST = process.env.SKIFF_PAGE_HOST || built('tests/web/skiff_page_test_host');
 
-export function tempDir(prefix = 'skiff-web-') {
-  return mkdtempSync(path.join(tmpdir(), prefix));
-}
-
+export const tempDir = (prefix = 'skiff-web-') => mkdtempSync(path.join(tmpdir(), prefix));
 export const MIB = 1024 * 1024;
 export const sha256 = file => createHash('sha256').update(readFileSync(file)).digest('hex');
+export const sleep = ms => new Promise(r => setTimeout(r, ms));
 
 // The program (with `host`, the test host) sharing the files of `shared` ({ name: bytes, or a
-// function of the folder giving them }), and a scratch folder for the files a test picks. `body`
-// gets { skiff, dir, file(name, bytes) → path }; the program and the folder go when it ends.
+// function of the folder giving them }). `body` gets { skiff, dir, file(name, bytes) → path }.
 export async function withSkiff({ shared = {}, host = false } = {}, body) {
   const dir = tempDir();
   const file = (name, bytes) => {
@@ -31,9 +26,8 @@ export async function withSkiff({ shared = {}, host = false } = {}, body) {
     writeFileSync(f, typeof bytes === 'function' ? bytes(path.dirname(f)) : bytes);
     return f;
   };
-  const names = Object.keys(shared);
-  for (const name of names) file(path.join('share', name), shared[name]);
-  const skiff = await Skiff.start(names.length ? [path.join(dir, 'share')] : [], { host });
+  for (const name in shared) file(path.join('share', name), shared[name]);
+  const skiff = await Skiff.start(Object.keys(shared).length ? [path.join(dir, 'share')] : [], host);
   try {
     return await body({ skiff, dir, file });
   } finally {
@@ -42,34 +36,29 @@ export async function withSkiff({ shared = {}, host = false } = {}, body) {
   }
 }
 
-// withSkiff, with a fresh Chromium tab (`page`) that is approved unless `approve` is false.
-export function withPhone(browser, { approve = true, context = {}, ...options } = {}, body) {
-  return withSkiff(options, async fixture => {
-    const page = await openPage(browser, context);
-    if (approve) await connectApproved(fixture.skiff, page);
-    return body({ ...fixture, page });
-  });
-}
+export const withPhone = (browser, { approve = true, context = {}, ...options } = {}, body) => withSkiff(options, async fixture => {
+  const page = await openPage(browser, context);
+  if (approve) {
+    await page.goto(`${fixture.skiff.base}/?t=${fixture.skiff.code}`);
+    await fixture.skiff.approve();
+    await page.getByRole('tab', { name: /Gửi lên máy tính/ }).waitFor();
+  }
+  return body({ ...fixture, page });
+});
 
-// One headless Chromium for the test file it is called in.
 export function useChromium() {
   const held = {};
   before(async () => { held.browser = await launchBrowser(); });
-  after(async () => { await held.browser?.close(); });
+  after(() => held.browser?.close());
   return () => held.browser;
 }
 
-// Size of the part file of the upload in progress (0 when there is none).
-export function partSize(skiff) {
-  const part = readdirSync(skiff.receiveDir).find(n => n.endsWith('.porter-part'));
-  return part ? statSync(path.join(skiff.receiveDir, part)).size : 0;
-}
+export const partSize = ({ receiveDir }) =>
+  readdirSync(receiveDir).filter(n => n.endsWith('.porter-part')).reduce((_, n) => statSync(path.join(receiveDir, n)).size, 0);
 
 // The upload requests among `urls`, as "init", "chunk 0", "finish".
-export function uploadCalls(urls) {
-  return urls.map(u => new URL(u, 'http://x')).filter(u => u.pathname.startsWith('/api/up/'))
-    .map(u => u.pathname.slice(8) + (u.searchParams.has('offset') ? ' ' + u.searchParams.get('offset') : ''));
-}
+export const uploadCalls = urls => urls.map(u => new URL(u, 'http://x')).filter(u => u.pathname.startsWith('/api/up/'))
+  .map(u => u.pathname.slice(8) + (u.searchParams.has('offset') ? ' ' + u.searchParams.get('offset') : ''));
 
 // A real video (or with '-frames:v 1' a JPEG) made in `folder`; its bytes.
 export function video(folder, name, extra = [], source = 'duration=3:size=64x48:rate=5') {
@@ -80,74 +69,47 @@ export function video(folder, name, extra = [], source = 'duration=3:size=64x48:
 
 export class Skiff {
   // `host`: run the test host instead of the program, so files can be shared later on.
-  static async start(sharedPaths = [], { host = false } = {}) {
-    const s = new Skiff();
-    s.root = tempDir();
-    s.home = path.join(s.root, 'home');
-    mkdirSync(s.home);
-    s.output = '';
-    const env = { ...process.env, HOME: s.home, LANG: 'C.UTF-8' };
-    // A display in the environment would open the window instead of the terminal front end.
-    delete env.DISPLAY;
-    delete env.WAYLAND_DISPLAY;
-    // Nor may it meet the desktop's Skiff, or another test's, on the session bus or the lock.
-    env.XDG_RUNTIME_DIR = s.root;
-    env.DBUS_SESSION_BUS_ADDRESS = `unix:path=${path.join(s.root, 'no-bus')}`;
-    s.proc = spawn(host ? HOST : SKIFF, host ? sharedPaths : ['--terminal', ...sharedPaths], {
-      env,
-      stdio: ['pipe', 'pipe', 'pipe'],
-    });
-    s.exited = new Promise(resolve => s.proc.on('exit', (code, signal) => resolve({ code, signal })));
-    s.listeners = new Set();
-    const feed = chunk => {
-      s.output += chunk.toString('utf8');
-      for (const l of s.listeners) l();
-    };
+  static async start(sharedPaths = [], host = false) {
+    const s = Object.assign(new Skiff(), { root: tempDir(), output: '', listeners: new Set() });
+    mkdirSync(s.home = path.join(s.root, 'home'));
+    // No display (it would open the window), and no meeting another Skiff on the bus or the lock.
+    const { DISPLAY, WAYLAND_DISPLAY, ...rest } = process.env;
+    const env = { ...rest, HOME: s.home, LANG: 'C.UTF-8', XDG_RUNTIME_DIR: s.root, DBUS_SESSION_BUS_ADDRESS: `unix:path=${s.root}/no-bus` };
+    s.proc = spawn(host ? HOST : SKIFF, host ? sharedPaths : ['--terminal', ...sharedPaths], { env });
+    s.exited = new Promise(resolve => s.proc.on('exit', resolve));
+    const feed = chunk => { s.output += chunk; for (const l of s.listeners) l(); };
     s.proc.stdout.on('data', feed);
     s.proc.stderr.on('data', feed);
     const m = await s.waitFor(/http:\/\/[^\s:]+:(\d+)\/\?t=(\d{6})/);
-    s.port = Number(m[1]);
-    s.code = m[2];
-    s.base = `http://127.0.0.1:${s.port}`;
+    [s.port, s.code, s.base] = [Number(m[1]), m[2], `http://127.0.0.1:${m[1]}`];
     return s;
   }
 
-  get receiveDir() {
-    return path.join(this.home, 'Downloads', 'Skiff');
-  }
+  get receiveDir() { return path.join(this.home, 'Downloads', 'Skiff'); }
 
-  // Resolves with the first match of `re` in everything the program has printed from `from` on.
   waitFor(re, { from = 0, timeout = 20000 } = {}) {
     return new Promise((resolve, reject) => {
       const check = () => {
         const m = re.exec(this.output.slice(from));
-        if (!m) return false;
-        clearTimeout(timer);
-        this.listeners.delete(check);
-        resolve(m);
-        return true;
+        if (m) { clearTimeout(timer); this.listeners.delete(check); resolve(m); }
       };
       const timer = setTimeout(() => {
         this.listeners.delete(check);
         reject(new Error(`skiff never printed ${re}; output so far:\n${this.output}`));
       }, timeout);
-      if (!check()) this.listeners.add(check);
+      this.listeners.add(check);
+      check();
     });
   }
 
-  async pairingCode() {
-    return (await this.waitFor(/giống số trên điện thoại: (\d{4})/))[1];
-  }
+  async pairingCode() { return (await this.waitFor(/giống số trên điện thoại: (\d{4})/))[1]; }
+  answer(word) { this.proc.stdin.write(word + '\n'); }
+  async approve() { await this.pairingCode(); this.answer('c'); }
 
-  answer(word) {
-    this.proc.stdin.write(word + '\n');
-  }
-
-  // Test host only: a line such as "share PATH", "text WORDS" or "unshare", once the model
-  // has taken it and printed what it now shares.
+  // Test host only: a line such as "share PATH", "text WORDS" or "unshare", once taken.
   async tell(line) {
     const from = this.output.length;
-    this.proc.stdin.write(line + '\n');
+    this.answer(line);
     await this.waitFor(/Đang chia sẻ \d+ (file|đoạn chữ)/, { from });
   }
 
@@ -158,19 +120,14 @@ export class Skiff {
   }
 }
 
-export function launchBrowser() {
-  return chromium.launch({
-    executablePath: CHROMIUM,
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
-      '--no-first-run', '--disable-sync', '--disable-quic'],
-  });
-}
+export const launchBrowser = () => chromium.launch({
+  executablePath: process.env.CHROMIUM_BINARY || '/usr/bin/chromium', headless: true,
+  args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
+    '--no-first-run', '--disable-sync', '--disable-quic'],
+});
 
-// A fresh browser tab that records every dialog the page opens and every request it makes.
 export async function openPage(browser, contextOptions = {}) {
-  const context = await browser.newContext({ acceptDownloads: true, ...contextOptions });
-  const page = await context.newPage();
+  const page = await (await browser.newContext({ acceptDownloads: true, ...contextOptions })).newPage();
   page.dialogs = [];
   page.on('dialog', d => { page.dialogs.push(d.message()); d.dismiss().catch(() => {}); });
   page.requests = [];
@@ -178,36 +135,8 @@ export async function openPage(browser, contextOptions = {}) {
   return page;
 }
 
-// Retries an assertion until it holds; the last failure is reported when time runs out.
 export async function eventually(check, timeout = 10000) {
-  const end = Date.now() + timeout;
-  for (;;) {
-    try { return await check(); } catch (e) {
-      if (Date.now() > end) throw e;
-    }
-    await new Promise(r => setTimeout(r, 50));
+  for (const end = Date.now() + timeout; ; await sleep(50)) {
+    try { return await check(); } catch (e) { if (Date.now() > end) throw e; }
   }
-}
-
-// Opens the page with the session code and approves the device on the program's side.
-export async function connectApproved(skiff, page) {
-  await page.goto(`${skiff.base}/?t=${skiff.code}`);
-  await skiff.pairingCode();
-  skiff.answer('c');
-  await page.getByRole('tab', { name: /Gửi lên máy tính/ }).waitFor();
-}
-
-const AXE = readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
-
-// Runs axe-core on what the page shows now; returns the serious and critical findings as text.
-export async function seriousA11yFindings(page) {
-  if (!(await page.evaluate(() => typeof window.axe === 'object'))) await page.addScriptTag({ content: AXE });
-  // Colours are judged on the settled page, not halfway through a fade-in.
-  await page.evaluate(() => Promise.all(document.getAnimations()
-    .filter(a => a.effect && a.effect.getTiming().iterations !== Infinity)
-    .map(a => a.finished.catch(() => {}))));
-  const result = await page.evaluate(() => window.axe.run(document, { resultTypes: ['violations'] }));
-  return result.violations
-    .filter(v => v.impact === 'serious' || v.impact === 'critical')
-    .map(v => `${v.id} (${v.impact}): ${v.help}\n` + v.nodes.map(n => `    ${n.target.join(' ')} ${n.failureSummary.replace(/\s+/g, ' ')}`).join('\n'));
 }

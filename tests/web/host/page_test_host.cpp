@@ -1,11 +1,7 @@
-// The application model and its real server, driven line by line from standard input, so the
-// page tests can do what the person at the computer does while a phone is connected:
-//   c / k        allow or deny the oldest waiting device
-//   share PATH   share one more file
-//   unshare      stop sharing everything
-//   text TEXT    offer one line of text
-// Paths on the command line are shared from the start. It prints the same address and pairing
-// lines as the terminal front end.
+// The application model and its real server, driven by lines on standard input as the person at
+// the computer would: "c" / "k" (allow or deny the oldest waiting device), "share PATH",
+// "unshare", "text TEXT". Paths on the command line are shared from the start. It prints the
+// address and pairing lines the terminal front end prints.
 #include <QCoreApplication>
 
 #include <cstdio>
@@ -21,21 +17,8 @@
 namespace {
 
 void say(const QString& line) {
-    std::fputs(line.toStdString().c_str(), stdout);
-    std::fputc('\n', stdout);
+    std::puts(line.toStdString().c_str());
     std::fflush(stdout);
-}
-
-skiff::app::DesktopServices quietServices() {
-    skiff::app::DesktopServices services;
-    services.listInterfaces = [] { return std::vector<skiff::app::NetIface>(); };
-    services.firewallState = [] { return skiff::app::FirewallReading{}; };
-    services.prefetch = [](const std::filesystem::path&) {};
-    services.notifyReceived = [](const std::filesystem::path&, const QString&) {};
-    services.requestAttention = [] {};
-    services.preview = [](const std::vector<std::filesystem::path>&, const std::filesystem::path&,
-                          bool) { return false; };
-    return services;
 }
 
 }  // namespace
@@ -43,14 +26,14 @@ skiff::app::DesktopServices quietServices() {
 int main(int argc, char** argv) {
     skiff::server::StopSignals stopSignals;
     QCoreApplication application(argc, argv);
-    skiff::app::AppModel model(skiff::app::Timing::system(&application), quietServices());
+    // No desktop services: no interfaces, firewall, notifications or previewer.
+    skiff::app::AppModel model(skiff::app::Timing::system(&application), {});
 
     std::set<QString> asked;
     QObject::connect(&model, &skiff::app::AppModel::pendingChanged, [&] {
-        for (const auto& request : model.pending()) {
-            if (!asked.insert(request.id).second) continue;
-            say("Kiểm tra số này giống số trên điện thoại: " + request.code);
-        }
+        for (const auto& request : model.pending())
+            if (asked.insert(request.id).second)
+                say("Kiểm tra số này giống số trên điện thoại: " + request.code);
     });
     QObject::connect(&model, &skiff::app::AppModel::runningChanged, [&] {
         if (model.running())
@@ -58,9 +41,7 @@ int main(int argc, char** argv) {
                 "/?t=" + model.pin());
     });
     model.start();
-    std::vector<std::filesystem::path> toShare;
-    for (int i = 1; i < argc; ++i)
-        if (argv[i][0] != '-') toShare.emplace_back(argv[i]);
+    std::vector<std::filesystem::path> toShare(argv + 1, argv + argc);
     if (!model.error() && !toShare.empty()) model.share(toShare);
     if (model.error()) {
         say(model.errorText());
@@ -68,8 +49,8 @@ int main(int argc, char** argv) {
     }
 
     auto command = [&](const QString& line) {
-        if (line == "c" || line == "k") {
-            if (!model.pending().empty()) model.answer(model.pending().front().id, line == "c");
+        if ((line == "c" || line == "k") && !model.pending().empty()) {
+            model.answer(model.pending().front().id, line == "c");
         } else if (line.startsWith("share ")) {
             model.share({std::filesystem::path(line.mid(6).toStdString())});
             say("Đang chia sẻ " + QString::number(model.shared().size()) + " file");
@@ -85,14 +66,13 @@ int main(int argc, char** argv) {
         QMetaObject::invokeMethod(
             &application, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     });
-    std::thread reader([&application, &command] {
+    std::thread([&application, &command] {
         for (std::string line; std::getline(std::cin, line);) {
             QString text = QString::fromStdString(line).trimmed();
             QMetaObject::invokeMethod(
                 &application, [&command, text] { command(text); }, Qt::QueuedConnection);
         }
-    });
-    reader.detach();
+    }).detach();
     int code = application.exec();
     model.stop();
     stopSignals.close();
