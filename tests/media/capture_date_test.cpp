@@ -30,6 +30,12 @@ TEST(CaptureDate, ReadsStampsWithAndWithoutOffsets) {
         {"2021:13:06 07:08:09", "", std::nullopt},
         {"2021-05-06T07:08:09 garbage", "", std::nullopt},
         {"2021:05:06", "", std::nullopt},
+        {"2021:12:31 23:59:60", "", 1640995200},  // every field at its last value
+        {"2021:05:32 07:08:09", "", std::nullopt},
+        {"2021:05:06 24:08:09", "", std::nullopt},
+        {"2021:05:06 07:60:09", "", std::nullopt},
+        {"2021:01:06 07:08:61", "", std::nullopt},
+        {"2021:05-06 07:08:09", "", std::nullopt},
     };
     for (const auto& [stamp, offset, want] : rows)
         EXPECT_EQ(parseCaptureStamp(stamp, offset), want) << stamp << " " << offset;

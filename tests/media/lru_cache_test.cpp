@@ -30,6 +30,7 @@ TEST(LruCache, KeepsWithinBothLimitsByDroppingTheLeastRecentlyUsed) {
         {"one entry over the cost limit is not kept and evicts nothing", 10, 10, {"+a:4", "+big:11"}, {"a"}, {"big"}, 4},
         {"an oversized replacement removes the old value", 10, 10, {"+a:4", "+a:11"}, {}, {"a"}, 0},
         {"exactly at the limits fits", 3, 9, {"+a:3", "+b:3", "+c:3"}, {"a", "b", "c"}, {}, 9},
+        {"one entry of the whole budget fits", 3, 9, {"+a:3", "+all:9"}, {"all"}, {"a"}, 9},
     };
     // clang-format on
     for (const Scenario& scenario : scenarios) {

@@ -1,6 +1,8 @@
 #include "media/thumb_store.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <chrono>
@@ -14,6 +16,7 @@
 
 #include "media/sample_pictures.hpp"
 #include "media/sample_video.hpp"
+#include "media/thumb_key.hpp"
 #include "media/thumbnail.hpp"
 #include "media/video_probe.hpp"
 #include "support/temp_dir.hpp"
@@ -78,6 +81,41 @@ TEST_F(ThumbStoreTest, DurationsAreReadOnceAndOnlyForVideos) {
     EXPECT_EQ(store.duration(dir.path() / "corrupt.mp4"), std::nullopt);
     EXPECT_NEAR(store.duration(video).value_or(0), 2.5, 0.15);
     EXPECT_EQ(probes, 2);
+}
+
+// A read given up while the decoder is killed says nothing of the file: the next ask reads again.
+TEST_F(ThumbStoreTest, AnAbandonedDurationReadIsTriedAgain) {
+    fs::path video = sampleVideo();
+    if (video.empty()) GTEST_SKIP() << "the ffmpeg tool is not installed";
+    std::latch started(1), release(1);
+    std::atomic<int> probes{0};
+    ThumbStore store([&](const fs::path& file) -> std::optional<double> {
+        if (probes++ > 0) return probeVideoDuration(file);
+        started.count_down();
+        release.wait();
+        return std::nullopt;  // as a killed decoder answers
+    });
+    EXPECT_EQ(store.duration(video), std::nullopt);
+    started.wait();
+    store.abandonWork();
+    release.count_down();
+    store.waitIdle();
+    EXPECT_EQ(store.duration(video), std::nullopt);
+    store.waitIdle();
+    EXPECT_NEAR(store.duration(video).value_or(0), 2.5, 0.15);
+    EXPECT_EQ(probes, 2);
+}
+
+// Every time is spelt with a fraction, and a missing file still gets a key of its own.
+TEST(ThumbKey, NamesAFileByPathTimeSizeAndSide) {
+    test::TempDir dir;
+    fs::path file = dir.path() / "a.jpg";
+    std::ofstream(file) << "abc";
+    const timespec times[2] = {{1700000000, 0}, {1700000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    EXPECT_EQ(thumbKey(file, 64), file.string() + "|1700000000.0|3|64");
+    EXPECT_EQ(thumbKey(dir.path() / "gone.jpg", 64),
+              (dir.path() / "gone.jpg").string() + "|0.0|0|64");
 }
 
 TEST_F(ThumbStoreTest, AnswersNoneAtOnceForFilesItCannotDraw) {

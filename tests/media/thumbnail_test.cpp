@@ -24,7 +24,9 @@ namespace {
 namespace fs = std::filesystem;
 using test::kBlue;
 using test::kRed;
+
 using test::Rgb;
+constexpr Rgb kGreen{0, 200, 0};
 
 struct Sample {
     const char* name;
@@ -107,7 +109,14 @@ TEST(Thumbnail, VideoStillSkipsTheBlackStartAndIsShownUpright) {
     ASSERT_TRUE(shown);
     ASSERT_EQ(shown->width, 48) << "the tool did not turn the video; its tag went unwritten";
     bool redOnTop = test::near(shown->mean(0, 0, 48, 8), kRed);
+    // Green weighs most in brightness: a green start is no dark start.
+    ASSERT_TRUE(test::ffmpegWrites(dir.path() / "green.mp4",
+                                   "-f lavfi -i color=c=0x00C800:s=64x48:r=25:d=0.5 -f lavfi -i "
+                                   "color=c=0xDC1E1E:s=64x48:r=25:d=2 -filter_complex "
+                                   "'[0][1]concat=n=2:v=1:a=0,format=yuv420p'",
+                                   ""));
     expectThumbnails(dir.path(), {
+                                     {"green.mp4", nullptr, 40, 40, 30, true, kGreen, kGreen},
                                      {"clip.mp4", nullptr, 40, 40, 30},
                                      {"clip.webm", nullptr, 40, 40, 30},
                                      {"turned.mov", nullptr, 40, 30, 40, false,

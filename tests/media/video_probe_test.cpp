@@ -6,6 +6,7 @@
 #include <string>
 
 #include "media/sample_video.hpp"
+#include "media/sandboxed_decoders.hpp"
 #include "support/file_bytes.hpp"
 #include "support/temp_dir.hpp"
 
@@ -22,6 +23,7 @@ TEST(VideoProbe, ReadsTheLengthOfVideosAndNothingOfOtherFiles) {
         ASSERT_TRUE(test::makeSampleVideo(dir.path() / name, codecArgs)) << name;
         EXPECT_NEAR(probeVideoDuration(dir.path() / name).value_or(0), 2.5, 0.15) << name;
     }
+    EXPECT_NEAR(sandboxedDuration(dir.path() / "segment.ts").value_or(0), 2.5, 0.15);
     const std::pair<const char*, std::string> files[] = {
         {"empty.mp4", ""},
         {"garbage.mp4", std::string(4096, '\x5a')},
