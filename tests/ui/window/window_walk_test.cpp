@@ -189,23 +189,15 @@ class WindowWalk : public testing::Test {
         EXPECT_FALSE(opened("qrPopover"));
         pressKey(window, Qt::Key_Escape);
 
-        // Tab reaches the tabs, every header button and the strip's button, each with a ring.
+        // Tab shows its ring on each control it reaches; which ones is the accessibility walk's.
         window->requestActivate();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-        QStringList reached;
         for (int press = 0; press < 16; ++press) {
             pressKey(window, Qt::Key_Tab);
-            QQuickItem* focused = window->activeFocusItem();
-            if (!focused || focused->objectName().isEmpty()) continue;
-            reached << focused->objectName();
-            if (focused->property("visualFocus").isValid())
-                EXPECT_TRUE(focused->property("visualFocus").toBool())
-                    << reached.last().toStdString();
+            QQuickItem* at = window->activeFocusItem();
+            if (at && at->property("visualFocus").isValid())
+                EXPECT_TRUE(at->property("visualFocus").toBool()) << at->objectName().toStdString();
         }
-        for (const char* name : {"recvSegment", "sendSegment", "qrButton", "folderButton",
-                                 "settingsButton", "helpButton", "introButton", "pickButton"})
-            EXPECT_TRUE(reached.contains(name))
-                << name << " not reached: " << reached.join(" ").toStdString();
 
         // In the settings popover (whose Tab order the accessibility walk reads), Return flips
         // the switch the keyboard is on, and its knob slides without a fault.
