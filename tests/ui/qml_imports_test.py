@@ -1,15 +1,10 @@
 #!/usr/bin/env python3
-"""Every QML module the window needs at run time is installed, and comes from a package listed
-in packaging/runtime-packages.txt (what scripts/install-deps.sh installs and the .deb depends on).
+"""Every QML module the window reaches at run time, through our imports and those of the Qt
+modules they load, is installed and comes from a package in packaging/runtime-packages.txt.
 
     qml_imports_test.py QMLIMPORTSCANNER QT_QML_DIR BUILT_QML_DIR SOURCE_UI_DIR PACKAGE_LIST [OUT]
 
-With OUT, the qmldir file of every Qt module the window reaches is written there, one a line,
-for a check on another root (the installed package's).
-
-The imports of the window's own QML files are followed into the Qt modules they reach, and
-those modules' QML files are scanned in turn: the file dialogs, for one, load a QML
-implementation whose own imports no line of ours names."""
+With OUT, the qmldir file of every Qt module reached is written there, one a line."""
 import json
 import os
 import subprocess

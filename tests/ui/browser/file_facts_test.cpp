@@ -6,29 +6,17 @@
 namespace skiff::ui {
 namespace {
 
-TEST(FileFacts, VideoLengthsReadAsMinutesThenHours) {
-    struct Case {
-        double seconds;
-        const char* text;
-    } cases[] = {{0, "0:00"},       {59.9, "0:59"},    {61, "1:01"}, {3599, "59:59"},
-                 {3600, "1:00:00"}, {3725, "1:02:05"}, {-1, ""}};
-    for (const Case& c : cases)
-        EXPECT_EQ(formatDuration(c.seconds).toStdString(), c.text) << c.seconds << " s";
-}
-
-TEST(FileFacts, DocumentCardsByExtension) {
+TEST(FileFacts, VideoLengthsAndDocumentCards) {
+    for (auto [seconds, text] :
+         {std::pair{0.0, "0:00"}, std::pair{59.9, "0:59"}, std::pair{3599.0, "59:59"},
+          std::pair{3600.0, "1:00:00"}, std::pair{3725.0, "1:02:05"}, std::pair{-1.0, ""}})
+        EXPECT_EQ(formatDuration(seconds).toStdString(), text) << seconds << " s";
     FileFacts facts;
-    struct Case {
-        const char* path;
-        const char* letters;
-        const char* family;
-    } cases[] = {{"/x/Notes.TXT", "TXT", "text"},
-                 {"/x/sum.csv", "CSV", "sheet"},
-                 {"/x/archive.zip", "ZIP", "other"},
-                 {"/x/README", "", "other"}};
-    for (const Case& c : cases) {
-        EXPECT_EQ(facts.cardLetters(c.path).toStdString(), c.letters) << c.path;
-        EXPECT_EQ(facts.cardFamily(c.path).toStdString(), c.family) << c.path;
+    for (auto [path, letters, family] :
+         {std::tuple{"/x/Notes.TXT", "TXT", "text"}, std::tuple{"/x/sum.csv", "CSV", "sheet"},
+          std::tuple{"/x/archive.zip", "ZIP", "other"}, std::tuple{"/x/README", "", "other"}}) {
+        EXPECT_EQ(facts.cardLetters(path).toStdString(), letters) << path;
+        EXPECT_EQ(facts.cardFamily(path).toStdString(), family) << path;
     }
 }
 
@@ -40,9 +28,8 @@ TEST(FileFacts, ThumbnailAddressesCarryAnyNameAndOnlyDrawableKinds) {
     QString encoded = source.mid(QString("image://thumb/336/").size());
     for (QChar c : encoded)
         EXPECT_TRUE(c.isLetterOrNumber() || c == '-' || c == '_') << source.toStdString();
-    EXPECT_EQ(QString::fromUtf8(
-                  QByteArray::fromBase64(encoded.toLatin1(), QByteArray::Base64UrlEncoding)),
-              odd);
+    EXPECT_EQ(QByteArray::fromBase64(encoded.toLatin1(), QByteArray::Base64UrlEncoding),
+              odd.toUtf8());
     EXPECT_EQ(facts.thumbSource("/tmp/notes.txt", 336), "");
     EXPECT_EQ(facts.thumbSource(odd, 0), "");
 }

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QProcess>
+#include <QQmlComponent>
 #include <QQuickItem>
 #include <QTest>
 
@@ -14,6 +15,7 @@
 #include "app/quick_look.hpp"
 #include "support/file_bytes.hpp"
 #include "support/phone_session.hpp"
+#include "support/window_probe.hpp"
 #include "ui/preview/preview_window.hpp"
 #include "ui/services/desktop_hooks.hpp"
 
@@ -29,19 +31,11 @@ class Previewer : public ::testing::Test {
     }
     void TearDown() override { previewer.reset(); }
 
-    app::DesktopServices services() {
-        app::DesktopServices services;
-        services.preview = ui::previewService(look);
-        return services;
-    }
-
-    // A phone sends a file; returns the id of its received entry.
+    // A phone sends a file, given or made by `make` in the test's folder; returns its entry's id.
     QString receive(const std::string& name, const std::string& content) {
         EXPECT_TRUE(phone.send(name, content)) << name;
         return phone.newest();
     }
-
-    // A file made by `make` in the test's folder, as the phone sends it.
     QString receive(const std::string& name, const std::function<void(const QString&)>& make) {
         auto file = harness.root() / name;
         make(QString::fromStdString(file.string()));
@@ -53,11 +47,10 @@ class Previewer : public ::testing::Test {
         return window && window->isVisible() ? window : nullptr;
     }
 
-    // Opens the entry and waits until the item called `name` in the previewer is ready.
-    QObject* ready(const QString& id, const char* name, int ms = 5000) {
-        EXPECT_TRUE(harness.model().previewEntry(id));
+    // Waits until the previewer's item called `name` is ready (Image and Loader status 1).
+    QQuickItem* ready(const char* name, int ms = 5000) {
         EXPECT_TRUE(WindowHarness::waitFor([&] { return shown() != nullptr; }));
-        auto* item = shown() ? shown()->findChild<QObject*>(name) : nullptr;
+        auto* item = shown() ? shown()->findChild<QQuickItem*>(name) : nullptr;
         bool loaded = item && WindowHarness::waitFor(
                                   [&] { return item->property("status").toInt() == 1; }, ms);
         EXPECT_TRUE(loaded) << name;
@@ -71,23 +64,35 @@ class Previewer : public ::testing::Test {
     }
 
     app::QuickLook look;
-    WindowHarness harness{{{"wlan0", "192.168.1.20", "Wi-Fi", app::NetIface::Kind::wifi}},
-                          services()};
+    WindowHarness harness{{.preview = ui::previewService(look)}};
     PhoneSession phone{harness};
     std::unique_ptr<ui::PreviewWindow> previewer;
 };
 
-// Space on the main window, and again in the previewer; what Space does in the window with a
-// text field focused is the main window's test.
+// Space on the main window previews the selection, drawn whole, and Space in the previewer
+// closes it. With nothing selected, Ctrl held or a field to type in, Space is no preview.
 TEST_F(Previewer, SpaceOpensTheSelectedPictureDrawnWholeAndASecondSpaceCloses) {
     QString photo = receive("photo.png", pictureBytes(Qt::red, "PNG", {640, 480}));
     receive("note.txt", "Xin chào");
+    QQuickWindow* main = harness.window();
+    QTest::keyClick(main, Qt::Key_Space);  // nothing selected
     harness.model().setSelection(photo);
-    QTest::keyClick(harness.window(), Qt::Key_Space);
-    ASSERT_TRUE(WindowHarness::waitFor([&] { return shown() != nullptr; }));
-    auto* image = shown()->findChild<QQuickItem*>("previewImage");
-    ASSERT_TRUE(image &&
-                WindowHarness::waitFor([&] { return image->property("status").toInt() == 1; }));
+    QTest::keyClick(main, Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_FALSE(look.visible());
+    // A read-only text (the address row) is only there to select from.
+    for (auto [qml, previews] : {std::pair{"TextInput {}", false}, std::pair{"TextEdit {}", false},
+                                 std::pair{"TextEdit { readOnly: true }", true}}) {
+        QQmlComponent component(&harness.engine());
+        component.setData(QByteArray("import QtQuick\n") + qml, QUrl());
+        std::unique_ptr<QQuickItem> field(qobject_cast<QQuickItem*>(component.create()));
+        ASSERT_NE(field, nullptr) << qml;
+        field->setParentItem(main->contentItem());
+        field->forceActiveFocus();
+        QTest::keyClick(main, Qt::Key_Space);
+        EXPECT_EQ(look.visible(), previews) << qml;
+    }
+    QQuickItem* image = ready("previewImage");
+    ASSERT_NE(image, nullptr);
     EXPECT_EQ(look.count(), 2);
     EXPECT_EQ(look.currentName(), "photo.png");
     EXPECT_EQ(image->implicitWidth(), 640);
@@ -105,42 +110,32 @@ TEST_F(Previewer, ArrowsMoveAndTextShowsAsPlainText) {
     ASSERT_TRUE(harness.model().previewEntry(archive));
     ASSERT_TRUE(WindowHarness::waitFor([&] { return shown() != nullptr; }));
     auto item = [&](const char* name) { return shown()->findChild<QObject*>(name); };
-
-    // Newest first: pack.zip, note.txt, a.png.
     auto* caption = item("previewCaption");
     ASSERT_NE(caption, nullptr);
-    struct Step {
-        Qt::Key key;
-        const char* name;
-    };
-    const Step steps[] = {{Qt::Key_Left, "pack.zip"},
-                          {Qt::Key_Right, "note.txt"},
-                          {Qt::Key_Down, "a.png"},
-                          {Qt::Key_Right, "a.png"},
-                          {Qt::Key_Up, "note.txt"}};
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.name);
-        QTest::keyClick(shown(), step.key);
-        EXPECT_EQ(look.currentName(), step.name);
-        EXPECT_TRUE(caption->property("text").toString().startsWith(step.name));
+    // Newest first: pack.zip, note.txt, a.png; the ends hold.
+    for (auto [key, name] :
+         {std::pair{Qt::Key_Left, "pack.zip"}, std::pair{Qt::Key_Right, "note.txt"},
+          std::pair{Qt::Key_Down, "a.png"}, std::pair{Qt::Key_Right, "a.png"},
+          std::pair{Qt::Key_Up, "note.txt"}}) {
+        QTest::keyClick(shown(), key);
+        EXPECT_EQ(look.currentName(), name);
+        EXPECT_TRUE(textOf(caption).startsWith(name)) << name;
     }
-
     auto* text = item("previewText");
     ASSERT_NE(text, nullptr);
-    EXPECT_EQ(text->property("text").toString(), "Xin chào\n<b>not bold</b>");
-    EXPECT_EQ(text->property("textFormat").toInt(), 0);  // plain
+    EXPECT_EQ(textOf(text), "Xin chào\n<b>not bold</b>");
+    EXPECT_EQ(text->property("textFormat").toInt(), Qt::PlainText);
 
     QTest::keyClick(shown(), Qt::Key_Up);
-    auto* name = item("previewName");
+    auto* name = qobject_cast<QQuickItem*>(item("previewName"));
     ASSERT_NE(name, nullptr);
-    EXPECT_EQ(name->property("text").toString(), "pack.zip");
-    EXPECT_TRUE(qobject_cast<QQuickItem*>(name)->isVisible());
-
+    EXPECT_EQ(textOf(name), "pack.zip");
+    EXPECT_TRUE(name->isVisible());
     QTest::keyClick(shown(), Qt::Key_Escape);
     EXPECT_TRUE(WindowHarness::waitFor([&] { return shown() == nullptr; }));
 }
 
-TEST_F(Previewer, PicturesQtCannotReadAreDrawnThroughTheThumbnailStore) {
+TEST_F(Previewer, HeicPdfAndVideoEachOpenInTheirOwnView) {
     // HEIC from libvips' own writer: Qt has no reader for it here.
     auto source = harness.root() / "green.png";
     QImage green(400, 300, QImage::Format_RGB32);
@@ -150,24 +145,24 @@ TEST_F(Previewer, PicturesQtCannotReadAreDrawnThroughTheThumbnailStore) {
         EXPECT_EQ(
             QProcess::execute("vips", {"copy", QString::fromStdString(source.string()), heic}), 0);
     });
+    ASSERT_TRUE(harness.model().previewEntry(id));
     // Drawn by the decoder process, which under the sanitizers and a busy machine takes a while.
-    auto* image = qobject_cast<QQuickItem*>(ready(id, "previewImage", 20000));
+    QQuickItem* image = ready("previewImage", 20000);
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->implicitWidth(), 400);
     EXPECT_EQ(image->implicitHeight(), 300);
     QColor shownColour = middle();
     EXPECT_LT(std::abs(shownColour.green() - 200), 12) << shownColour.name().toStdString();
     EXPECT_LT(shownColour.red(), 12);
-}
+    look.close();
 
-// Loader.Ready: each view and its QML module loaded without error.
-TEST_F(Previewer, VideosAndPdfsOpenInTheirOwnViews) {
+    // Loader.Ready: each view and its QML module loaded without error.
     QString doc = receive("doc.pdf", [](const QString& pdf) {
         QPdfWriter writer(pdf);
-        QPainter painter(&writer);
-        painter.drawText(100, 100, "Skiff");
+        QPainter(&writer).drawText(100, 100, "Skiff");
     });
-    EXPECT_NE(ready(doc, "previewPdf"), nullptr);
+    ASSERT_TRUE(harness.model().previewEntry(doc));
+    EXPECT_NE(ready("previewPdf"), nullptr);
     look.close();
     QString video = receive("clip.mp4", [](const QString& clip) {
         EXPECT_EQ(QProcess::execute("ffmpeg", {"-loglevel", "error", "-f", "lavfi", "-i",
@@ -175,7 +170,8 @@ TEST_F(Previewer, VideosAndPdfsOpenInTheirOwnViews) {
                                                "yuv420p", clip}),
                   0);
     });
-    EXPECT_NE(ready(video, "previewVideo"), nullptr);
+    ASSERT_TRUE(harness.model().previewEntry(video));
+    EXPECT_NE(ready("previewVideo"), nullptr);
 }
 
 }  // namespace

@@ -9,8 +9,7 @@ namespace {
 TEST(SendTexts, StatusLineFollowsTheDownloadState) {
     struct Case {
         double fraction;
-        bool done, active;
-        bool seen;
+        bool done, active, seen;
         double speed;
         const char *lead, *percent, *speedText;
     } cases[] = {
@@ -19,14 +18,14 @@ TEST(SendTexts, StatusLineFollowsTheDownloadState) {
         {0.999, false, true, true, 2'600'000, "Pixel đang tải về · ", "99%", " · 3 MB/s"},
         {0.0, false, true, true, 400'000, "Pixel đang tải về · ", "0%", " · 0 MB/s"},
         {0.4, false, false, true, 0, "Pixel mở Skiff → “Nhận từ máy tính” để tải về", "", ""},
-        {0.0, false, false, false, 0, "Mở Skiff trên điện thoại → “Nhận từ máy tính” để tải về", "",
+        {0, false, false, false, 0, "Mở Skiff trên điện thoại → “Nhận từ máy tính” để tải về", "",
          ""},
     };
     for (const Case& c : cases) {
         SendStatus line = sendStatus(c.fraction, c.done, c.active, 3, "Pixel", c.seen, c.speed);
-        EXPECT_EQ(line.lead, QString(c.lead)) << "fraction " << c.fraction;
-        EXPECT_EQ(line.percent, QString(c.percent)) << "fraction " << c.fraction;
-        EXPECT_EQ(line.speed, QString(c.speedText)) << "speed " << c.speed;
+        EXPECT_EQ(line.lead, QString(c.lead)) << c.fraction;
+        EXPECT_EQ(line.percent, QString(c.percent)) << c.fraction;
+        EXPECT_EQ(line.speed, QString(c.speedText)) << c.speed;
     }
 }
 
@@ -34,21 +33,20 @@ TEST(SendTexts, PhoneNameComesFromTheLastDownloaderThenTheNewestDevice) {
     SendTexts texts;
     QVariantMap idle{{"fraction", 0.0}, {"done", false}, {"active", false}};
     QVariantList devices{QVariantMap{{"label", "iPhone"}}, QVariantMap{{"label", "Pixel"}}};
-    EXPECT_EQ(texts.status(idle, 1, "Galaxy", devices, 0)["lead"].toString(),
-              "Galaxy mở Skiff → “Nhận từ máy tính” để tải về");
-    EXPECT_EQ(texts.status(idle, 1, "", devices, 0)["lead"].toString(),
-              "iPhone mở Skiff → “Nhận từ máy tính” để tải về");
-    QVariantMap done{{"fraction", 1.0}, {"done", true}, {"active", false}};
-    EXPECT_EQ(texts.status(done, 2, "", {}, 0)["lead"].toString(), "Điện thoại đã tải đủ 2 file");
+    auto lead = [&](const QVariantMap& state, const QString& last, const QVariantList& known) {
+        return texts.status(state, 2, last, known, 0)["lead"].toString();
+    };
+    EXPECT_EQ(lead(idle, "Galaxy", devices), "Galaxy mở Skiff → “Nhận từ máy tính” để tải về");
+    EXPECT_EQ(lead(idle, "", devices), "iPhone mở Skiff → “Nhận từ máy tính” để tải về");
+    EXPECT_EQ(lead({{"fraction", 1.0}, {"done", true}}, "", {}), "Điện thoại đã tải đủ 2 file");
 }
 
 TEST(SendTexts, BeamStandsStillWithoutATransferAndSpeedsUpWithTheRate) {
     EXPECT_EQ(beamSpeed(50, false), 0);
     double previous = 0;
     for (double mbps : {0.0, 1.0, 10.0, 100.0, 1000.0}) {
-        double speed = beamSpeed(mbps, true);
-        EXPECT_GT(speed, previous) << mbps << " MB/s";
-        previous = speed;
+        EXPECT_GT(beamSpeed(mbps, true), previous) << mbps << " MB/s";
+        previous = beamSpeed(mbps, true);
     }
     EXPECT_LT(beamSpeed(1000, true), 4 * beamSpeed(1, true));  // logarithmic, not linear
 }

@@ -1,5 +1,5 @@
 // Received-file messages through a real notification daemon (dunst) on the test's private
-// session bus: what is posted, when nothing is, and what clicks on them do.
+// session bus, and what clicks on them do. Batching and titles are the notifier's own suite.
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
@@ -19,8 +19,8 @@
 namespace skiff::test {
 namespace {
 
-// dunst with a configuration of our own: messages stay until closed, and its context menu
-// picks the entry naming "Mở thư mục" the way a person would in a menu.
+// dunst with messages that stay until closed, whose context menu picks the entry naming
+// "Mở thư mục" the way a person would.
 class Daemon {
   public:
     Daemon() {
@@ -28,33 +28,31 @@ class Daemon {
         std::ofstream(chooser) << "#!/bin/sh\nexec grep -m1 'Mở thư mục'\n";
         std::filesystem::permissions(chooser, std::filesystem::perms::owner_all);
         auto config = m_dir.path() / "dunstrc";
-        std::ofstream(config) << "[global]\n    monitor = 0\n    follow = none\n"
-                              << "    idle_threshold = 0\n"
-                              << "    dmenu = " << chooser.string() << "\n"
-                              << "[urgency_low]\n    timeout = 0\n"
-                              << "[urgency_normal]\n    timeout = 0\n"
-                              << "[urgency_critical]\n    timeout = 0\n";
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        std::ofstream(config) << "[global]\nmonitor=0\nfollow=none\nidle_threshold=0\ndmenu="
+                              << chooser.string() << "\n[urgency_normal]\ntimeout=0\n";
         m_process.start("dunst", {"-config", QString::fromStdString(config.string())});
-        m_process.waitForStarted();
         WindowHarness::waitFor([] {
-            auto bus = QDBusConnection::sessionBus();
-            return bus.interface()->isServiceRegistered("org.freedesktop.Notifications").value();
+            return QDBusConnection::sessionBus()
+                .interface()
+                ->isServiceRegistered("org.freedesktop.Notifications")
+                .value();
         });
     }
     ~Daemon() {
         m_process.terminate();
         if (!m_process.waitForFinished(3000)) m_process.kill();
-        m_process.waitForFinished(3000);
     }
-
     static QByteArray control(const QStringList& arguments) {
         QProcess dunstctl;
         dunstctl.start("dunstctl", arguments);
         dunstctl.waitForFinished(5000);
         return dunstctl.readAllStandardOutput().trimmed();
     }
-    static int displayed() { return control({"count", "displayed"}).toInt(); }
+    static bool shows(int count) {
+        return WindowHarness::waitFor([&] {
+            return control({"count", "displayed"}).toInt() == count;
+        });
+    }
 
   private:
     TempDir m_dir;
@@ -71,10 +69,7 @@ class FileManager : public QObject {
                              QDBusConnection::ExportAllSlots);
         m_bus.registerService("org.freedesktop.FileManager1");
     }
-    ~FileManager() override {
-        m_bus.unregisterService("org.freedesktop.FileManager1");
-        QDBusConnection::disconnectFromBus("fm");
-    }
+    ~FileManager() override { QDBusConnection::disconnectFromBus("fm"); }
     QStringList shown;
 
   public slots:
@@ -84,80 +79,56 @@ class FileManager : public QObject {
     QDBusConnection m_bus;
 };
 
-class Notifications : public ::testing::Test {
-  protected:
-    Notifications() {
-        window.resize(320, 200);
-        notifier = ui::makeNotifier(harness.time().timing(), look, [this] { return &window; });
-    }
-
-    void SetUp() override {
-        harness.model().start();
-        ASSERT_TRUE(WindowHarness::waitFor([&] { return harness.model().running(); }));
-        ASSERT_TRUE(phone.connect());
-    }
-
-    app::DesktopServices services() {
-        app::DesktopServices services;
-        services.notifyReceived = [this](const std::filesystem::path& file, const QString& device) {
+TEST(Notifications, FilesMakeOneMessageWhoseClickPreviewsFromTheFirstAndWhoseMenuReveals) {
+    Daemon daemon;
+    FileManager fileManager;
+    QRasterWindow window;  // stands in for the main window: activation is the program's
+    window.resize(320, 200);
+    app::QuickLook look;
+    std::unique_ptr<app::Notifier> notifier;
+    WindowHarness harness(
+        {.notifyReceived = [&](const std::filesystem::path& file, const QString& device) {
             notifier->add(file, device);
-        };
-        return services;
-    }
-
-    // A phone sends a file; returns once the model has it.
-    std::filesystem::path receive(const std::string& name) {
-        EXPECT_TRUE(phone.send(name, "bytes of " + name)) << name;
-        return harness.model().received().front().file.url;
-    }
-
-    // Makes the program the active application or not, through its window's focus.
-    void activate(bool active) {
+        }});
+    notifier = ui::makeNotifier(harness.time().timing(), look, [&] { return &window; });
+    harness.model().start();
+    PhoneSession phone(harness, kAndroid);
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return harness.model().running(); }) &&
+                phone.connect());
+    // The program in the background: its window shown once and hidden again.
+    auto background = [&] {
         window.show();
         window.requestActivate();
         WindowHarness::waitFor(
             [] { return QGuiApplication::applicationState() == Qt::ApplicationActive; });
-        if (!active) window.hide();
-        ASSERT_TRUE(WindowHarness::waitFor([&] {
-            return (QGuiApplication::applicationState() == Qt::ApplicationActive) == active;
-        }));
-    }
-
-    Daemon daemon;
-    QRasterWindow window;  // stands in for the main window: activation is the program's
-    app::QuickLook look;
-    std::unique_ptr<app::Notifier> notifier;
-    WindowHarness harness{{{"wlan0", "192.168.1.20", "Wi-Fi", app::NetIface::Kind::wifi}},
-                          services()};
-    PhoneSession phone{harness, kAndroid};
-};
-
-// Batching, titles and silence while the window is active are the notifier's own suite; here
-// the messages go through a real daemon and come back as clicks.
-TEST_F(Notifications, FilesMakeOneMessageWhoseClickPreviewsFromTheFirstAndWhoseMenuReveals) {
-    FileManager fileManager;
-    activate(false);
-    std::vector<std::filesystem::path> files;
-    for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
-        files.push_back(receive(name));
+        window.hide();
+        return WindowHarness::waitFor(
+            [] { return QGuiApplication::applicationState() != Qt::ApplicationActive; });
+    };
+    auto receive = [&](const std::string& name) -> std::filesystem::path {
+        EXPECT_TRUE(phone.send(name, "bytes of " + name)) << name;
         harness.time().advance(500);
-    }
-    harness.time().advance(1000);  // 1.5 s after the last file
-    ASSERT_TRUE(WindowHarness::waitFor([] { return Daemon::displayed() == 1; }));
+        return harness.model().received().front().file.url;
+    };
+
+    ASSERT_TRUE(background());
+    auto first = receive("a.txt"), second = receive("b.txt");
+    harness.time().advance(1500);
+    ASSERT_TRUE(Daemon::shows(1));
     Daemon::control({"action", "0"});
     ASSERT_TRUE(WindowHarness::waitFor([&] { return look.visible(); }));
-    EXPECT_EQ(look.files(), files);
+    EXPECT_EQ(look.files(), (std::vector{first, second}));
     EXPECT_EQ(look.currentIndex(), 0);
     EXPECT_TRUE(window.isVisible());  // brought forward for the click
     Daemon::control({"close-all"});
-    ASSERT_TRUE(WindowHarness::waitFor([] { return Daemon::displayed() == 0; }));
+    ASSERT_TRUE(Daemon::shows(0));
 
     look.close();
-    activate(false);
-    auto first = receive("first.txt");
-    receive("second.txt");
+    ASSERT_TRUE(background());
+    first = receive("c.txt");
+    receive("d.txt");
     harness.time().advance(1500);
-    ASSERT_TRUE(WindowHarness::waitFor([] { return Daemon::displayed() == 1; }));
+    ASSERT_TRUE(Daemon::shows(1));
     Daemon::control({"context"});  // the menu picks "Mở thư mục"
     ASSERT_TRUE(WindowHarness::waitFor([&] { return !fileManager.shown.isEmpty(); }));
     EXPECT_EQ(fileManager.shown,

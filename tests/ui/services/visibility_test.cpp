@@ -18,42 +18,25 @@ TEST(Visibility, FollowsShowingMinimisingRestoringAndHiding) {
     QQmlEngine engine;
     ui::prepareEngine(engine, harness.model());
     QQmlComponent component(&engine);
-    component.setData(R"(
-        import QtQuick
-        import Skiff.Services
-        Window {
-            id: root
-            width: 200; height: 100
-            property alias seen: seen.visible
-            Visibility { id: seen; window: root }
-        }
-    )",
-                      QUrl("qrc:/visibility_test.qml"));
+    component.setData(
+        "import QtQuick\nimport Skiff.Services\nWindow { id: root; width: 200; "
+        "height: 100; property alias seen: seen.visible\n"
+        "Visibility { id: seen; window: root } }",
+        QUrl("qrc:/visibility_test.qml"));
     std::unique_ptr<QObject> made(component.create());
     ASSERT_NE(made, nullptr) << component.errorString().toStdString();
     auto* window = qobject_cast<QQuickWindow*>(made.get());
-    auto seen = [&] { return window->property("seen").toBool(); };
-
-    // Never shown: nobody sees it.
     WindowHarness::pump(50);
-    EXPECT_FALSE(seen());
-
-    struct Step {
-        const char* what;
-        std::function<void()> act;
-        bool expected;
-    };
-    const Step steps[] = {
-        {"shown", [&] { window->show(); }, true},
-        {"minimised", [&] { window->showMinimized(); }, false},
-        {"restored", [&] { window->showNormal(); }, true},
-        {"hidden", [&] { window->hide(); }, false},
-        {"shown again", [&] { window->show(); }, true},
-    };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.what);
-        step.act();
-        EXPECT_TRUE(WindowHarness::waitFor([&] { return seen() == step.expected; }, 3000));
+    EXPECT_FALSE(made->property("seen").toBool()) << "never shown";
+    for (auto [act, seen] :
+         {std::pair{&QWindow::show, true}, std::pair{&QWindow::showMinimized, false},
+          std::pair{&QWindow::showNormal, true}, std::pair{&QWindow::hide, false},
+          std::pair{&QWindow::show, true}}) {
+        (window->*act)();
+        bool expected = seen;
+        EXPECT_TRUE(WindowHarness::waitFor(
+            [&] { return made->property("seen").toBool() == expected; }, 3000))
+            << expected;
     }
 }
 

@@ -14,109 +14,89 @@
 namespace skiff::test {
 namespace {
 
-const char* const kAndroid =
-    "User-Agent: Mozilla/5.0 (Linux; Android 14; Pixel 8) AppleWebKit/537.36 Mobile\r\n";
-const char* const kWindows = "User-Agent: Mozilla/5.0 (Windows NT 10.0; Win64; x64)\r\n";
+const char* const kAndroid = "Mozilla/5.0 (Linux; Android 14; Pixel 8) AppleWebKit/537.36 Mobile";
+const char* const kWindows = "Mozilla/5.0 (Windows NT 10.0; Win64; x64)";
 
-// A phone at 127.0.0.1 (or ::1) asking for the file list; returns the status and, while it
-// waits for approval, the pairing code it shows.
-std::pair<int, std::string> ask(std::uint16_t port, const char* userAgent, bool ipv6) {
-    Reply reply = request(
-        port, "GET /api/files?t=012345 HTTP/1.1\r\nHost: x\r\n" + std::string(userAgent) + "\r\n",
-        ipv6);
-    std::string code;
-    if (reply.status == 428) code = nlohmann::json::parse(reply.body).value("code", "");
-    return {reply.status, code};
-}
-
-class ApproveSheet : public testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_harness.open(sheetWindow("ApproveSheet { animate: false }")));
-        m_port = static_cast<std::uint16_t>(m_harness.model().port());
-    }
-
-    QObject* sheet() {
-        return m_harness.engine().rootObjects()[0]->findChild<QObject*>("approveSheet");
-    }
-    QQuickItem* item(const char* name) { return m_harness.find<QQuickItem>(name); }
-    bool sheetOpen() { return sheet() && sheet()->property("opened").toBool(); }
-
-    QString digits() {
+TEST(ApproveSheet, ShowsRequestsInTurnUntilAnsweredOnlyOnceSeenAndDenyAllEndsAFlood) {
+    WindowHarness harness;
+    ASSERT_TRUE(harness.open(sheetWindow("ApproveSheet { animate: false }")));
+    QQuickWindow* window = harness.window();
+    auto port = static_cast<std::uint16_t>(harness.model().port());
+    // A phone at `host` asking for the file list: the status and, while it waits, its code.
+    auto ask = [&](const char* agent, const char* host = "127.0.0.1") {
+        Reply reply = request(
+            port,
+            "GET /api/files?t=012345 HTTP/1.1\r\nUser-Agent: " + std::string(agent) + "\r\n\r\n",
+            std::string(host) == "::1", host);
+        return std::pair{reply.status, reply.status == 428
+                                           ? nlohmann::json::parse(reply.body).value("code", "")
+                                           : ""};
+    };
+    auto item = [&](const char* name) { return harness.find<QQuickItem>(name); };
+    auto open = [&] {
+        auto* sheet = window->findChild<QObject*>("approveSheet");
+        return sheet && sheet->property("opened").toBool();
+    };
+    auto digits = [&] {
         QString code;
         for (QQuickItem* box : item("approveCode")->childItems())
             for (QQuickItem* label : box->childItems()) code += textOf(label);
-        return code;
-    }
+        return code.toStdString();
+    };
+    auto pending = [&] { return harness.model().pending().size(); };
 
-    WindowHarness m_harness;
-    std::uint16_t m_port = 0;
-};
-
-TEST_F(ApproveSheet, ShowsRequestsOneAfterTheOtherUntilAnsweredAndReturnAllows) {
-    EXPECT_FALSE(sheetOpen());
-    auto [androidStatus, androidCode] = ask(m_port, kAndroid, false);
-    auto [windowsStatus, windowsCode] = ask(m_port, kWindows, true);
+    EXPECT_FALSE(open());
+    auto [androidStatus, androidCode] = ask(kAndroid);
+    auto [windowsStatus, windowsCode] = ask(kWindows, "::1");
     ASSERT_EQ(androidStatus, 428);
     ASSERT_EQ(windowsStatus, 428);
-    ASSERT_TRUE(WindowHarness::waitFor([&] { return m_harness.model().pending().size() == 2; }));
-    ASSERT_TRUE(WindowHarness::waitFor([&] { return sheetOpen(); }));
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return pending() == 2 && open(); }));
     // Neither Escape nor a click beside the card answers it.
-    QTest::keyClick(m_harness.window(), Qt::Key_Escape);
-    QTest::mouseClick(m_harness.window(), Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::keyClick(window, Qt::Key_Escape);
+    QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(5, 5));
     WindowHarness::pump(100);
-    EXPECT_TRUE(sheetOpen());
-    EXPECT_EQ(m_harness.model().pending().size(), 2u);
+    EXPECT_TRUE(open());
+    EXPECT_EQ(pending(), 2u);
 
     // The older request first, with the code its phone shows.
     EXPECT_EQ(textOf(item("approveTitle")), "“Điện thoại Android” muốn kết nối");
-    EXPECT_EQ(digits().toStdString(), androidCode);
+    EXPECT_EQ(digits(), androidCode);
     EXPECT_EQ(textOf(item("approveHost")), "Địa chỉ 127.0.0.1 · đã nhập đúng mã phiên");
     EXPECT_EQ(item("approveSymbol")->property("symbol").toString(), "iphone");
-    m_harness.keepScreenshot("approval");
-
+    harness.keepScreenshot("approval");
     WindowHarness::pump(450);  // a card takes Return only once it has been seen
-    QTest::keyClick(m_harness.window(), Qt::Key_Return);
-    ASSERT_TRUE(WindowHarness::waitFor([&] { return m_harness.model().pending().size() == 1; }));
-    EXPECT_EQ(ask(m_port, kAndroid, false).first, 200);
+    QTest::keyClick(window, Qt::Key_Return);
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return pending() == 1; }));
+    EXPECT_EQ(ask(kAndroid).first, 200);
 
-    // Then the second one takes its place; a second Return straight away, or a held key, does
-    // not let it in unseen.
+    // Then the second one; a second Return straight away, or a held key, does not let it in.
     ASSERT_TRUE(WindowHarness::waitFor(
         [&] { return textOf(item("approveTitle")) == "“Máy Windows” muốn kết nối"; }));
-    QTest::keyClick(m_harness.window(), Qt::Key_Return);
+    QTest::keyClick(window, Qt::Key_Return);
     WindowHarness::pump(450);
     QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r", true);
-    QCoreApplication::sendEvent(m_harness.window(), &repeat);
-    QTest::keyRelease(m_harness.window(), Qt::Key_Return);
+    QCoreApplication::sendEvent(window, &repeat);
+    QTest::keyRelease(window, Qt::Key_Return);
     WindowHarness::pump(50);
-    EXPECT_EQ(m_harness.model().pending().size(), 1u);
-    EXPECT_TRUE(sheetOpen());
-    EXPECT_EQ(digits().toStdString(), windowsCode);
+    EXPECT_EQ(pending(), 1u);
+    EXPECT_EQ(digits(), windowsCode);
     EXPECT_NE(windowsCode, androidCode);
     EXPECT_EQ(textOf(item("approveHost")), "Địa chỉ ::1 · đã nhập đúng mã phiên");
     EXPECT_EQ(item("approveSymbol")->property("symbol").toString(), "laptopcomputer");
+    click(window, item("denyButton"));
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return !open(); }));
+    EXPECT_EQ(pending(), 0u);
+    EXPECT_EQ(ask(kWindows, "::1").first, 403);
 
-    click(m_harness.window(), item("denyButton"));
-    ASSERT_TRUE(WindowHarness::waitFor([&] { return !sheetOpen(); }));
-    EXPECT_TRUE(m_harness.model().pending().empty());
-    EXPECT_EQ(ask(m_port, kWindows, true).first, 403);
-}
-
-TEST_F(ApproveSheet, DenyAllOnTheCardEndsAFlood) {
-    for (const char* host : {"127.0.0.1", "127.0.0.2", "127.0.0.3"})
-        ASSERT_EQ(request(m_port, "GET /api/files?t=012345 HTTP/1.1\r\n\r\n", false, host).status,
-                  428);
-    ASSERT_TRUE(WindowHarness::waitFor([&] { return m_harness.model().pending().size() == 3; }));
-    ASSERT_TRUE(WindowHarness::waitFor([&] { return sheetOpen(); }));
+    for (const char* host : {"127.0.0.2", "127.0.0.3", "127.0.0.4"})
+        ASSERT_EQ(ask(kAndroid, host).first, 428);
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return pending() == 3 && open(); }));
     WindowHarness::pump(450);
-    m_harness.keepScreenshot("approval-flood");
-    click(m_harness.window(), item("denyAllButton"));
-    ASSERT_TRUE(WindowHarness::waitFor([&] { return !sheetOpen(); }));
-    EXPECT_TRUE(m_harness.model().pending().empty());
-    EXPECT_EQ(
-        request(m_port, "GET /api/files?t=012345 HTTP/1.1\r\n\r\n", false, "127.0.0.2").status,
-        403);
+    harness.keepScreenshot("approval-flood");
+    click(window, item("denyAllButton"));
+    ASSERT_TRUE(WindowHarness::waitFor([&] { return !open(); }));
+    EXPECT_EQ(pending(), 0u);
+    EXPECT_EQ(ask(kAndroid, "127.0.0.3").first, 403);
 }
 
 }  // namespace

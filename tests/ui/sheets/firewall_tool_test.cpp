@@ -14,44 +14,35 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A search path folder and a data folder, filled per case with programs and desktop entries.
+// A search path folder and a data folder, emptied per case and filled with programs ("-x": not
+// executable, "x/": a folder) and desktop entries.
 class FirewallToolLookup : public testing::Test {
   protected:
     fs::path bin() const { return m_dir.path() / "bin"; }
-    fs::path data() const { return m_dir.path() / "share"; }
-
-    void SetUp() override {
-        fs::create_directories(bin());
-        fs::create_directories(data() / "applications");
-    }
-
-    fs::path program(const std::string& name, const std::string& body = "exit 0",
-                     bool executable = true) {
-        fs::path file = bin() / name;
-        std::ofstream(file) << "#!/bin/sh\n" << body << "\n";
-        fs::permissions(file, executable ? fs::perms::owner_all : fs::perms::owner_read);
-        return file;
-    }
-
-    void entry(const std::string& id, const std::string& text) {
-        std::ofstream(data() / "applications" / id) << text;
-    }
-
-    ToolSearch search() const {
-        return {QString::fromStdString(bin().string()), {QString::fromStdString(data().string())}};
-    }
-
+    fs::path apps(const char* data = "share") const { return m_dir.path() / data / "applications"; }
     QString path(const fs::path& file) const { return QString::fromStdString(file.string()); }
+    ToolSearch search() const { return {path(bin()), {path(m_dir.path() / "share")}}; }
+
+    void reset() {
+        fs::remove_all(bin());
+        fs::remove_all(apps());
+        fs::create_directories(bin());
+        fs::create_directories(apps());
+    }
+    void install(std::string name, const std::string& body = "exit 0") {
+        if (name.back() == '/') return (void)fs::create_directories(bin() / name);
+        bool executable = name.front() != '-';
+        if (!executable) name.erase(0, 1);
+        std::ofstream(bin() / name) << "#!/bin/sh\n" << body << "\n";
+        fs::permissions(bin() / name, executable ? fs::perms::owner_all : fs::perms::owner_read);
+    }
+    void SetUp() override { reset(); }
 
     test::TempDir m_dir;
 };
 
 TEST_F(FirewallToolLookup, FindsARunnableSettingsProgramOnTheSearchPath) {
-    struct Case {
-        std::vector<std::string> installed;  // "-x": not executable, "x/": a folder
-        std::string expected;                // "" = none
-    };
-    const Case cases[] = {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, ""},
         {{"ufw"}, ""},  // a firewall without a settings window is not a tool to open
         {{"gufw"}, "gufw"},
@@ -59,24 +50,13 @@ TEST_F(FirewallToolLookup, FindsARunnableSettingsProgramOnTheSearchPath) {
         {{"firewall-config", "gufw"}, "gufw"},
         {{"-gufw", "firewall-config/"}, ""},
     };
-    for (const Case& c : cases) {
-        fs::remove_all(bin());
-        fs::create_directories(bin());
-        std::string installed;
-        for (const auto& name : c.installed) {
-            installed += name + " ";
-            if (name.back() == '/')
-                fs::create_directories(bin() / name);
-            else if (name.front() == '-')
-                program(name.substr(1), "exit 0", false);
-            else
-                program(name);
-        }
+    for (const auto& [installed, expected] : cases) {
+        reset();
+        for (const auto& name : installed) install(name);
         auto found = findFirewallTool(search());
-        if (c.expected.empty())
-            EXPECT_EQ(found, std::nullopt) << "installed: " << installed;
-        else
-            EXPECT_EQ(found, QStringList{path(bin() / c.expected)}) << "installed: " << installed;
+        EXPECT_EQ(found, expected.empty() ? std::nullopt
+                                          : std::optional{QStringList{path(bin() / expected)}})
+            << installed.size() << " installed, expected " << expected;
     }
 }
 
@@ -85,59 +65,47 @@ TEST_F(FirewallToolLookup, ReadsDesktopEntries) {
     fs::create_directories(outside.parent_path());
     std::ofstream(outside) << "#!/bin/sh\n";
     fs::permissions(outside, fs::perms::owner_all);
-    program("systemsettings");
-
-    struct Case {
-        const char* id;
-        std::string text;
-        std::optional<QStringList> expected;
-    };
-    const Case cases[] = {
+    const QStringList settings{path(bin() / "systemsettings"), "kcm_firewall", "--args=%x"};
+    const std::tuple<const char*, std::string, std::optional<QStringList>> cases[] = {
         {"firewall-config.desktop",
          "[Desktop Entry]\nName=Firewall\nExec=\"" + outside.string() + "\" %U\n",
          QStringList{path(outside)}},
         {"kcm_firewall.desktop",
-         "[Desktop Entry]\nExec=systemsettings kcm_firewall --args=%%x %f\n",
-         QStringList{path(bin() / "systemsettings"), "kcm_firewall", "--args=%x"}},
+         "[Desktop Entry]\nExec=systemsettings kcm_firewall --args=%%x %f\n", settings},
         // Keys of other groups do not count.
-        {"gufw.desktop", "[Desktop Action x]\nExec=systemsettings\n[Desktop Entry]\nName=x\n",
-         std::nullopt},
-        {"gufw.desktop", "[Desktop Entry]\nExec=missing-program\n", std::nullopt},
-        {"gufw.desktop", "[Desktop Entry]\nExec=systemsettings\nHidden=true\n", std::nullopt},
-        {"gufw.desktop", "[Desktop Entry]\nTryExec=missing-program\nExec=systemsettings\n",
-         std::nullopt},
-        {"gufw.desktop", "[Desktop Entry]\nExec=relative/path\n", std::nullopt},
-        {"unrelated.desktop", "[Desktop Entry]\nExec=systemsettings\n", std::nullopt},
+        {"gufw.desktop", "[Desktop Action x]\nExec=systemsettings\n[Desktop Entry]\nName=x\n", {}},
+        {"gufw.desktop", "[Desktop Entry]\nExec=missing-program\n", {}},
+        {"gufw.desktop", "[Desktop Entry]\nExec=systemsettings\nHidden=true\n", {}},
+        {"gufw.desktop", "[Desktop Entry]\nTryExec=missing-program\nExec=systemsettings\n", {}},
+        {"gufw.desktop", "[Desktop Entry]\nExec=relative/path\n", {}},
+        {"unrelated.desktop", "[Desktop Entry]\nExec=systemsettings\n", {}},
     };
-    for (const Case& c : cases) {
-        fs::remove_all(data() / "applications");
-        fs::create_directories(data() / "applications");
-        entry(c.id, c.text);
-        EXPECT_EQ(findFirewallTool(search()), c.expected) << c.id << ":\n" << c.text;
+    for (const auto& [id, text, expected] : cases) {
+        reset();
+        install("systemsettings");
+        std::ofstream(apps() / id) << text;
+        EXPECT_EQ(findFirewallTool(search()), expected) << id << ":\n" << text;
     }
 }
 
 TEST_F(FirewallToolLookup, UserEntryHidesTheSystemOne) {
-    program("gufw-wrapper");
-    fs::path user = m_dir.path() / "user";
-    fs::create_directories(user / "applications");
-    std::ofstream(user / "applications" / "gufw.desktop") << "[Desktop Entry]\nHidden=true\n";
-    entry("gufw.desktop", "[Desktop Entry]\nExec=gufw-wrapper\n");
-
+    install("gufw-wrapper");
+    std::ofstream(apps() / "gufw.desktop") << "[Desktop Entry]\nExec=gufw-wrapper\n";
+    fs::create_directories(apps("user"));
+    std::ofstream(apps("user") / "gufw.desktop") << "[Desktop Entry]\nHidden=true\n";
     ToolSearch both = search();
     EXPECT_TRUE(findFirewallTool(both));
-    both.dataDirs.prepend(path(user));
+    both.dataDirs.prepend(path(m_dir.path() / "user"));
     EXPECT_EQ(findFirewallTool(both), std::nullopt);
 }
 
 TEST_F(FirewallToolLookup, OpenStartsTheToolFoundInTheEnvironment) {
     fs::path marker = m_dir.path() / "opened";
-    program("gufw", "echo \"$0\" > '" + marker.string() + "'");
+    install("gufw", "echo \"$0\" > '" + marker.string() + "'");
     QByteArray oldPath = qgetenv("PATH");
     qputenv("PATH", bin().string().c_str());
     FirewallTool tool;
     qputenv("PATH", oldPath);
-
     ASSERT_TRUE(tool.available());
     EXPECT_TRUE(tool.open());
     EXPECT_TRUE(test::WindowHarness::waitFor([&] { return fs::exists(marker); }));

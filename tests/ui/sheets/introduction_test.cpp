@@ -1,37 +1,25 @@
-// The introduction on its own: its texts, leaving it, the "do not show again" choice, and its
-// animations following `animate`.
+// The introduction on its own: the "do not show again" choice, the drawing as a screen reader
+// reads it, and its animations following `animate`. Leaving it is the window walk's.
 #include <gtest/gtest.h>
 
 #include <QAccessible>
 #include <QQuickItem>
-#include <QTest>
 
 #include "support/window_probe.hpp"
 
 namespace skiff::test {
 namespace {
 
-QByteArray introduction(bool animate, bool skipIntro) {
-    return sheetWindow(QByteArray(R"(
-        property int starts: 0
-        property var skipChoice: undefined
-        Introduction {
-            anchors.fill: parent
-            animate: )") +
-                       (animate ? "true" : "false") + R"(
-            skipIntro: )" +
-                       (skipIntro ? "true" : "false") + R"(
-            onStart: window.starts++
-            onSkipIntroToggled: skip => window.skipChoice = skip
-        })");
-}
-
-// Once still with the choice not stored, once animated with it stored.
-TEST(Introduction, StartsOnReturnOrTheButtonReportsTheSkipChoiceAndMovesOnlyWhenAnimated) {
+TEST(Introduction, ReportsTheSkipChoiceWithoutStartingAndMovesOnlyWhenAnimated) {
     for (bool on : {false, true}) {
         SCOPED_TRACE(on ? "animated, skip stored" : "still, skip not stored");
+        const char* flag = on ? "true" : "false";
         WindowHarness harness;
-        QQuickWindow* window = harness.open(introduction(on, on));
+        QQuickWindow* window = harness.open(sheetWindow(
+            QByteArray("property int starts: 0\nproperty var skipChoice: undefined\n"
+                       "Introduction { anchors.fill: parent; animate: ") +
+            flag + "; skipIntro: " + flag +
+            "; onStart: window.starts++; onSkipIntroToggled: skip => window.skipChoice = skip }"));
         ASSERT_NE(window, nullptr);
         QObject* orbit = harness.find("deviceOrbit");
         ASSERT_NE(orbit, nullptr);
@@ -39,24 +27,16 @@ TEST(Introduction, StartsOnReturnOrTheButtonReportsTheSkipChoiceAndMovesOnlyWhen
         EXPECT_EQ(
             WindowHarness::waitFor([&] { return orbit->property("phase").toReal() != phase; }, 400),
             on);
-        // The drawing reads as one sentence to a screen reader.
         QAccessibleInterface* drawing = QAccessible::queryAccessibleInterface(orbit);
         ASSERT_NE(drawing, nullptr);
-        EXPECT_EQ(drawing->text(QAccessible::Name),
-                  "iPhone, điện thoại Android, iPad, laptop Windows và máy tính khác đều gửi file "
-                  "được sang máy tính này");
-
-        QTest::keyClick(window, Qt::Key_Return);
-        EXPECT_EQ(window->property("starts").toInt(), 1);
-        click(window, harness.find<QQuickItem>("startButton"));
-        EXPECT_EQ(window->property("starts").toInt(), 2);
+        EXPECT_TRUE(drawing->text(QAccessible::Name).contains("iPhone, điện thoại Android"));
 
         auto* box = harness.find<QQuickItem>("skipIntroBox");
         EXPECT_EQ(box->property("checked").toBool(), on);
         click(window, box);
         ASSERT_TRUE(window->property("skipChoice").isValid());
         EXPECT_EQ(window->property("skipChoice").toBool(), !on);
-        EXPECT_EQ(window->property("starts").toInt(), 2);  // the box starts nothing
+        EXPECT_EQ(window->property("starts").toInt(), 0);
         if (!on) harness.keepScreenshot("introduction");
     }
 }

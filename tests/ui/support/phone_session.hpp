@@ -26,7 +26,7 @@ class PhoneSession {
     std::uint16_t port() const { return static_cast<std::uint16_t>(m_harness.model().port()); }
     std::string code() const { return m_harness.model().pin().toStdString(); }
     std::string agent() const { return "User-Agent: " + m_userAgent + "\r\n"; }
-
+    UploadClient uploader() const { return UploadClient(port(), code(), m_userAgent); }
     Reply files() { return get(port(), "/api/files?t=" + code(), agent()); }
 
     // Asks, waits for the approval request and allows it; true once the phone is in.
@@ -39,22 +39,16 @@ class PhoneSession {
                WindowHarness::waitFor([&] { return !model.devices().empty(); });
     }
 
-    // Uploads one file and waits until the model lists it. `extraQuery` adds init parameters,
-    // such as the place of a file in a folder.
+    // Uploads one file and waits until the model lists it; `extraQuery` adds init parameters.
     bool send(const std::string& name, const std::string& content,
               const std::string& extraQuery = "") {
-        auto& model = m_harness.model();
-        std::size_t before = model.received().size();
+        std::size_t before = m_harness.model().received().size();
         Reply done = uploader().sendFile("phoneupload" + std::to_string(++m_uploads), name, content,
                                          4194304, extraQuery);
         return done.status == 200 &&
-               WindowHarness::waitFor([&] { return model.received().size() > before; });
+               WindowHarness::waitFor([&] { return m_harness.model().received().size() > before; });
     }
-
-    // The newest received entry's id.
     QString newest() const { return m_harness.model().receivedEntries().front().id; }
-
-    UploadClient uploader() const { return UploadClient(port(), code(), m_userAgent); }
 
     int sendText(const std::string& text) {
         return request(port(), "POST /api/text?t=" + code() + " HTTP/1.1\r\n" + agent() +
@@ -63,7 +57,7 @@ class PhoneSession {
             .status;
     }
 
-    // Downloads bytes [0, length) of a shared file, as a phone that stopped half-way.
+    // Bytes [0, length) of a shared file, as a phone that stopped half-way.
     Reply downloadStart(const std::string& fileId, std::int64_t length) {
         return get(port(), "/api/dl/" + fileId + "?t=" + code(),
                    agent() + "Range: bytes=0-" + std::to_string(length - 1) + "\r\n");
@@ -75,7 +69,7 @@ class PhoneSession {
     int m_uploads = 0;
 };
 
-// A picture file's bytes, one colour, in the given format ("PNG", "JPG").
+// A picture file's bytes, one colour, in the given format.
 inline std::string pictureBytes(QColor colour, const char* format = "PNG",
                                 QSize size = {320, 320}) {
     QImage image(size, QImage::Format_RGB32);

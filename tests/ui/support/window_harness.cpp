@@ -11,7 +11,7 @@
 
 namespace skiff::test {
 
-WindowHarness::WindowHarness(std::vector<app::NetIface> interfaces, app::DesktopServices services) {
+WindowHarness::WindowHarness(app::DesktopServices services, std::vector<app::NetIface> interfaces) {
     // Settings written by the window (QML Settings) and by the model stay in this test's folder.
     auto config = QString::fromStdString((m_dir.path() / "config").string());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);

@@ -25,22 +25,19 @@ class WindowHarness {
   public:
     // `interfaces` is what the model sees of the network; the server still listens on every
     // address, so test clients reach it over loopback.
-    explicit WindowHarness(std::vector<app::NetIface> interfaces = {{"wlan0", "192.168.1.20",
-                                                                     "Wi-Fi",
-                                                                     app::NetIface::Kind::wifi}},
-                           app::DesktopServices services = {});
+    explicit WindowHarness(app::DesktopServices services = {},
+                           std::vector<app::NetIface> interfaces = {
+                               {"wlan0", "192.168.1.20", "Wi-Fi", app::NetIface::Kind::wifi}});
     ~WindowHarness();
 
-    // Creates the main window, or with `qml` a window of that source (the model starts first,
-    // as in the program), and waits until it is on screen and the server runs.
+    // Starts the model and shows the main window, or one of this QML source, once the server runs.
     QQuickWindow* open(const QByteArray& qml = {});
     // The main window's working view straight away, as for someone who saw the introduction.
     QQuickWindow* openWorking();
     QQuickWindow* window() const { return m_window; }
 
-    // Lets the event loop run for `ms` of real time (rendering, queued server callbacks).
+    // Runs the event loop for `ms` of real time, or until `done` holds (false after `ms`).
     static void pump(int ms = 50);
-    // Runs the loop until `done` holds or `ms` pass; false on timeout.
     static bool waitFor(const std::function<bool()>& done, int ms = 5000);
 
     QImage grab();
@@ -54,7 +51,6 @@ class WindowHarness {
 
     std::filesystem::path root() const { return m_dir.path(); }
     std::filesystem::path inbox() const { return m_dir.path() / "inbox"; }
-    QSettings& settings() { return *m_settings; }
     FakeTime& time() { return m_time; }
     app::AppModel& model() { return *m_model; }
     server::FileServer& server() { return *m_server; }

@@ -28,12 +28,11 @@ inline void walkItems(QQuickItem* item, const std::function<void(QQuickItem*)>& 
     for (auto* child : item->childItems()) walkItems(child, visit);
 }
 
-// Whether the item and all its ancestors are visible and not fully transparent.
+// The item and all its ancestors are visible and not fully transparent.
 inline bool onScreen(const QQuickItem* item) {
-    if (!item) return false;
     for (auto* at = item; at; at = at->parentItem())
         if (!at->isVisible() || at->opacity() <= 0.01) return false;
-    return true;
+    return item != nullptr;
 }
 
 inline QString textOf(const QObject* item) {
@@ -55,10 +54,13 @@ inline int countText(QQuickWindow* window, const QString& text) {
     return static_cast<int>(visibleTexts(window).count(text));
 }
 
+// Waits until the window shows `text` exactly `times` times.
+inline bool showsText(QQuickWindow* window, const QString& text, int times = 1) {
+    return WindowHarness::waitFor([&] { return countText(window, text) == times; });
+}
+
 inline bool anyTextContains(QQuickWindow* window, const QString& part) {
-    for (const auto& text : visibleTexts(window))
-        if (text.contains(part)) return true;
-    return false;
+    return !visibleTexts(window).filter(part).isEmpty();
 }
 
 // The first item under `root` that `match` accepts, or null.
@@ -75,7 +77,6 @@ inline QQuickItem* childNamed(QQuickItem* root, const QString& objectName) {
     return findItem(root, [&](QQuickItem* item) { return item->objectName() == objectName; });
 }
 
-// The visible item with this objectName.
 inline QQuickItem* visibleItem(QQuickWindow* window, const QString& objectName) {
     return findItem(window->contentItem(), [&](QQuickItem* item) {
         return item->objectName() == objectName && onScreen(item);
@@ -104,12 +105,11 @@ inline QPoint centreOf(QQuickItem* item, double down = 0.5) {
 }
 
 inline bool click(QQuickWindow* window, QQuickItem* item) {
-    if (!item) return false;
-    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centreOf(item));
-    return true;
+    if (item) QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centreOf(item));
+    return item != nullptr;
 }
 
-// Output of a helper program, trimmed: zbarimg reading a QR code, xdotool driving the windows
+// A helper program's output, trimmed: zbarimg reading a QR code, xdotool driving the windows
 // of other programs on the test's display (the desktop's choosers).
 inline QString runTool(const QString& program, const QStringList& arguments) {
     QProcess tool;
