@@ -12,7 +12,8 @@ import time
 import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from phone import Phone, Refused, zip_members  # noqa: E402
+from phone import Phone, Refused, as_json, zip_members  # noqa: E402
+from skiff_process import check_folder  # noqa: E402
 
 
 def payload(seed, size):
@@ -26,8 +27,8 @@ def sha(data):
 
 
 class Report(dict):
-    def __init__(self, role, name):
-        super().__init__(role=role, name=name, failures=[], counts={})
+    def __init__(self):
+        super().__init__(failures=[], counts={})
 
     def fail(self, text):
         if len(self["failures"]) < 50:
@@ -61,10 +62,14 @@ def raw_exchange(where, data, timeout=10.0):
     return -1, reply
 
 
+def rounds(job):
+    deadline = time.monotonic() + job["seconds"]
+    return (r for r in range(job["rounds"]) if time.monotonic() < deadline)
+
+
 def approved_phone(job, **kw):
     phone = Phone(job["base"], job["code"], job["name"], **kw)
-    listing = phone.connect()
-    return phone, listing
+    return phone, phone.connect()
 
 
 def saved_entry(name, final, data, mtime_ms):
@@ -79,18 +84,17 @@ def uploader(job, report):
     phone, _ = approved_phone(job, address_file=job.get("address_file"))
     sent = report["sent"] = []
     claims = open(job["claims"], "a") if job.get("claims") else None
-    deadline, stop_file = time.monotonic() + job["seconds"], job.get("stop_file")
+    stop_file = job.get("stop_file")
 
     def claim(entry):
         if claims:
             claims.write(json.dumps(entry, ensure_ascii=False) + "\n")
             claims.flush()
 
-    for rnd in range(job["rounds"]):
+    for rnd in rounds(job):
         for index, item in enumerate(job["files"]):
-            if time.monotonic() > deadline or (stop_file and os.path.exists(stop_file)):
-                report["phone"] = phone.stats
-                return
+            if stop_file and os.path.exists(stop_file):
+                break
             if item.get("first_round_only") and rnd:
                 continue
             seed = f"{job['name']}|{rnd}|{index}"
@@ -109,18 +113,14 @@ def uploader(job, report):
             sent.append(saved_entry(name, answer.get("name"), data, mtime_ms))
             claim(sent[-1])
             report.count("files")
-            report.count("bytes", len(data))
     report["phone"] = phone.stats
 
 
 def downloader(job, report):
     phone, listing = approved_phone(job)
     shared, rng = job["shared"], random.Random(job["name"])  # name → {"path", "size", "sha256"}
-    deadline = time.monotonic() + job["seconds"]
-    for rnd in range(job["rounds"]):
-        if time.monotonic() > deadline:
-            break
-        entries = (phone.files() if rnd else listing).get("files", [])
+    for rnd in rounds(job):
+        entries = (as_json(phone.get("/api/files")[1]) if rnd else listing).get("files", [])
         if sorted(e.get("name") for e in entries) != sorted(shared):
             report.fail(f"file list shows {[e.get('name') for e in entries]}, shared {sorted(shared)}")
         for entry in entries:
@@ -135,19 +135,16 @@ def downloader(job, report):
                                       rng.choice([None, rng.randrange(f, len(original))]))
                                      for _ in range(job["ranges"] if original else 0)]
             for first, last in asks:
-                status, data, headers = phone.get(entry["id"], first, last)
-                report.count("downloads" if first is None else "ranges")
-                report.count("bytes", len(data))
+                status, data, headers = phone.get("/api/dl/" + urllib.parse.quote(entry["id"], safe=""),
+                                                 first, last)
                 end = len(original) - 1 if last is None else last
                 want = (200, original, None) if first is None else \
                     (206, original[first:end + 1], f"bytes {first}-{end}/{len(original)}")
                 if (status, data, headers.get("content-range")) != want:
                     report.fail(f"{entry['name']}: {first}-{last} gave {status} "
                                 f"{headers.get('content-range')} {len(data)} bytes")
-        if job.get("zip") and time.monotonic() < deadline:
-            status, data = phone.zip()
-            report.count("zips")
-            report.count("bytes", len(data))
+        if job.get("zip"):
+            status, data, _ = phone.get("/api/zip", timeout=180)
             try:
                 members = zip_members(data) if status == 200 else {}
             except Exception as error:  # a damaged archive is a finding, not a crash
@@ -165,10 +162,7 @@ def outsider(job, report):
     heads = ["GET / HTTP/1.1\r\nHost: x\r\n\r\n", f"GET /api/files?t={code} HTTP/1.1\r\nHost: x\r\n\r\n",
              f"POST /api/up/chunk?t={code}&uid=outsider1&offset=0 HTTP/1.1\r\nHost: x\r\n"
              "X-CRC32: 00000000\r\nContent-Length: 1\r\n\r\nA", "\x00\x01garbage\r\n\r\n", ""]
-    deadline = time.monotonic() + job["seconds"]
-    for _ in range(job["rounds"]):
-        if time.monotonic() > deadline:
-            break
+    for _ in rounds(job):
         for head in heads:
             report.count("requests")
             answer = raw_exchange(address(job), head.encode())
@@ -199,7 +193,6 @@ def guesser(job, report):
     for _ in range(job["sequential"]):
         guess()
     report["statuses"] = {str(s): statuses.count(s) for s in sorted(set(statuses))}
-    report.count("wrong_codes", len(statuses))
     if statuses.count(403) > limit or statuses.count(429) < len(statuses) - limit \
             or set(statuses) - {403, 429}:
         report.fail(f"wrong codes answered {report['statuses']}, at most {limit} judged")
@@ -219,7 +212,6 @@ def slow(job, report):
             conns.append([s, time.monotonic(), None])
         except OSError as error:
             report.fail(f"slow connection {i} not opened: {error!r}")
-    report.count("opened", len(conns))
     deadline = time.monotonic() + job["seconds"]
     while time.monotonic() < deadline and any(c[2] is None for c in conns):
         for c in (c for c in conns if c[2] is None):
@@ -235,7 +227,6 @@ def slow(job, report):
     # One host keeps at most its share of connections; the server closes the rest at once.
     share = job.get("per_host", 32)
     shed = [c for c in conns if c[2] is not None and c[2] - c[1] < 5]
-    report.count("shed_at_once", len(shed))
     if len(conns) > share and len(shed) < len(conns) - share:
         report.fail(f"only {len(shed)} of {len(conns)} slow connections were closed at once")
     conns = [c for c in conns if c not in shed]
@@ -272,41 +263,15 @@ def junk(job, report):
     """Malformed heads over a lossy link: well-formed answers, and this host still served."""
     phone, _ = approved_phone(job)
     statuses = report["statuses"] = {}
-    deadline = time.monotonic() + job["seconds"]
-    for rnd in range(job["rounds"]):
-        if time.monotonic() > deadline:
-            break
+    for rnd in rounds(job):
         for head in junk_heads(job["code"]):
             status, body = raw_exchange(address(job), head, timeout=15)
-            report.count("heads")
             statuses[str(status)] = statuses.get(str(status), 0) + 1
             if (status == -1 and body) or (status >= 500 and status != 507):
                 report.fail(f"{head[:40]!r}: answered {status} {body[:60]!r}")
         status, _, _ = phone.request("GET", "/api/files", timeout=15)
         if status not in (200, 429):
             report.fail(f"after round {rnd} of malformed heads /api/files answered {status}")
-
-
-def names(job, report):
-    """Names built to leave the receive folder or hurt whatever shows them; the name rules are
-    the server suite's, here the check is the folder after the whole run."""
-    phone, _ = approved_phone(job)
-    sent = report["sent"] = []
-    tag = job["tag"]
-    for index, name in enumerate([f"../../{tag}-up.txt", f"/tmp/{tag}-absolute.txt",
-                                  f"..\\..\\{tag}-backslash.txt", "..", "", ".hidden-start.txt",
-                                  "a\x00b.txt", "line\nbreak\r.txt", "colon:name.txt",
-                                  "ü" * 200 + ".txt", "🙂" * 80 + ".png", "e\u0301" * 150,
-                                  "same.txt", "same.txt", "SAME.txt", "dir/sub/same.txt"]):
-        data, mtime_ms = payload(f"name|{index}", 100 + index), 1500000000000 + index * 1000
-        try:
-            answer = phone.upload(data, name, mtime_ms, uid=f"hostile-name-{index:03d}")
-        except Refused as error:
-            report.fail(f"{name[:40]!r}: {error}")
-            continue
-        report.count("names")
-        sent.append(saved_entry(name, answer.get("name", ""), data, mtime_ms))
-    report["phone"] = phone.stats
 
 
 def full_disk(job, report):
@@ -320,28 +285,9 @@ def full_disk(job, report):
         info = os.statvfs(folder)
         return info.f_bavail * info.f_frsize
 
-    def parts():
-        return [os.path.getsize(os.path.join(folder, n)) for n in os.listdir(folder)
-                if n.endswith(".porter-part")]
-
     def save(name, data, mtime_ms, uid=None):
-        answer = phone.upload(data, name, mtime_ms, uid=uid)
-        if answer.get("ok") is not True:
-            raise Refused(f"{name}: finish answered {answer}")
-        sent.append(saved_entry(name, answer["name"], data, mtime_ms))
+        sent.append(saved_entry(name, phone.upload(data, name, mtime_ms, uid=uid)["name"], data, mtime_ms))
         report.count("files")
-
-    def all_intact(moment):
-        for item in sent:
-            path = os.path.join(folder, item["final"])
-            try:
-                with open(path, "rb") as handle:
-                    whole = sha(handle.read()) == item["sha256"]
-                whole &= abs(os.stat(path).st_mtime_ns - item["mtime_ms"] * 1000000) <= 1000000
-            except OSError:
-                whole = False
-            if not whole:
-                report.fail(f"{moment}: {item['final']!r} is missing, damaged or mistimed")
 
     def fill(filler):
         with open(filler, "ab") as handle:
@@ -363,7 +309,7 @@ def full_disk(job, report):
     status, answer = phone.post(f"/api/up/chunk?uid={uid}&offset=0", data[:4 * mib])
     if status != 200 or answer.get("received") != 4 * mib:
         report.fail(f"first chunk answered {status} {answer}")
-    filler = os.path.join(folder, "filler.bin")
+    filler = os.path.join(folder, "..", "filler.bin")  # same file system, outside the folder
     open(filler, "wb").close()
     keep = 2 * mib
     fill(filler)
@@ -371,9 +317,8 @@ def full_disk(job, report):
     if status != 507 or answer != {"error": "write failed"}:
         report.fail(f"chunk on a full disk answered {status} {answer}")
     # A failed write cuts the part file back to the bytes the server holds.
-    if parts() != [4 * mib]:
-        report.fail(f"part files after the refused chunk hold {parts()}, not the {4 * mib} received")
-    all_intact("with the disk full")
+    if check_folder(folder, sent, report["failures"], "disk full", None, True)["part_bytes"] != 4 * mib:
+        report.fail(f"the part file after the refused chunk holds other than the {4 * mib} received")
     # With no byte left even a 10-byte init is refused: 0 free is a figure, not "unknown".
     keep = 0
     if free():
@@ -387,16 +332,14 @@ def full_disk(job, report):
     save(name, data, mtime_ms, uid=uid)
     if phone.stats["resumes"] <= resumes:
         report.fail("the upload did not resume after space was freed")
-    all_intact("after space was freed")
-    if parts():
-        report.fail(f"part files left: {parts()}")
+    check_folder(folder, sent, report["failures"], "space freed")
 
 
 if __name__ == "__main__":
     role, job_path, report_path = sys.argv[1:4]
     with open(job_path) as handle:
         job = json.load(handle)
-    report = Report(role, job.get("name", role))
+    report = Report()
     try:
         globals()[role](job, report)
     except Exception as error:  # the report must still be written

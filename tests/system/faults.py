@@ -1,9 +1,5 @@
-"""Phones upload without pause while their links are cut, lose packets in bursts, vanish or
-freeze; skiff is stopped with Ctrl-C mid-transfer, started again, killed with SIGKILL, and
-started once more, the phones reading its new address as a person reads the new QR code.
-Every file a phone was told is saved must be there, whole; any other visible file must be a
-whole file a phone sent (a stop lost its answer); Ctrl-C leaves no part file, SIGKILL only
-hidden ones."""
+"""Phones upload while links are cut, lose packets, vanish or freeze, and skiff is stopped with
+Ctrl-C, restarted, killed and restarted: no file told saved is lost, no part file stays visible."""
 import contextlib
 import json
 import os

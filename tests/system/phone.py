@@ -99,12 +99,6 @@ class Phone:
             waiting += time.monotonic() - asked if status == 428 else 0
         raise Refused(f"{self.name}: not approved within {limit:.0f} s")
 
-    def files(self):
-        status, data, _ = self.request("GET", "/api/files", timeout=15)
-        if status != 200:
-            raise Refused(f"{self.name}: file list answered {status}")
-        return as_json(data)
-
     def _until_answered(self, send):
         """Repeats `send` while the network fails, with the page's growing waits."""
         since, tries = time.monotonic(), 0
@@ -206,18 +200,12 @@ class Phone:
             pass
         return 0
 
-    def get(self, file_id, first=None, last=None):
+    def get(self, path, first=None, last=None, timeout=120):
+        """A download (`first` and `last` ask for a range), retried on network errors."""
         headers = {} if first is None else {"Range": f"bytes={first}-{'' if last is None else last}"}
-        return self._fetch("/api/dl/" + urllib.parse.quote(file_id, safe=""), headers, 120)
-
-    def zip(self):
-        return self._fetch("/api/zip", {}, 180)[:2]
-
-    def _fetch(self, path, headers, timeout):
         for tries in range(1, 6):
-            status, data, rheaders = self.request("GET", path, headers=headers, timeout=timeout)
-            if status != 0:
-                return status, data, rheaders
+            if (answer := self.request("GET", path, headers=headers, timeout=timeout))[0]:
+                return answer
             time.sleep(min(8.0, 0.7 * tries))
         raise Refused(f"{self.name}: {path} lost five times")
 

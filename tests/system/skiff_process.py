@@ -1,5 +1,4 @@
-"""Helpers of every scenario: skiff run in the computer's namespace (its prompts answered, its
-descriptors and memory sampled), agents started in theirs, and the receive folder checked."""
+"""What every scenario uses: skiff in the computer's namespace, agents in theirs, folder checks."""
 import hashlib
 import json
 import os
@@ -19,8 +18,7 @@ def log(text):
 
 
 def start_agent(ns, role, job, work):
-    """One role of agents.py in a namespace; `ip netns exec` execs python, so the id is the
-    agent's own (it can be stopped and continued by id). Returns (name, process, report)."""
+    """(name, process, report path) of a role of agents.py; the id is the agent's own."""
     name = job["name"]
     with open(os.path.join(work, f"job-{name}.json"), "w") as handle:
         json.dump(job, handle, ensure_ascii=False)
@@ -34,8 +32,7 @@ def start_agent(ns, role, job, work):
 
 
 def finish_agents(running, deadline, failures):
-    """The reports by name once each agent ended (or was killed at `deadline`); each agent's
-    failures are added to `failures`."""
+    """The agents' reports by name, their failures added to `failures`."""
     reports = {}
     for name, proc, path in running:
         try:
@@ -62,15 +59,14 @@ def sha256_of(path):
 
 
 def check_folder(folder, saved, failures, moment, attempted=None, allow_parts=False):
-    """The receive folder against what phones were told is saved: each such file whole, with
-    its time, under a name no other upload was told. Any other visible file fails unless
-    `attempted` ((size, sha256) of every file tried) holds it: an upload whose answer a stop
-    lost. Part files must be hidden, and absent unless `allow_parts`."""
+    """Each file phones were told is saved is whole, with its time, under a name of its own; any
+    other file is one of `attempted` ((size, sha256)) whose answer a stop lost. Part files are
+    hidden, and absent unless `allow_parts`."""
     entries = {e.name: e for e in os.scandir(folder)} if os.path.isdir(folder) else {}
-    found = dict.fromkeys(("lost", "damaged", "extra", "parts"), 0)
-    for name in entries:
+    found = dict.fromkeys(("lost", "damaged", "extra", "part_bytes"), 0)
+    for name, entry in entries.items():
         if name.endswith(PART_SUFFIX):
-            found["parts"] += 1
+            found["part_bytes"] += entry.stat().st_size
             if not name.startswith(".") or not allow_parts:
                 failures.append(f"{moment}: part file {name!r} left")
     claimed = set()
@@ -100,9 +96,8 @@ def check_folder(folder, saved, failures, moment, attempted=None, allow_parts=Fa
 
 
 class Skiff:
-    """One run of skiff. `disk_mib` puts its receive folder on a tmpfs of that size in a mount
-    namespace of skiff's own: the mount goes with the process, whatever happens, and the
-    suite sees the files through /proc/PID/root."""
+    """One run of skiff; `disk_mib` puts its receive folder on a tmpfs in a mount namespace of its
+    own, gone with the process whatever happens, seen through /proc/PID/root."""
 
     def __init__(self, net, work, binary, shares=(), label="skiff", home=None, disk_mib=None):
         self.home = home or os.path.join(work, "home")

@@ -1,8 +1,6 @@
 #!/usr/bin/env python3
-"""`suite.py NET.json WORKDIR SKIFF short|long [SCENARIOS]`, on a network made by run.sh: load and
-hostile hosts at once, faults (faults.py), and a full disk, each on a skiff of its own. The
-phones check their side; here the computer's: every file a phone was told is saved is there,
-whole, with its time; nothing landed elsewhere; descriptors and memory stayed bounded."""
+"""`suite.py NET.json WORKDIR SKIFF short|long [SCENARIOS]` on run.sh's network: load with hostile
+hosts, faults (faults.py) and a full disk, each on a skiff of its own; here the computer's side."""
 import json
 import os
 import random
@@ -24,13 +22,19 @@ PROFILES = {  # the long one waits for the inactivity timeout to close the slow 
 def logged_count(output, line):
     """How often skiff logged a line: a burst prints it once, then "line (×N)" counts."""
     total = burst = 0
-    for printed in output.splitlines():
-        rest = printed[len(line):] if printed.startswith(line) else None
-        if rest == "":
-            total, burst = total + 1, 1
-        elif rest and (counted := re.fullmatch(r" \(×(\d+)\)", rest)):
-            total, burst = total + int(counted.group(1)) - burst, int(counted.group(1))
+    for rest in (p[len(line):] for p in output.splitlines() if p.startswith(line)):
+        n = 1 if rest == "" else int(m.group(1)) if (m := re.fullmatch(r" \(×(\d+)\)", rest)) else 0
+        if n:
+            total, burst = total + n - (burst if rest else 0), n
     return total
+
+
+def hostile_names(tag):
+    """Built to leave the receive folder or to hurt whatever shows them."""
+    return [f"../../{tag}-up.txt", f"/tmp/{tag}-absolute.txt", f"..\\..\\{tag}-backslash.txt", "..",
+            "", ".hidden-start.txt", "a\x00b.txt", "line\nbreak\r.txt", "colon:name.txt",
+            "ü" * 200 + ".txt", "🙂" * 80 + ".png", "e\u0301" * 150, "same.txt", "same.txt",
+            "SAME.txt", "dir/sub/same.txt"]
 
 
 def make_shares(work):
@@ -73,10 +77,11 @@ def load_and_hostile(net, work, binary, profile_name, failures):
                                               base.replace(net["server_ip"], net["outsider_gateway"])}),
                (net["guesser"], "guesser", {"burst": 40, "sequential": 10, "allowed_guesses": 10}),
                (net["slow"], "slow", slow), (net["junk"], "junk", {"rounds": profile["junk_rounds"]}),
-               (net["names"], "names", {})]
+               (net["names"], "uploader", {"rounds": 1, "files": [
+                   {"name": n, "size": 100 + i} for i, n in enumerate(hostile_names(tag))]})]
     roles, running = {}, []
     for ns, role, job in agents:
-        name = role if role in ("outsider", "guesser", "slow", "junk", "names") else ns.split("-")[-1]
+        name = role if role in ("outsider", "guesser", "slow", "junk") else ns.split("-")[-1]
         roles[name] = role
         running.append(start_agent(ns, role, {"base": base, "code": skiff.code, "tag": tag,
                                               "seconds": profile["seconds"], "name": name, **job}, work))
@@ -115,7 +120,7 @@ def load_and_hostile(net, work, binary, profile_name, failures):
         failures.append(f"{refusals} outsider refusals logged for {reports['outsider']['counts']}")
     held_until = reports["slow"].get("held_until")
     for name, rep in reports.items():
-        if roles[name] in ("uploader", "downloader", "names") and \
+        if roles[name] in ("uploader", "downloader") and \
                 rep.get("phone", {}).get("status", {}).get("429", 0):
             failures.append(f"{name}: admitted phone answered 429")
         # The short profile's phones must finish while every slow connection is held.
@@ -129,9 +134,7 @@ def load_and_hostile(net, work, binary, profile_name, failures):
         failures.append(f"descriptors: idle {idle[0]}, peak {peak_fds} (bound {fd_limit}), after {after[0]}")
     if peak_rss > idle[1] + (256 << 20) or not skiff.samples:
         failures.append(f"resident memory peaked at {peak_rss >> 20} MiB (idle {idle[1] >> 20} MiB)")
-    return {"files_saved": len(saved), "peak_fds": peak_fds, "peak_rss_mib": peak_rss >> 20,
-            "files_lost": found["lost"], "files_damaged": found["damaged"],
-            "guesser": reports["guesser"].get("statuses"), "slow": reports["slow"]["counts"]}
+    return {"files_saved": len(saved), "peak_fds": peak_fds, "peak_rss_mib": peak_rss >> 20, **found}
 
 
 def full_disk(net, work, binary, profile_name):
