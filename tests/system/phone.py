@@ -1,5 +1,4 @@
-"""A phone as the page behaves: waits for approval, uploads with init/chunk/finish and the page's
-retry rules, downloads files, ranges and the ZIP. Every wait and retry loop is bounded."""
+"""A phone as the page behaves: approval, uploads with the page's retry rules, downloads."""
 import hashlib
 import http.client
 import io
@@ -118,8 +117,7 @@ class Phone:
         raise Refused(f"{self.name}: {step} of {name!r} answered {status} {body[:80]!r}")
 
     def upload(self, data, name, mtime_ms, uid=None, glitches=()):
-        """The finish answer. After a restart the page is opened again at the new address and
-        the file starts over with a new init."""
+        """The finish answer; after a restart the file starts over at the new address."""
         for _ in range(20):
             try:
                 return self._upload(data, name, mtime_ms, uid, set(glitches))
@@ -200,11 +198,10 @@ class Phone:
             pass
         return 0
 
-    def get(self, path, first=None, last=None, timeout=120):
-        """A download (`first` and `last` ask for a range), retried on network errors."""
-        headers = {} if first is None else {"Range": f"bytes={first}-{'' if last is None else last}"}
+    def get(self, path, timeout=120):
+        """A download, retried on network errors."""
         for tries in range(1, 6):
-            if (answer := self.request("GET", path, headers=headers, timeout=timeout))[0]:
+            if (answer := self.request("GET", path, timeout=timeout))[0]:
                 return answer
             time.sleep(min(8.0, 0.7 * tries))
         raise Refused(f"{self.name}: {path} lost five times")

@@ -69,12 +69,10 @@ uploaders="" downloaders=""
 for ((i = 1; i <= phones; i++)); do
     host "ph$i" "192.168.77.$((10 + i))/24"
     # Without netem: 3 packets in 1000 dropped each way.
-    [[ $loss == null ]] || nsx "$tag-ph$i" nft -f - <<NFT
-table inet skiffwifi {
-    chain in { type filter hook input priority 0; policy accept; meta l4proto tcp numgen random mod 1000 < 3 drop; }
-    chain out { type filter hook output priority 0; policy accept; meta l4proto tcp numgen random mod 1000 < 3 drop; }
-}
-NFT
+    drop="policy accept; meta l4proto tcp numgen random mod 1000 < 3 drop;"
+    [[ $loss == null ]] || nsx "$tag-ph$i" nft -f - <<<"table inet skiffwifi {
+        chain in { type filter hook input priority 0; $drop }
+        chain out { type filter hook output priority 0; $drop }; }"
     if ((i <= phones - phones / 3)); then uploaders+=",\"$tag-ph$i\""; else downloaders+=",\"$tag-ph$i\""; fi
 done
 host guess 192.168.77.200/24
