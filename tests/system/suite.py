@@ -196,52 +196,26 @@ BURSTS = [(300, 3.0), (1000, 2.0), (600, 3.0)]  # (packets dropped per 1000, sec
 
 
 class Faults:
-    """Timed faults, each undone at its end; end() undoes whatever is still in force."""
+    """Shell commands at set times, each undone at its end or by end(), whatever happens."""
 
-    def __init__(self, net):
-        self.net, self.pending, self.errors, self.timers = net, {}, [], []
-        self.lock = threading.Lock()
+    def __init__(self):
+        self.pending, self.errors, self.timers, self.lock = {}, [], [], threading.Lock()
 
-    def window(self, at, seconds, key, do, undo):
+    def window(self, at, seconds, do, undo):
         def begin():
             try:
-                do()
+                subprocess.run(do, shell=True, check=True)
                 with self.lock:
-                    self.pending[key] = undo
-            except Exception as error:  # reported, and the run goes on
-                self.errors.append(repr(error))
-        self.timers += [threading.Timer(at, begin), threading.Timer(at + seconds, self.undo, (key,))]
+                    self.pending[do] = undo
+            except subprocess.CalledProcessError as error:  # reported, and the run goes on
+                self.errors.append(str(error))
+        self.timers += [threading.Timer(at, begin), threading.Timer(at + seconds, self.undo, (do,))]
 
-    def undo(self, key):
+    def undo(self, do):
         with self.lock:
-            undo = self.pending.pop(key, None)
+            undo = self.pending.pop(do, None)
         if undo:
-            undo()
-
-    def cut(self, at, seconds, ns, kind="cut"):
-        # The computer's end of the phone's veth goes down, as when it walks out of reach.
-        link = ["ip", "-n", self.net["computer"], "link", "set", "p-" + ns.split("-")[-1]]
-        self.window(at, seconds, (kind, ns), lambda: subprocess.run(link + ["down"], check=True),
-                    lambda: subprocess.run(link + ["up"]))
-
-    def loss(self, at, seconds, ns, permille):
-        if not self.net["nft"]:
-            return self.cut(at, seconds, ns, "loss")  # no nftables: a burst of total loss
-        rule = "meta l4proto tcp " + (f"numgen random mod 1000 < {permille} " if permille < 1000 else "") + "drop"
-        table = "table inet skiffburst {\n" + "".join(
-            f"  chain {c} {{ type filter hook {h} priority -1; policy accept; {rule}; }}\n"
-            for c, h in (("in", "input"), ("out", "output"))) + "}\n"
-        nft = ["ip", "netns", "exec", ns, "nft"]
-        self.window(at, seconds, ("loss", ns),
-                    lambda: subprocess.run(nft + ["-f", "-"], check=True, input=table.encode()),
-                    lambda: subprocess.run(nft + ["delete", "table", "inet", "skiffburst"],
-                                           stderr=subprocess.DEVNULL))
-
-    def freeze(self, at, seconds, pid):
-        def thaw():
-            with contextlib.suppress(ProcessLookupError):
-                os.kill(pid, signal.SIGCONT)
-        self.window(at, seconds, ("freeze", pid), lambda: os.kill(pid, signal.SIGSTOP), thaw)
+            subprocess.run(undo, shell=True, stderr=subprocess.DEVNULL)
 
     def start(self):
         for timer in self.timers:
@@ -254,8 +228,8 @@ class Faults:
         for timer in self.timers:  # an action under way finishes before the undoing
             if timer.is_alive():
                 timer.join(10)
-        for key in list(self.pending):
-            self.undo(key)
+        for do in list(self.pending):
+            self.undo(do)
 
 
 def read_claims(paths):
@@ -280,7 +254,7 @@ def faults(net, work, binary, profile_name):
     phones = net["uploaders"][:3]
     role = {"steady": phones[0], "flaky": phones[min(1, len(phones) - 1)], "walker": phones[-1]}
     home, address_file = os.path.join(work, "home-faults"), os.path.join(work, "address.json")
-    stop_file, timeline = os.path.join(work, "faults-stop"), Faults(net)
+    stop_file, timeline = os.path.join(work, "faults-stop"), Faults()
 
     def start_skiff():
         runs.append(Skiff(net, work, binary, label=f"faults-{len(runs) + 1}", home=home))
@@ -309,14 +283,26 @@ def faults(net, work, binary, profile_name):
             "address_file": address_file, "claims": claims[-1], "stop_file": stop_file}, work))
         pid_of[ns] = agents[-1][1].pid
 
-    target = role[plan["bursts_on"]]
+    def cut(at, seconds, ns):  # the computer's end of the phone's veth goes down: out of reach
+        link = f"ip -n {net['computer']} link set p-{ns.split('-')[-1]}"
+        timeline.window(at, seconds, link + " down", link + " up")
+
+    target, nft = role[plan["bursts_on"]], f"ip netns exec {role[plan['bursts_on']]} nft"
     for i, at in enumerate(range(2, plan["first_stop"] - 3, plan["burst_every"])):
-        timeline.loss(at, BURSTS[i % 3][1], target, BURSTS[i % 3][0])
-    for who, at, seconds in plan["cuts"]:
-        timeline.cut(at, seconds, role[who])
-    timeline.cut(*plan["vanish"], role["walker"], "vanish")
+        permille, seconds = BURSTS[i % 3]
+        rule = "meta l4proto tcp " + (f"numgen random mod 1000 < {permille} " if permille < 1000 else "")
+        chains = "".join(f"chain {c} {{ type filter hook {c}put priority -1; policy accept; {rule}drop; }}; "
+                         for c in ("in", "out"))
+        if net["nft"]:
+            timeline.window(at, seconds, f"echo 'table inet skiffburst {{ {chains}}}' | {nft} -f -",
+                            f"{nft} delete table inet skiffburst")
+        else:
+            cut(at, seconds, target)  # no nftables: a burst of total loss
+    for who, at, seconds in plan["cuts"] + [("walker", *plan["vanish"])]:
+        cut(at, seconds, role[who])
     who, at, seconds = plan["freeze"]
-    timeline.freeze(at, seconds, pid_of[role[who]])
+    pid = pid_of[role[who]]
+    timeline.window(at, seconds, f"kill -STOP {pid}", f"kill -CONT {pid}")
     started = time.monotonic()
     timeline.start()
     reports = {}
