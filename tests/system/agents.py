@@ -253,11 +253,9 @@ def junk_heads(code):
 def junk(job, report):
     """Malformed heads over a lossy link: well-formed answers, and this host still served."""
     phone, _ = approved_phone(job)
-    statuses = report["statuses"] = {}
     for rnd in rounds(job):
         for head in junk_heads(job["code"]):
             status, body = raw_exchange(address(job), head, timeout=15)
-            statuses[str(status)] = statuses.get(str(status), 0) + 1
             if (status == -1 and body) or (status >= 500 and status != 507):
                 report.fail(f"{head[:40]!r}: answered {status} {body[:60]!r}")
         status, _, _ = phone.request("GET", "/api/files", timeout=15)
@@ -278,9 +276,10 @@ def full_disk(job, report):
 
     def save(name, data, mtime_ms, uid=None):
         sent.append(saved_entry(name, phone.upload(data, name, mtime_ms, uid=uid)["name"], data, mtime_ms))
-        report.count("files")
 
-    def fill(filler):
+    filler = os.path.join(folder, "..", "filler.bin")  # the same file system, outside the folder
+
+    def fill(keep):
         with open(filler, "ab") as handle:
             os.posix_fallocate(handle.fileno(), os.path.getsize(filler), max(1, free() - keep))
 
@@ -300,10 +299,7 @@ def full_disk(job, report):
     status, answer = phone.post(f"/api/up/chunk?uid={uid}&offset=0", data[:4 * mib])
     if status != 200 or answer.get("received") != 4 * mib:
         report.fail(f"first chunk answered {status} {answer}")
-    filler = os.path.join(folder, "..", "filler.bin")  # same file system, outside the folder
-    open(filler, "wb").close()
-    keep = 2 * mib
-    fill(filler)
+    fill(2 * mib)
     status, answer = phone.post(f"/api/up/chunk?uid={uid}&offset={4 * mib}", data[4 * mib:8 * mib])
     if status != 507 or answer != {"error": "write failed"}:
         report.fail(f"chunk on a full disk answered {status} {answer}")
@@ -311,9 +307,8 @@ def full_disk(job, report):
     if check_folder(folder, sent, report["failures"], "disk full", None, True)["part_bytes"] != 4 * mib:
         report.fail(f"the part file after the refused chunk holds other than the {4 * mib} received")
     # With no byte left even a 10-byte init is refused: 0 free is a figure, not "unknown".
-    keep = 0
     if free():
-        fill(filler)
+        fill(0)
     status, answer = phone.post("/api/up/init?uid=tiny-000001&name=tiny.txt&size=10&mtime=1700000004000")
     if free() != 0 or status != 507 or answer.get("error") != "disk full":
         report.fail(f"init of 10 bytes with {free()} bytes free answered {status} {answer}")

@@ -1,4 +1,5 @@
 """A phone as the page behaves: approval, uploads with the page's retry rules, downloads."""
+import collections
 import hashlib
 import http.client
 import io
@@ -38,9 +39,7 @@ class Phone:
     def __init__(self, base, code, name="phone", address_file=None):
         self.name, self.address_file, self.fresh_start_due = name, address_file, False
         self._aim(base, code)
-        self.stats = dict.fromkeys(("network_errors", "resumes", "chunk_resends", "whole_resends",
-                                    "reopens", "fresh_starts", "resumed_after_restart"), 0)
-        self.stats["status"] = {}
+        self.stats = collections.Counter()  # answers by status, and each way of recovering
 
     def _aim(self, base, code):
         u = urllib.parse.urlsplit(base)
@@ -72,7 +71,7 @@ class Phone:
             return 0, b"", {}
         finally:
             conn.close()
-        self.stats["status"][str(status)] = self.stats["status"].get(str(status), 0) + 1
+        self.stats[status] += 1
         return status, data, rheaders
 
     def post(self, path, body=None):

@@ -92,8 +92,5 @@ python3 "$here/suite.py" "$work/net.json" "$work" "$(realpath "$skiff")" "$profi
 suite=$!
 wait "$suite"
 status=$? suite=""
-if ((status)); then
-    tail -n 30 "$work"/*-out.txt
-    for f in "$work"/agent-*.log; do [[ -s $f ]] && tail -v -n 5 "$f"; done
-fi
+((status)) && tail -n 30 "$work"/*-out.txt "$work"/agent-*.log
 exit $status
