@@ -126,8 +126,7 @@ class Phone:
         raise Refused(f"{self.name}: {name!r}: the computer moved too often")
 
     def _upload(self, data, name, mtime_ms, uid, glitches, again=False):
-        """glitches, each used once: "bad-crc" (a wrong X-CRC32), "cut" (a chunk connection
-        dropped midway), "reload" (init again after the first chunk), "bad-sha" (at finish)."""
+        """glitches, each once: "bad-crc", "cut" (half a chunk), "reload" (init again), "bad-sha"."""
         uid = uid or "u" + hashlib.sha1(f"{name}|{len(data)}|{mtime_ms}".encode()).hexdigest()[:20]
         init = (f"/api/up/init?uid={uid}&name={urllib.parse.quote(name, safe='')}"
                 f"&size={len(data)}&mtime={mtime_ms}")

@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
 """`suite.py NET.json WORKDIR SKIFF short|long [SCENARIOS]` on run.sh's network: load with hostile
-hosts, faults and a full disk, each on a skiff of its own. The agents check the phones' side, this
-file the computer's: no file told saved is lost, nothing lands outside the receive folder."""
+hosts, faults and a full disk, each checked on the computer's side."""
 import collections
 import contextlib
 import hashlib
@@ -17,10 +16,6 @@ import time
 
 PROMPT = "Kiểm tra số này giống số trên điện thoại: "
 PART_SUFFIX = ".porter-part"
-
-
-def log(text):
-    print(time.strftime('%H:%M:%S'), text, flush=True)
 
 
 def start_agent(ns, role, job, work):
@@ -62,9 +57,8 @@ def sha256_of(path):
 
 
 def check_folder(folder, saved, failures, moment, attempted=None, allow_parts=False):
-    """Each file phones were told is saved is whole, with its time, under a name of its own; any
-    other file is one of `attempted` ((size, sha256)) whose answer a stop lost. Part files are
-    hidden, and absent unless `allow_parts`."""
+    """Each file told saved is whole, with its time, under a name of its own; any other file is
+    one of `attempted` ((size, sha256)) whose answer a stop lost; part files only if allowed."""
     entries = {e.name: e for e in os.scandir(folder)} if os.path.isdir(folder) else {}
     found = dict.fromkeys(("lost", "damaged", "extra", "part_bytes"), 0)
     for name, entry in entries.items():
@@ -99,8 +93,7 @@ def check_folder(folder, saved, failures, moment, attempted=None, allow_parts=Fa
 
 
 class Skiff:
-    """One run of skiff; `disk_mib` puts its receive folder on a tmpfs in a mount namespace of its
-    own, gone with the process whatever happens, seen through /proc/PID/root."""
+    """A run of skiff; `disk_mib` puts its receive folder on a tmpfs in a mount namespace of its own."""
 
     def __init__(self, net, work, binary, shares=(), label="skiff", home=None, disk_mib=None):
         self.home = home or os.path.join(work, "home")
@@ -125,7 +118,6 @@ class Skiff:
         self.samples, self.stopping = [], threading.Event()
         self.base, self.code = self._wait_ready()
         threading.Thread(target=self._watch, daemon=True).start()
-        log(f"{label} at {self.base}, code {self.code}")
 
     def text(self):
         with open(self.out_path, "rb") as handle:
@@ -156,8 +148,7 @@ class Skiff:
         return tuple(map(max, zip((0, 0), *self.samples)))
 
     def stop(self, sig=signal.SIGINT):
-        """Ctrl-C as the person at the terminal would, or SIGKILL as a crash; the exit status,
-        or "killed" when Ctrl-C took too long."""
+        """Ctrl-C as at the terminal, or SIGKILL as a crash: the exit status, or "killed"."""
         self.stopping.set()
         if self.proc.poll() is None:
             self.proc.send_signal(sig)
@@ -240,8 +231,8 @@ def read_claims(paths):
     return saved, attempted
 
 
-def faults(net, work, binary, profile_name):
-    plan, failures, checks, runs = PLANS[profile_name], [], [], []
+def faults(net, work, binary, profile_name, failures):
+    plan, checks, runs = PLANS[profile_name], [], []
     phones = net["uploaders"][:3]
     role = {"steady": phones[0], "flaky": phones[min(1, len(phones) - 1)], "walker": phones[-1]}
     home, address_file = os.path.join(work, "home-faults"), os.path.join(work, "address.json")
@@ -348,9 +339,7 @@ def faults(net, work, binary, profile_name):
     for done in runs:
         if done.text().count(PROMPT) > len(phones):
             failures.append(f"{done.out_path}: more approval prompts than {len(phones)} phones")
-    return {"files_saved": len(saved), "recoveries": stats, "peak_fds": max(r.peaks()[0] for r in runs),
-            "files_lost": sum(c["lost"] for c in checks),
-            "unclaimed_after_sigkill": checks[1]["extra"] if len(checks) > 1 else None}, failures
+    return {"files_saved": len(saved), "recoveries": stats, "checks": checks}
 
 
 PROFILES = {  # the long one waits for the inactivity timeout to close the slow connections
@@ -478,10 +467,9 @@ def load_and_hostile(net, work, binary, profile_name, failures):
     return {"files_saved": len(saved), "peak_fds": peak_fds, "peak_rss_mib": peak_rss >> 20, **found}
 
 
-def full_disk(net, work, binary, profile_name):
+def full_disk(net, work, binary, profile_name, failures):
     """The receive folder on a 256 MiB tmpfs that one phone fills (the checks are in agents.py);
     here the program's side: its event line, a clean Ctrl-C, no mount left behind."""
-    failures = []
     skiff = Skiff(net, work, binary, label="full-disk", home=os.path.join(work, "home-disk"), disk_mib=256)
     mounted = f"{skiff.home}/Downloads"
     if mounted not in open(f"/proc/{skiff.proc.pid}/mounts").read():
@@ -496,7 +484,6 @@ def full_disk(net, work, binary, profile_name):
         failures.append(f"full-disk skiff did not exit 0 on Ctrl-C: {status}")
     if mounted in open("/proc/self/mounts").read():
         failures.append("the small file system is still mounted")
-    return {}, failures
 
 
 def main():
@@ -505,15 +492,13 @@ def main():
     with open(net_path) as handle:
         net = json.load(handle)
     failures, figures = [], {"profile": profile_name, "shaping": net["shaping"], "loss": net["loss"]}
-    if "load" in chosen:
-        figures["load"] = load_and_hostile(net, work, binary, profile_name, failures)
-    for key, scenario in (("faults", faults), ("full_disk", full_disk)):
+    for key, scenario in (("load", load_and_hostile), ("faults", faults), ("full_disk", full_disk)):
         if key in chosen:
-            log(f"scenario {key} begins")
+            failed = []
             try:
-                figures[key], failed = scenario(net, work, binary, profile_name)
+                figures[key] = scenario(net, work, binary, profile_name, failed)
             except Exception as error:  # a broken scenario is a failed run, with its reason
-                failed = [f"stopped: {error!r}"]
+                failed.append(f"stopped: {error!r}")
             failures += [f"{key}: {text}" for text in failed]
     print(json.dumps(figures, ensure_ascii=False))
     for text in failures:
