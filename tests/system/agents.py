@@ -29,9 +29,6 @@ class Report(dict):
     def fail(self, text):
         self["failures"].append(text)
 
-    def count(self, key, n=1):
-        self["counts"][key] = self["counts"].get(key, 0) + n
-
 
 def address(job):
     u = urllib.parse.urlsplit(job["base"])
@@ -105,7 +102,6 @@ def uploader(job, report):
                 continue
             sent.append(saved_entry(name, answer.get("name"), data, mtime_ms))
             claim(sent[-1])
-            report.count("files")
     report["phone"] = phone.stats
 
 
@@ -120,8 +116,6 @@ def downloader(job, report):
             known = shared.get(entry.get("name"))
             if not known:
                 continue
-            if entry.get("size") != known["size"]:
-                report.fail(f"{entry['name']}: listed size {entry.get('size')}")
             with open(known["path"], "rb") as handle:
                 original = handle.read()
             status, data, _ = phone.get("/api/dl/" + urllib.parse.quote(entry["id"], safe=""))
@@ -148,7 +142,7 @@ def outsider(job, report):
              "X-CRC32: 00000000\r\nContent-Length: 1\r\n\r\nA", "\x00\x01garbage\r\n\r\n", ""]
     for _ in rounds(job):
         for head in heads:
-            report.count("requests")
+            report["counts"]["requests"] = report["counts"].get("requests", 0) + 1
             answer = raw_exchange(address(job), head.encode())
             if answer != (403, "Chỉ chấp nhận thiết bị trong cùng mạng nội bộ.".encode()):
                 report.fail(f"outsider {head[:40]!r} got {answer!r:.120}")

@@ -468,8 +468,7 @@ def load_and_hostile(net, work, binary, profile_name, failures):
 
 
 def full_disk(net, work, binary, profile_name, failures):
-    """The receive folder on a 256 MiB tmpfs that one phone fills (the checks are in agents.py);
-    here the program's side: its event line, a clean Ctrl-C, no mount left behind."""
+    """A phone fills the 256 MiB receive folder; here: the event line, Ctrl-C, no mount left."""
     skiff = Skiff(net, work, binary, label="full-disk", home=os.path.join(work, "home-disk"), disk_mib=256)
     mounted = f"{skiff.home}/Downloads"
     if mounted not in open(f"/proc/{skiff.proc.pid}/mounts").read():
