@@ -116,6 +116,8 @@ def downloader(job, report):
             known = shared.get(entry.get("name"))
             if not known:
                 continue
+            if entry.get("size") != known["size"]:
+                report.fail(f"{entry['name']}: listed size {entry.get('size')}")
             with open(known["path"], "rb") as handle:
                 original = handle.read()
             status, data, _ = phone.get("/api/dl/" + urllib.parse.quote(entry["id"], safe=""))
