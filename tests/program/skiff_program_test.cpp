@@ -26,43 +26,46 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
+using Words = std::vector<std::string>;
+const std::string kPhone = "User-Agent: Mozilla/5.0 (Linux; Android 14; Pixel 8)\r\n";
 
-// Runs the program with its output on a pipe, as a script would.
+// A command's output (with its errors) and exit code.
+std::pair<int, std::string> capture(const std::string& command) {
+    std::string output;
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    char buffer[4096];
+    while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+    int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+// The program with its output on a pipe, as a script runs it, in a session of its own: no
+// launch meets the desktop's Skiff, or another test's, on the bus or through the lock.
 class Program {
   public:
-    explicit Program(const std::filesystem::path& home, std::vector<std::string> prefix = {},
-                     std::vector<std::pair<std::string, std::string>> environment = {},
-                     const std::filesystem::path& errorLog = {},
-                     std::vector<std::string> arguments = {}) {
+    // `before`: settings NAME=VALUE, then the command that runs the program, if any.
+    Program(const fs::path& home, Words arguments, Words before = {},
+            const fs::path& errorLog = {}) {
+        fs::path run = home / "run";
+        mkdir(run.c_str(), 0700);
+        Words words = {"env", "-u", "XDG_CONFIG_HOME", "HOME=" + home.string()};
+        words.push_back("XDG_RUNTIME_DIR=" + run.string());
+        words.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=" + (run / "bus").string());
+        words.insert(words.end(), before.begin(), before.end());
+        words.push_back(SKIFF_BINARY);
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (auto& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
         int out[2], in[2];
         if (pipe(out) != 0 || pipe(in) != 0) throw std::runtime_error("pipe");
         m_pid = fork();
         if (m_pid == 0) {
             dup2(out[1], STDOUT_FILENO);
             dup2(in[0], STDIN_FILENO);
-            close(in[0]);
-            close(in[1]);
-            if (!errorLog.empty()) {
-                int log = open(errorLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-                dup2(log, STDERR_FILENO);
-            }
-            close(out[0]);
-            close(out[1]);
-            setenv("HOME", home.c_str(), 1);
-            unsetenv("XDG_CONFIG_HOME");
-            // A session of its own: no launch meets the desktop's Skiff, or another test's, on
-            // the bus or through the lock. The bus is there when the test starts one.
-            std::filesystem::path run = home / "run";
-            mkdir(run.c_str(), 0700);
-            setenv("XDG_RUNTIME_DIR", run.c_str(), 1);
-            setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + (run / "bus").string()).c_str(), 1);
-            for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
-            std::vector<std::string> words = prefix;
-            words.push_back(SKIFF_BINARY);
-            words.insert(words.end(), arguments.begin(), arguments.end());
-            std::vector<char*> argv;
-            for (auto& w : words) argv.push_back(w.data());
-            argv.push_back(nullptr);
+            if (!errorLog.empty())
+                dup2(open(errorLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+            for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
             execvp(argv[0], argv.data());
             _exit(127);
         }
@@ -72,19 +75,13 @@ class Program {
         m_in = in[1];
     }
     ~Program() {
-        if (m_pid > 0) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
+        if (m_pid > 0) kill(m_pid, SIGKILL), waitpid(m_pid, nullptr, 0);
         close(m_out);
-        if (m_in >= 0) close(m_in);
+        close(m_in);
     }
 
-    // Types a line on the program's standard input.
     void type(const std::string& line) {
-        std::string text = line + "\n";
-        ssize_t ignored = write(m_in, text.data(), text.size());
-        (void)ignored;
+        (void)!write(m_in, (line + "\n").data(), line.size() + 1);
     }
 
     // The next whole line of output, or "" after the timeout.
@@ -94,70 +91,73 @@ class Program {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             pollfd waiting{m_out, POLLIN, 0};
-            if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0)
-                return "";
             char chunk[4096];
-            ssize_t n = read(m_out, chunk, sizeof chunk);
-            if (n <= 0) return "";
+            ssize_t n = 0;
+            if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0 ||
+                (n = read(m_out, chunk, sizeof chunk)) <= 0)
+                return "";
             m_buffer.append(chunk, static_cast<std::size_t>(n));
         }
-        std::size_t end = m_buffer.find('\n');
-        std::string text = m_buffer.substr(0, end);
-        m_buffer.erase(0, end + 1);
+        std::string text = m_buffer.substr(0, m_buffer.find('\n'));
+        m_buffer.erase(0, text.size() + 1);
         return text;
     }
 
-    std::size_t openDescriptors() const {
-        std::error_code error;
-        std::size_t count = 0;
-        for (auto it = std::filesystem::directory_iterator("/proc/" + std::to_string(m_pid) + "/fd",
-                                                           error);
-             !error && it != std::filesystem::directory_iterator(); it.increment(error))
-            ++count;
-        return count;
+    // Reads lines until one matches; returns it, or "" when the output ends first.
+    std::string waitFor(const std::string& pattern) {
+        std::regex wanted(pattern);
+        for (std::string text = line(); !text.empty(); text = line())
+            if (std::regex_search(text, wanted)) return text;
+        return "";
     }
 
-    // The program's child processes of that name (as /proc shows it), running now.
-    std::vector<pid_t> children(const std::string& name) const {
-        std::vector<pid_t> found;
-        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-            std::ifstream stat(entry.path() / "stat");
-            std::string pid, comm, state;
-            pid_t parent = 0;
-            if (stat >> pid >> comm >> state >> parent && parent == m_pid &&
-                comm == "(" + name + ")")
-                found.push_back(std::stoi(pid));
-        }
-        return found;
-    }
-
-    std::size_t peakMemoryKiB() const {
-        std::ifstream status("/proc/" + std::to_string(m_pid) + "/status");
-        for (std::string line; std::getline(status, line);)
-            if (line.rfind("VmHWM:", 0) == 0) return std::stoul(line.substr(6));
-        return 0;
-    }
+    std::string pid() const { return std::to_string(m_pid); }
 
     // The exit code once the program ends by itself within the timeout, else -1.
     int wait(std::chrono::milliseconds timeout) {
-        auto deadline = std::chrono::steady_clock::now() + timeout;
-        for (;;) {
+        for (auto deadline = std::chrono::steady_clock::now() + timeout;
+             std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(20ms)) {
             int status = 0;
             if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
                 m_pid = -1;
                 return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             }
-            if (std::chrono::steady_clock::now() > deadline) return -1;
-            std::this_thread::sleep_for(20ms);
         }
+        return -1;
     }
 
     int interrupt() {
         kill(m_pid, SIGINT);
-        int status = 0;
-        waitpid(m_pid, &status, 0);
-        m_pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return wait(60s);
+    }
+
+    // The start-up screen: the address, then the session code.
+    std::pair<std::uint16_t, std::string> start() {
+        std::uint16_t port = 0;
+        std::smatch match;
+        for (std::string text = line(); !text.empty(); text = line()) {
+            if (std::regex_search(text, match, std::regex("http://[0-9a-z.]+:(\\d+)/\\?t=\\d{6}")))
+                port = static_cast<std::uint16_t>(std::stoi(match[1].str()));
+            if (std::regex_match(text, match, std::regex("Mã phiên (\\d{3}) (\\d{3})"))) {
+                EXPECT_NE(port, 0);
+                return {port, match[1].str() + match[2].str()};
+            }
+        }
+        ADD_FAILURE() << "no session code";
+        return {0, ""};
+    }
+
+    // Lets a phone in by typing "c" at the prompt; the names the program then offers it.
+    std::vector<std::string> sharedNames(std::uint16_t port, const std::string& code) {
+        if (get(port, "/api/files?t=" + code, kPhone).status == 428) {
+            EXPECT_NE(waitFor("Kiểm tra số này"), "");
+            type("c");
+            EXPECT_NE(waitFor("Đã cho phép"), "");
+        }
+        std::vector<std::string> names;
+        auto list = json(get(port, "/api/files?t=" + code, kPhone));
+        for (const auto& file : list["files"]) names.push_back(file["name"]);
+        return names;
     }
 
   private:
@@ -167,214 +167,117 @@ class Program {
     std::string m_buffer;
 };
 
-struct Started {
-    std::string code;
-    std::uint16_t port = 0;
-};
-
-// Reads the start-up screen: a QR code, the address, then the session code.
-Started readStart(Program& program) {
-    Started started;
-    std::smatch match;
-    for (int i = 0; i < 60; ++i) {
-        std::string line = program.line();
-        if (line.empty() && i > 0) break;
-        if (std::regex_search(line, match,
-                              std::regex("http://([0-9.]+|localhost):(\\d+)/\\?t=(\\d{6})")))
-            started.port = static_cast<std::uint16_t>(std::stoi(match[2].str()));
-        if (std::regex_match(line, match, std::regex("Mã phiên (\\d{3}) (\\d{3})"))) {
-            started.code = match[1].str() + match[2].str();
-            break;
-        }
-    }
-    EXPECT_NE(started.port, 0);
-    EXPECT_EQ(started.code.size(), 6u);
-    return started;
-}
-
-// Reads lines until one matches; returns it, or "" when the output ends first.
-std::string waitForLine(Program& program, const std::string& pattern) {
-    std::regex wanted(pattern);
-    for (std::string line = program.line(); !line.empty(); line = program.line())
-        if (std::regex_search(line, wanted)) return line;
-    return "";
-}
-
-// Events reach a pipe as clean lines as they happen, and Ctrl-C stops the program even in the
-// middle of an upload, leaving no part file.
+// Events reach a pipe as clean lines as they happen (no bell), and Ctrl-C stops the program
+// in the middle of an upload, leaving no part file.
 TEST(Program, ApproveUploadAndStopMidUpload) {
     TempDir home;
-    fs::create_directories(home.path() / "share");
-    std::ofstream(home.path() / "share" / "a.txt") << "first";
-    std::ofstream(home.path() / "share" / "b.txt") << "second";
-    Program program(home.path(), {}, {}, {}, {(home.path() / "share").string()});
-    Started started = readStart(program);
-    ASSERT_NE(started.port, 0);
-    EXPECT_EQ(get(started.port, "/").status, 200);
+    Program program(home.path(), {});
+    auto [port, code] = program.start();
+    ASSERT_NE(port, 0);
     const std::string phone = "Mozilla/5.0 (iPhone; CPU iPhone OS 17_0 like Mac OS X)";
-    UploadClient client(started.port, started.code, phone);
-
-    Reply asking =
-        get(started.port, "/api/files?t=" + started.code, "User-Agent: " + phone + "\r\n");
+    Reply asking = get(port, "/api/files?t=" + code, "User-Agent: " + phone + "\r\n");
     ASSERT_EQ(asking.status, 428);
-    std::string pairCode = json(asking)["code"];
-    EXPECT_NE(waitForLine(program, "“iPhone” muốn kết nối"), "");
-    EXPECT_NE(waitForLine(program, "Kiểm tra số này giống số trên điện thoại: " + pairCode), "");
+    EXPECT_NE(program.waitFor("Kiểm tra số này giống số trên điện thoại: " +
+                              json(asking)["code"].get<std::string>()),
+              "");
     program.type("c");
-    // Every event is a clean line in a pipe: the approval bell rings on a terminal only.
     std::string lines;
-    for (std::string line = program.line(); !line.empty(); line = program.line()) {
+    for (std::string line;
+         lines.find("Đã cho phép") == std::string::npos && !(line = program.line()).empty();)
         lines += line + "\n";
-        if (line.find("Đã cho phép") != std::string::npos) break;
-    }
     EXPECT_NE(lines.find("Đã cho phép iPhone (127.0.0.1)\n"), std::string::npos) << lines;
     EXPECT_EQ(lines.find('\a'), std::string::npos) << lines;
 
-    // The files named on the command line are offered to the phone, singly and as a ZIP.
-    auto files =
-        json(get(started.port, "/api/files?t=" + started.code, "User-Agent: " + phone + "\r\n"));
-    ASSERT_EQ(files["files"].size(), 2u);
-    EXPECT_EQ(files["files"][0]["name"], "a.txt");
-    std::string id = files["files"][1]["id"];
-    EXPECT_EQ(get(started.port, "/api/dl/" + id + "?t=" + started.code).body, "second");
-    Reply zip = get(started.port, "/api/zip?t=" + started.code);
-    EXPECT_EQ(zip.status, 200);
-    EXPECT_EQ(zip.body.size(), 22u + 2 * (30 + 5 + 16 + 46 + 5) + 5 + 6);
-
-    Reply done = client.sendFile("prog01", "ảnh.jpg", "picture bytes");
-    ASSERT_EQ(done.status, 200) << done.body;
-    EXPECT_NE(waitForLine(program, "Đã nhận \"ảnh.jpg\" \\(13 byte\\) từ iPhone · SHA-256 khớp"),
-              "");
-    fs::path inbox = home.path() / "Downloads" / "Skiff";
-    EXPECT_TRUE(fs::exists(inbox / "ảnh.jpg"));
-
+    UploadClient client(port, code, phone);
     ASSERT_EQ(client.init("prog02", "half.bin", 1000).status, 200);
     ASSERT_EQ(client.chunk("prog02", 0, std::string(500, 'h')).status, 200);
-    EXPECT_TRUE(fs::exists(inbox / ".prog02.porter-part"));
+    fs::path part = home.path() / "Downloads" / "Skiff" / ".prog02.porter-part";
+    EXPECT_TRUE(fs::exists(part));
     EXPECT_EQ(program.interrupt(), 0);
-    EXPECT_FALSE(fs::exists(inbox / ".prog02.porter-part"));
+    EXPECT_FALSE(fs::exists(part));
 }
 
-// Decoder bombs shared with the phones: a picture of a few hundred bytes claiming 900
-// megapixels costs the program nothing, and Ctrl-C while a decoder is busy with a PDF that
-// would take hours stops it at once, with no decoder left behind.
+// A shared picture of a few hundred bytes claiming 900 megapixels costs the program nothing,
+// and Ctrl-C while a decoder is busy with a PDF that would take hours stops it at once, with no
+// decoder left behind.
 TEST(Program, DecoderBombsCostNothingAndStopNothing) {
     TempDir home;
-    fs::path pdf = home.path() / "forms.pdf";
+    fs::path pdf = home.path() / "forms.pdf", bomb = home.path() / "bomb.jpg";
     ASSERT_TRUE(writeNestedFormsPdf(pdf));
-    fs::path bomb = home.path() / "bomb.jpg";
     ASSERT_TRUE(writeJpegClaiming(bomb, 30000, 30000));
-    Program program(home.path(), {}, {}, {}, {bomb.string(), pdf.string()});
-    Started started = readStart(program);
-    const std::string phone = "User-Agent: Mozilla/5.0 (Linux; Android 14; Pixel 8)\r\n";
-    ASSERT_EQ(get(started.port, "/api/files?t=" + started.code, phone).status, 428);
-    EXPECT_NE(waitForLine(program, "Kiểm tra số này"), "");
-    program.type("c");
-    EXPECT_NE(waitForLine(program, "Đã cho phép"), "");
-    auto files = json(get(started.port, "/api/files?t=" + started.code, phone));
-    ASSERT_EQ(files["files"].size(), 2u);
-    std::string bombId = files["files"][0]["id"];
-    // The phone's request for the bomb's thumbnail is answered like any undrawable file.
-    EXPECT_EQ(get(started.port, "/api/thumb/" + bombId + "?t=" + started.code, phone).status, 404);
-    std::vector<pid_t> decoders;
-    for (int i = 0; i < 200 && decoders.empty(); ++i) {
-        std::this_thread::sleep_for(50ms);
-        decoders = program.children("skiff-decode");
-    }
+    Program program(home.path(), {bomb.string(), pdf.string()});
+    auto [port, code] = program.start();
+    ASSERT_EQ(program.sharedNames(port, code).size(), 2u);
+    std::string bombId = json(get(port, "/api/files?t=" + code, kPhone))["files"][0]["id"];
+    EXPECT_EQ(get(port, "/api/thumb/" + bombId + "?t=" + code, kPhone).status, 404);
+    std::string decoders;
+    for (int i = 0; i < 200 && decoders.empty(); ++i, std::this_thread::sleep_for(50ms))
+        decoders = capture("pgrep -x skiff-decode -P " + program.pid()).second;
     ASSERT_FALSE(decoders.empty()) << "the shared PDF's thumbnail is being made";
     std::this_thread::sleep_for(1s);
-    EXPECT_LT(program.peakMemoryKiB(), 400 * 1024) << "sanitizers included";
+    auto peak = capture("awk '/VmHWM/ {print $2}' /proc/" + program.pid() + "/status").second;
+    EXPECT_LT(std::stoul(peak), 400u * 1024) << "KiB, sanitizers included";
     auto begun = std::chrono::steady_clock::now();
     EXPECT_EQ(program.interrupt(), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - begun, 2s);
-    for (pid_t decoder : decoders) {
-        std::ifstream stat("/proc/" + std::to_string(decoder) + "/stat");
-        std::string pid, comm, state;
-        EXPECT_TRUE(!(stat >> pid >> comm >> state) || state == "Z") << "decoder " << decoder;
+    std::istringstream pids(decoders);
+    for (std::string pid; pids >> pid;) {
+        auto [code, state] = capture("ps -o stat= -p " + pid);
+        EXPECT_TRUE(code != 0 || state[0] == 'Z') << "decoder " << pid << ": " << state;
     }
 }
 
 TEST(Program, HelpVersionAndBadArguments) {
-    TempDir home;
-    std::string binary = SKIFF_BINARY;
-    auto run = [&](const std::string& arguments, int* status) {
-        std::string output;
-        FILE* pipe = popen((binary + " " + arguments + " 2>&1").c_str(), "r");
-        char buffer[4096];
-        while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-        *status = WEXITSTATUS(pclose(pipe));
-        return output;
+    std::vector<std::tuple<std::string, int, std::string>> cases = {
+        {"--help", 0, "Cách dùng: skiff"},
+        {"--version", 0, "Skiff "},
+        {"--bogus", 2, "tuỳ chọn không hợp lệ: --bogus"},
+        {"/no/such/file", 2, "không tìm thấy: /no/such/file"},
     };
-    int status = 0;
-    EXPECT_NE(run("--help", &status).find("Cách dùng: skiff"), std::string::npos);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(run("--version", &status).rfind("Skiff ", 0), 0u);
-    EXPECT_EQ(status, 0);
-    EXPECT_NE(run("--bogus", &status).find("tuỳ chọn không hợp lệ: --bogus"), std::string::npos);
-    EXPECT_EQ(status, 2);
-    for (const char* port : {"--port 0", "--port=65536", "--port abc", "--port"}) {
-        EXPECT_NE(run(port, &status).find("số cổng không hợp lệ"), std::string::npos) << port;
-        EXPECT_EQ(status, 2) << port;
+    for (std::string port : {" 0", "=65536", " abc", ""})
+        cases.emplace_back("--port" + port, 2, "số cổng không hợp lệ");
+    for (const auto& [arguments, status, told] : cases) {
+        auto [code, output] = capture(std::string(SKIFF_BINARY) + " " + arguments);
+        EXPECT_EQ(code, status) << arguments;
+        EXPECT_NE(output.find(told), std::string::npos) << arguments << ": " << output;
     }
-    EXPECT_NE(run("/no/such/file", &status).find("không tìm thấy: /no/such/file"),
-              std::string::npos);
-    EXPECT_EQ(status, 2);
-}
-
-// Another program listening on `port` on every IPv4 address; -1 when that fails.
-int holdPort(std::uint16_t port) {
-    int socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    if (bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(socket, 1) != 0) {
-        close(socket);
-        return -1;
-    }
-    return socket;
 }
 
 TEST(Program, KeepsItsPortAcrossStartsAndLeavesOneThatIsTaken) {
     TempDir home;
-    auto startOnce = [&](std::vector<std::string> arguments = {}) {
-        return std::make_unique<Program>(home.path(), std::vector<std::string>{},
-                                         std::vector<std::pair<std::string, std::string>>{},
-                                         fs::path(), std::move(arguments));
-    };
-    // The port of one start that ends with Ctrl-C.
     auto portOfAStart = [&] {
-        auto program = startOnce();
-        std::uint16_t port = readStart(*program).port;
-        EXPECT_EQ(program->interrupt(), 0);
+        Program program(home.path(), {});
+        std::uint16_t port = program.start().first;
+        EXPECT_EQ(program.interrupt(), 0);
         return port;
     };
     const std::uint16_t first = portOfAStart();
     ASSERT_NE(first, 0);
-    EXPECT_EQ(portOfAStart(), first);  // the same address as yesterday
+    EXPECT_EQ(portOfAStart(), first);
 
-    int holder = holdPort(first);
-    ASSERT_GE(holder, 0);
+    // Another program takes the port on every IPv4 address.
+    int holder = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(first);
+    ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(holder, 1), 0);
     std::uint16_t moved = 0;
     {
-        auto program = startOnce();
-        moved = readStart(*program).port;
+        Program program(home.path(), {});
+        moved = program.start().first;
         EXPECT_NE(moved, first);
-        EXPECT_NE(waitForLine(*program, "Cổng " + std::to_string(first) +
-                                            " của lần trước đang bận nên Skiff đã chuyển sang "
-                                            "cổng " +
-                                            std::to_string(moved)),
+        EXPECT_NE(program.waitFor("Cổng " + std::to_string(first) + " .* sang cổng " +
+                                  std::to_string(moved)),
                   "");
-        EXPECT_EQ(program->interrupt(), 0);
+        EXPECT_EQ(program.interrupt(), 0);
     }
-    EXPECT_EQ(portOfAStart(), moved);  // the fresh port is the one kept now
+    EXPECT_EQ(portOfAStart(), moved);
     {
         // Asked for by number, a taken port stops the start instead of moving.
-        auto program = startOnce({"--port", std::to_string(first)});
-        EXPECT_EQ(program->line(), "Cổng " + std::to_string(first) +
-                                       " đang được chương trình khác dùng. Chọn cổng khác với "
-                                       "--port, hoặc bỏ --port để Skiff tự chọn cổng.");
-        EXPECT_EQ(program->interrupt(), 1);
+        Program program(home.path(), {"--port", std::to_string(first)});
+        EXPECT_EQ(program.line().rfind("Cổng " + std::to_string(first) + " đang được", 0), 0u);
+        EXPECT_EQ(program.interrupt(), 1);
     }
     close(holder);
 }
@@ -385,22 +288,24 @@ TEST(Program, AConnectionFloodLeavesDescriptorsSpareAndPasses) {
     TempDir home;
     // Without descriptors the sanitizer cannot probe memory and misreports type checks as
     // "invalid vptr"; those are let through and every other report still counts.
-    std::filesystem::path errors = home.path() / "stderr.txt";
+    fs::path errors = home.path() / "stderr.txt";
     // Soft and hard limit alike, so the program cannot raise it.
-    Program program(home.path(), {"prlimit", "--nofile=48:48", "--"},
-                    {{"UBSAN_OPTIONS", "halt_on_error=0:print_stacktrace=0"}}, errors);
-    Started started = readStart(program);
-    ASSERT_NE(started.port, 0);
+    Program program(
+        home.path(), {},
+        {"UBSAN_OPTIONS=halt_on_error=0:print_stacktrace=0", "prlimit", "--nofile=48:48", "--"},
+        errors);
+    auto [port, code] = program.start();
+    ASSERT_NE(port, 0);
     {
         std::vector<RawClient> hogs;
-        for (int i = 0; i < 80; ++i) hogs.emplace_back(started.port);
+        for (int i = 0; i < 80; ++i) hogs.emplace_back(port);
         std::this_thread::sleep_for(1s);  // let it accept (and shed) what it can
-        EXPECT_LT(program.openDescriptors(), 48u);
+        auto fds = fs::directory_iterator("/proc/" + program.pid() + "/fd");
+        EXPECT_LT(std::distance(fds, fs::directory_iterator()), 48);
     }
-    // Once the hogs are gone (closed or timed out), new phones get answers again.
     bool answered = false;
     for (int attempt = 0; attempt < 20 && !answered; ++attempt) {
-        RawClient phone(started.port);
+        RawClient phone(port);
         phone.send("GET / HTTP/1.1\r\n\r\n");
         answered = parseReply(phone.readAll(500ms)).status == 200;
     }
@@ -417,53 +322,18 @@ TEST(Program, AConnectionFloodLeavesDescriptorsSpareAndPasses) {
 }
 
 // A private session bus at `socket`, for the programs whose home holds it.
-class SessionBus {
-  public:
-    explicit SessionBus(const fs::path& socket) : m_address("unix:path=" + socket.string()) {
+struct SessionBus {
+    explicit SessionBus(const fs::path& socket) : address("unix:path=" + socket.string()) {
         mkdir(socket.parent_path().c_str(), 0700);
-        std::string command =
-            "dbus-daemon --session --fork --print-pid --address=" + m_address + " 2>&1";
-        FILE* output = popen(command.c_str(), "r");
-        if (output == nullptr || std::fscanf(output, "%d", &m_pid) != 1) m_pid = -1;
-        if (output != nullptr) pclose(output);
+        auto [code, id] = capture("dbus-daemon --session --fork --print-pid --address=" + address);
+        pid = code == 0 ? std::atoi(id.c_str()) : -1;
     }
     ~SessionBus() {
-        if (m_pid > 0) kill(m_pid, SIGTERM);
+        if (pid > 0) kill(pid, SIGTERM);
     }
-    bool running() const { return m_pid > 0; }
-
-    // Calls a method of the program's interface with gdbus; its output, with the exit code.
-    std::pair<int, std::string> call(const std::string& method, const std::string& arguments) {
-        std::string command = "gdbus call --address '" + m_address +
-                              "' --dest io.github.skiff.Skiff --object-path /io/github/skiff/Skiff"
-                              " --method org.freedesktop.Application." +
-                              method + " " + arguments + " 2>&1";
-        std::string output;
-        FILE* pipe = popen(command.c_str(), "r");
-        char buffer[4096];
-        while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-        int status = pclose(pipe);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
-    }
-
-  private:
-    std::string m_address;
-    pid_t m_pid = -1;
+    std::string address;
+    pid_t pid = -1;
 };
-
-// The names the program offers a phone, once the phone is let in.
-std::vector<std::string> sharedNames(Program& program, const Started& started) {
-    const std::string phone = "User-Agent: Mozilla/5.0 (Linux; Android 14; Pixel 8)\r\n";
-    if (get(started.port, "/api/files?t=" + started.code, phone).status == 428) {
-        EXPECT_NE(waitForLine(program, "Kiểm tra số này"), "");
-        program.type("c");
-        EXPECT_NE(waitForLine(program, "Đã cho phép"), "");
-    }
-    auto list = json(get(started.port, "/api/files?t=" + started.code, phone));
-    std::vector<std::string> names;
-    for (const auto& file : list["files"]) names.push_back(file["name"]);
-    return names;
-}
 
 // One Skiff per session: later launches hand their files (named relative to where they run)
 // to the first, which shares them as its own; a file that is not there is refused as on the
@@ -471,44 +341,47 @@ std::vector<std::string> sharedNames(Program& program, const Started& started) {
 TEST(Program, ALaterLaunchHandsItsFilesToTheFirstOverTheSessionBus) {
     TempDir home;
     SessionBus bus(home.path() / "run" / "bus");
-    ASSERT_TRUE(bus.running());
+    ASSERT_GT(bus.pid, 0);
     fs::path folder = home.path() / "picked";
     fs::create_directories(folder / "sub");
     std::ofstream(folder / "a.txt") << "first";
     std::ofstream(folder / "sub" / "b.txt") << "second";
     std::ofstream(folder / "c.txt") << "third";
 
-    Program first(home.path(), {}, {}, {}, {"--terminal"});
-    Started started = readStart(first);
-    ASSERT_NE(started.port, 0);
-
-    Program second(home.path(), {"env", "-C", folder.string(), "--"},
-                   {{"XDG_ACTIVATION_TOKEN", "launch-token"}}, {},
-                   {"--terminal", "a.txt", "sub/b.txt"});
+    Program first(home.path(), {"--terminal"});
+    auto [port, code] = first.start();
+    ASSERT_NE(port, 0);
+    Program second(home.path(), {"--terminal", "a.txt", "sub/b.txt"},
+                   {"XDG_ACTIVATION_TOKEN=launch-token", "env", "-C", folder.string(), "--"});
     EXPECT_EQ(second.line(), "Skiff đang chạy rồi, đã chuyển 2 file sang để chia sẻ.");
     EXPECT_EQ(second.wait(5s), 0);
-    EXPECT_NE(waitForLine(first, "^Đang chia sẻ 2 file$"), "");
+    EXPECT_NE(first.waitFor("^Đang chia sẻ 2 file$"), "");
 
-    Program bare(home.path(), {}, {}, {}, {"--terminal"});
+    Program bare(home.path(), {"--terminal"});
     EXPECT_EQ(bare.line(), "Skiff đang chạy rồi.");
     EXPECT_EQ(bare.wait(5s), 0);
 
     fs::path errors = home.path() / "missing-stderr.txt";
-    Program missing(home.path(), {"env", "-C", folder.string(), "--"}, {}, errors,
-                    {"--terminal", "c.txt", "gone.txt"});
+    Program missing(home.path(), {"--terminal", "c.txt", "gone.txt"},
+                    {"env", "-C", folder.string(), "--"}, errors);
     EXPECT_EQ(missing.wait(5s), 2);
     std::stringstream told;
     told << std::ifstream(errors).rdbuf();
     EXPECT_EQ(told.str().rfind("skiff: không tìm thấy: gone.txt\n", 0), 0u) << told.str();
 
+    auto open = [&](const std::string& uris) {
+        return capture("gdbus call --address '" + bus.address +
+                       "' --dest io.github.skiff.Skiff --object-path /io/github/skiff/Skiff"
+                       " --method org.freedesktop.Application.Open \"" +
+                       uris + "\" '{}'");
+    };
     std::string present = "file://" + (folder / "c.txt").string();
-    auto [code, output] = bus.call("Open", "\"['" + present + "', 'file:///no/such/file']\" '{}'");
-    EXPECT_NE(code, 0);
+    auto [openCode, output] = open("['" + present + "', 'file:///no/such/file']");
+    EXPECT_NE(openCode, 0);
     EXPECT_NE(output.find("không tìm thấy: /no/such/file"), std::string::npos) << output;
-    auto [webCode, webOutput] = bus.call("Open", "\"['https://example.invalid/x']\" '{}'");
-    EXPECT_NE(webCode, 0) << webOutput;
+    EXPECT_NE(open("['https://example.invalid/x']").first, 0);
 
-    EXPECT_EQ(sharedNames(first, started), (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(first.sharedNames(port, code), (std::vector<std::string>{"a.txt", "b.txt"}));
     EXPECT_EQ(first.interrupt(), 0);
 }
 
@@ -518,38 +391,33 @@ TEST(Program, WithoutASessionBusASecondServerIsRefused) {
     for (std::string runtime : {"set", "unset"}) {
         SCOPED_TRACE("XDG_RUNTIME_DIR " + runtime);
         TempDir home;
-        std::vector<std::pair<std::string, std::string>> environment;
-        if (runtime == "unset") environment.emplace_back("XDG_RUNTIME_DIR", "");
-        auto launch = [&](std::vector<std::string> arguments) {
-            return std::make_unique<Program>(home.path(), std::vector<std::string>{}, environment,
-                                             fs::path(), std::move(arguments));
-        };
-        auto first = launch({"--terminal"});
-        ASSERT_NE(readStart(*first).port, 0);
-        auto second = launch({"--terminal", home.path().string()});
-        std::string line = second->line();
+        Words environment = runtime == "unset" ? Words{"XDG_RUNTIME_DIR="} : Words{};
+        auto first = std::make_unique<Program>(home.path(), Words{"--terminal"}, environment);
+        ASSERT_NE(first->start().first, 0);
+        Program second(home.path(), {"--terminal", home.path().string()}, environment);
+        std::string line = second.line();
         EXPECT_EQ(line.rfind("Skiff đang chạy rồi, nhưng không có D-Bus phiên", 0), 0u) << line;
         fs::path lock = runtime == "set" ? home.path() / "run" : home.path() / ".config" / "Skiff";
         EXPECT_NE(line.find((lock / "io.github.skiff.Skiff.lock").string()), std::string::npos)
             << line;
-        EXPECT_EQ(second->wait(5s), 1);
+        EXPECT_EQ(second.wait(5s), 1);
 
         // A launch on a bus the first is not on owns the name there, and still stops.
         SessionBus other(home.path() / "other" / "bus");
-        ASSERT_TRUE(other.running());
-        auto onOther = environment;
-        onOther.emplace_back("DBUS_SESSION_BUS_ADDRESS",
-                             "unix:path=" + (home.path() / "other" / "bus").string());
-        Program elsewhere(home.path(), {}, onOther, {}, {"--terminal"});
+        ASSERT_GT(other.pid, 0);
+        Words onOther = environment;
+        onOther.push_back("DBUS_SESSION_BUS_ADDRESS=" + other.address);
+        Program elsewhere(home.path(), {"--terminal"}, onOther);
         line = elsewhere.line();
         EXPECT_EQ(line.rfind("Skiff đang chạy rồi nhưng không ở trên D-Bus phiên này", 0), 0u)
             << line;
         EXPECT_EQ(elsewhere.wait(5s), 1);
         EXPECT_EQ(first->interrupt(), 0);
+        first.reset();
 
-        auto third = launch({"--terminal"});
-        EXPECT_NE(readStart(*third).port, 0);
-        EXPECT_EQ(third->interrupt(), 0);
+        Program third(home.path(), {"--terminal"}, environment);
+        EXPECT_NE(third.start().first, 0);
+        EXPECT_EQ(third.interrupt(), 0);
     }
 }
 

@@ -1,129 +1,429 @@
 #!/usr/bin/env python3
-"""Runs skiff in the computer namespace of a network made by run.sh, sets phones and hostile
-hosts loose on it at the same time, then checks the computer's side: every file a phone was
-told is saved is in the receive folder, whole, with its time; nothing landed elsewhere; the
-server's descriptors and memory stayed bounded. Prints the figures and a verdict.
-
-    suite.py NET.json WORKDIR SKIFF short|long
-"""
+"""`suite.py NET.json WORKDIR SKIFF short|long [SCENARIOS]` on run.sh's network: load with hostile
+hosts, faults and a full disk, each checked on the computer's side."""
+import collections
+import contextlib
+import hashlib
 import json
 import os
 import random
 import re
+import signal
+import subprocess
 import sys
+import threading
 import time
 
-import faults
-import full_disk
-from skiff_process import PROMPT, Skiff, check_folder, finish_agents, log, sha256_of, start_agent
+PROMPT = "Kiểm tra số này giống số trên điện thoại: "
+PART_SUFFIX = ".porter-part"
 
-PROFILES = {
-    # Short enough for CI (the whole run well under three minutes).
-    "short": {"rounds": 1, "seconds": 100, "big": 9 * 1048576 + 12345, "ranges": 3,
-              "slow": 200, "slow_seconds": 45, "junk_rounds": 2, "outsider_rounds": 3,
-              "download_rounds": 2},
-    # Longer, bigger, and waits for the inactivity timeout to close the slow connections.
-    "long": {"rounds": 4, "seconds": 600, "big": 21 * 1048576 + 777, "ranges": 8,
-             "slow": 300, "slow_seconds": 90, "junk_rounds": 5, "outsider_rounds": 20,
-             "download_rounds": 6},
+
+def start_agent(ns, role, job, work):
+    """(name, process, report path) of a role of agents.py; the id is the agent's own."""
+    name = job["name"]
+    with open(os.path.join(work, f"job-{name}.json"), "w") as handle:
+        json.dump(job, handle, ensure_ascii=False)
+    report = os.path.join(work, f"report-{name}.json")
+    proc = subprocess.Popen(["ip", "netns", "exec", ns, sys.executable,
+                             os.path.join(os.path.dirname(__file__), "agents.py"), role,
+                             handle.name, report],
+                            stdout=open(os.path.join(work, f"agent-{name}.log"), "wb"),
+                            stderr=subprocess.STDOUT)
+    return name, proc, report
+
+
+def finish_agents(running, deadline, failures):
+    """The agents' reports by name, their failures added to `failures`."""
+    reports = {}
+    for name, proc, path in running:
+        try:
+            proc.wait(max(1.0, deadline - time.monotonic()))
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait(5)
+            failures.append(f"{name} did not finish in time")
+        try:
+            with open(path) as handle:
+                reports[name] = json.load(handle)
+        except (OSError, ValueError):
+            reports[name] = {"failures": ["wrote no report"], "counts": {}}
+        failures += [f"{name}: {text}" for text in reports[name]["failures"]]
+    return reports
+
+
+def sha256_of(path):
+    with open(path, "rb") as handle:
+        return hashlib.file_digest(handle, "sha256").hexdigest()
+
+
+def check_folder(folder, saved, failures, moment, attempted=None, allow_parts=False):
+    """Each file told saved is whole, with its time, under a name of its own; any other file is
+    one of `attempted` ((size, sha256)) whose answer a stop lost; part files only if allowed."""
+    entries = {e.name: e for e in os.scandir(folder)} if os.path.isdir(folder) else {}
+    found = dict.fromkeys(("lost", "damaged", "extra", "part_bytes"), 0)
+    for name, entry in entries.items():
+        if name.endswith(PART_SUFFIX):
+            found["part_bytes"] += entry.stat().st_size
+            if not name.startswith(".") or not allow_parts:
+                failures.append(f"{moment}: part file {name!r} left")
+    claimed = set()
+    for item in saved:
+        final, entry = item["final"], entries.get(item["final"])
+        if not final or "/" in final or entry is None:
+            found["lost"] += 1
+            failures.append(f"{moment}: {item['name'][:60]!r} told saved as {final!r}, missing")
+            continue
+        if final in claimed:
+            failures.append(f"{moment}: two uploads were told they are {final!r}")
+        claimed.add(final)
+        stat = entry.stat(follow_symlinks=False)
+        if not entry.is_file(follow_symlinks=False) or stat.st_size != item["size"] \
+                or sha256_of(entry.path) != item["sha256"] \
+                or abs(stat.st_mtime_ns - item["mtime_ms"] * 1000000) > 1000000:
+            found["damaged"] += 1
+            failures.append(f"{moment}: {final!r} differs in bytes or time from what was sent")
+    for name, entry in entries.items():
+        if name in claimed or name.endswith(PART_SUFFIX):
+            continue
+        found["extra"] += 1
+        if attempted is None or (entry.stat().st_size, sha256_of(entry.path)) not in attempted:
+            found["damaged"] += 1
+            failures.append(f"{moment}: {name!r} is no whole file a phone sent")
+    return found
+
+
+class Skiff:
+    """A run of skiff; `disk_mib` puts its receive folder on a tmpfs in a mount namespace of its own."""
+
+    def __init__(self, net, work, binary, shares=(), label="skiff", home=None, disk_mib=None):
+        self.home = home or os.path.join(work, "home")
+        downloads = os.path.join(self.home, "Downloads")
+        os.makedirs(downloads, exist_ok=True)
+        self.out_path = os.path.join(work, f"{label}-out.txt")
+        # A session of its own: no bus, and the lock beside its settings.
+        program = ["env", f"HOME={self.home}", "LANG=C.UTF-8", "XDG_RUNTIME_DIR=",
+                   f"DBUS_SESSION_BUS_ADDRESS=unix:path={self.home}/no-bus", binary, *shares]
+        if disk_mib:
+            program = ["unshare", "--mount", "--propagation", "private", "sh", "-c",
+                       f'mount -t tmpfs -o size={disk_mib}m,mode=0755 skiff-small "$0" '
+                       '&& exec "$@"', downloads] + program
+        # `ip netns exec`, unshare, sh and env each exec the next: the id is skiff's own.
+        self.proc = subprocess.Popen(["ip", "netns", "exec", net["computer"]] + program,
+                                     stdin=subprocess.PIPE, stdout=open(self.out_path, "wb"),
+                                     stderr=subprocess.STDOUT)
+        self.pid_path = os.path.join(work, "skiff.pid")  # run.sh's clean-up ends it by this id
+        with open(self.pid_path, "w") as handle:
+            handle.write(str(self.proc.pid))
+        self.receive_folder = os.path.join(downloads, "Skiff")
+        self.samples, self.stopping = [], threading.Event()
+        self.base, self.code = self._wait_ready()
+        threading.Thread(target=self._watch, daemon=True).start()
+
+    def text(self):
+        with open(self.out_path, "rb") as handle:
+            return handle.read().decode("utf-8", "replace")
+
+    def _wait_ready(self):
+        limit = time.monotonic() + 20
+        while time.monotonic() < limit and self.proc.poll() is None:
+            if m := re.search(r"(http://[0-9.]+:\d+)/\?t=(\d{6})", self.text()):
+                return m.group(1), m.group(2)
+            time.sleep(0.1)
+        raise RuntimeError("skiff did not print its address:\n" + self.text()[-2000:])
+
+    def _watch(self):
+        """Answers "c" to every prompt, as the person at the computer would, and samples."""
+        answered, pid = 0, self.proc.pid
+        while not self.stopping.wait(0.2):
+            with contextlib.suppress(OSError, StopIteration):
+                for _ in range(self.text().count(PROMPT) - answered):
+                    self.proc.stdin.write(b"c\n")
+                    self.proc.stdin.flush()
+                    answered += 1
+                with open(f"/proc/{pid}/status") as handle:
+                    rss = next(int(l.split()[1]) * 1024 for l in handle if l.startswith("VmRSS"))
+                self.samples.append((len(os.listdir(f"/proc/{pid}/fd")), rss))
+
+    def peaks(self):
+        return tuple(map(max, zip((0, 0), *self.samples)))
+
+    def stop(self, sig=signal.SIGINT):
+        """Ctrl-C as at the terminal, or SIGKILL as a crash: the exit status, or "killed"."""
+        self.stopping.set()
+        if self.proc.poll() is None:
+            self.proc.send_signal(sig)
+        try:
+            result = self.proc.wait(15)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait(5)
+            result = "killed"
+        if os.path.exists(self.pid_path):  # reaped: the id may be reused, run.sh must not use it
+            os.unlink(self.pid_path)
+        return result
+
+
+MIB = 1048576
+PLANS = {  # times in seconds from the start; (role, at, seconds)
+    "short": {"huge": None, "bursts_on": "flaky", "burst_every": 4, "first_stop": 16,
+              "cuts": [("steady", 2, 3)], "vanish": (3, 20), "freeze": ("steady", 9, 6),
+              "settle": 6, "limit": 150},
+    # The frozen phone stays silent past the 60 s inactivity timeout; one phone sends 1 GiB
+    # through loss bursts and a cut link before the restarts begin.
+    "long": {"huge": 1 << 30, "bursts_on": "steady", "burst_every": 30, "first_stop": 170,
+             "cuts": [("steady", 60, 5), ("flaky", 110, 5), ("flaky", 140, 5)],
+             "vanish": (3, 150), "freeze": ("flaky", 20, 75), "settle": 10, "limit": 720},
 }
-RSS_GROWTH_LIMIT = 256 * 1048576   # bytes above the idle server's resident memory
-FD_SLACK = 64                      # descriptors beyond one per open connection
+BURSTS = [(300, 3.0), (1000, 2.0), (600, 3.0)]  # (packets dropped per 1000, seconds)
+
+
+class Faults:
+    """Shell commands at set times, each undone at its end or by end(), whatever happens."""
+
+    def __init__(self):
+        self.pending, self.errors, self.timers, self.lock = {}, [], [], threading.Lock()
+
+    def window(self, at, seconds, do, undo):
+        def begin():
+            try:
+                subprocess.run(do, shell=True, check=True)
+                with self.lock:
+                    self.pending[do] = undo
+            except subprocess.CalledProcessError as error:  # reported, and the run goes on
+                self.errors.append(str(error))
+        self.timers += [threading.Timer(at, begin), threading.Timer(at + seconds, self.undo, (do,))]
+
+    def undo(self, do):
+        with self.lock:
+            undo = self.pending.pop(do, None)
+        if undo:
+            subprocess.run(undo, shell=True, stderr=subprocess.DEVNULL)
+
+    def start(self):
+        for timer in self.timers:
+            timer.daemon = True
+            timer.start()
+
+    def end(self):
+        for timer in self.timers:
+            timer.cancel()
+        for timer in self.timers:  # an action under way finishes before the undoing
+            if timer.is_alive():
+                timer.join(10)
+        for do in list(self.pending):
+            self.undo(do)
+
+
+def read_claims(paths):
+    """(saved, attempted): what phones were told is saved, and every file they tried."""
+    saved, attempted = [], set()
+    for path in paths:
+        with contextlib.suppress(OSError), open(path) as handle:
+            for line in handle.read().splitlines():
+                try:
+                    item = json.loads(line)
+                except ValueError:
+                    continue  # a line cut by a freeze or a kill
+                if item["kind"] == "attempt":
+                    attempted.add((item["size"], item["sha256"]))
+                else:
+                    saved.append(item)
+    return saved, attempted
+
+
+def faults(net, work, binary, profile_name, failures):
+    plan, checks, runs = PLANS[profile_name], [], []
+    phones = net["uploaders"][:3]
+    role = {"steady": phones[0], "flaky": phones[min(1, len(phones) - 1)], "walker": phones[-1]}
+    home, address_file = os.path.join(work, "home-faults"), os.path.join(work, "address.json")
+    stop_file, timeline = os.path.join(work, "faults-stop"), Faults()
+
+    def start_skiff():
+        runs.append(Skiff(net, work, binary, label=f"faults-{len(runs) + 1}", home=home))
+        with open(address_file + ".new", "w") as handle:  # what the computer's screen shows
+            json.dump({"base": runs[-1].base, "code": runs[-1].code}, handle)
+        os.replace(address_file + ".new", address_file)
+        return runs[-1]
+
+    def check(moment, allow_parts=False):
+        saved, attempted = read_claims(claims)
+        checks.append(check_folder(folder, saved, failures, moment, attempted, allow_parts))
+
+    skiff = start_skiff()
+    folder = skiff.receive_folder
+    files = [{"name": "{phone}-f{round}-a.bin", "size": 5 * MIB + 17},
+             {"name": "{phone}-f{round}-b.bin", "size": 9 * MIB + 3},
+             {"name": "{phone}-f{round}-c.txt", "size": 2000}]
+    agents, claims, pid_of = [], [], {}
+    for ns in phones:
+        name = "f" + ns.split("-")[-1]
+        huge = [{"name": "{phone}-huge.bin", "size": (plan["huge"] or 0) + 4321, "first_round_only": True}]
+        claims.append(os.path.join(work, f"claims-{name}.jsonl"))
+        agents.append(start_agent(ns, "uploader", {
+            "base": skiff.base, "code": skiff.code, "name": name, "seconds": plan["limit"],
+            "rounds": 1000, "files": (huge if plan["huge"] and ns == role["steady"] else []) + files,
+            "address_file": address_file, "claims": claims[-1], "stop_file": stop_file}, work))
+        pid_of[ns] = agents[-1][1].pid
+
+    def cut(at, seconds, ns):  # the computer's end of the phone's veth goes down: out of reach
+        link = f"ip -n {net['computer']} link set p-{ns.split('-')[-1]}"
+        timeline.window(at, seconds, link + " down", link + " up")
+
+    target, nft = role[plan["bursts_on"]], f"ip netns exec {role[plan['bursts_on']]} nft"
+    for i, at in enumerate(range(2, plan["first_stop"] - 3, plan["burst_every"])):
+        permille, seconds = BURSTS[i % 3]
+        rule = "meta l4proto tcp " + (f"numgen random mod 1000 < {permille} " if permille < 1000 else "")
+        chains = "".join(f"chain {c} {{ type filter hook {c}put priority -1; policy accept; {rule}drop; }}; "
+                         for c in ("in", "out"))
+        if net["nft"]:
+            timeline.window(at, seconds, f"echo 'table inet skiffburst {{ {chains}}}' | {nft} -f -",
+                            f"{nft} delete table inet skiffburst")
+        else:
+            cut(at, seconds, target)  # no nftables: a burst of total loss
+    for who, at, seconds in plan["cuts"] + [("walker", *plan["vanish"])]:
+        cut(at, seconds, role[who])
+    who, at, seconds = plan["freeze"]
+    pid = pid_of[role[who]]
+    timeline.window(at, seconds, f"kill -STOP {pid}", f"kill -CONT {pid}")
+    started = time.monotonic()
+    timeline.start()
+    reports = {}
+    try:
+        time.sleep(plan["first_stop"])
+        if plan["huge"]:  # the 1 GiB upload ends before the restarts begin
+            while time.monotonic() < started + plan["limit"] - 120 and not any(
+                    s["name"].endswith("-huge.bin") for s in read_claims(claims)[0]):
+                time.sleep(2)
+            if not any(s["name"].endswith("-huge.bin") for s in read_claims(claims)[0]):
+                failures.append("the 1 GiB upload was not saved before the restarts")
+        if (status := skiff.stop()) != 0:
+            failures.append(f"skiff did not exit 0 on Ctrl-C mid-transfer: {status}")
+        check("after Ctrl-C")
+
+        skiff = start_skiff()
+        since, limit = time.time(), time.monotonic() + 40
+        # SIGKILL once a part file of this run holds a whole chunk: the next is on its way.
+        while time.monotonic() < limit and not any(
+                e.name.endswith(PART_SUFFIX) and e.stat().st_mtime > since and e.stat().st_size >= 4 * MIB
+                for e in os.scandir(folder)):
+            time.sleep(0.1)
+        if time.monotonic() >= limit:
+            failures.append("no phone was sending to the restarted program before SIGKILL")
+        skiff.stop(signal.SIGKILL)
+        check("after SIGKILL", True)
+
+        skiff = start_skiff()
+        time.sleep(max(0.0, started + sum(plan["vanish"]) - time.monotonic()) + plan["settle"])
+        timeline.end()
+        open(stop_file, "w").close()
+        reports = finish_agents(agents, started + plan["limit"] + 60, failures)
+    finally:
+        timeline.end()
+        for _, proc, _ in agents:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait(5)
+    if (status := skiff.stop()) != 0:
+        failures.append(f"skiff did not exit 0 on Ctrl-C at the end: {status}")
+    check("at the end")
+
+    stats = collections.Counter()
+    for name, rep in reports.items():
+        stats.update(rep.get("phone", {}))
+        if not rep.get("phone", {}).get("reopens"):
+            failures.append(f"{name} never opened the page again after the restarts")
+    failures += [f"fault timeline: {e}" for e in timeline.errors]
+    saved, _ = read_claims(claims)
+    if not stats.get("fresh_starts") or stats.get("resumed_after_restart"):
+        failures.append(f"uploads on a restarted program, which holds none: {stats}")
+    for done in runs:
+        if done.text().count(PROMPT) > len(phones):
+            failures.append(f"{done.out_path}: more approval prompts than {len(phones)} phones")
+    return {"files_saved": len(saved), "recoveries": stats, "checks": checks}
+
+
+PROFILES = {  # the long one waits for the inactivity timeout to close the slow connections
+    "short": {"rounds": 1, "seconds": 100, "big": 9 * 1048576 + 12345, "slow": 200,
+              "slow_seconds": 45, "junk_rounds": 2, "outsider_rounds": 3, "download_rounds": 2},
+    "long": {"rounds": 4, "seconds": 600, "big": 21 * 1048576 + 777, "slow": 300,
+             "slow_seconds": 90, "junk_rounds": 5, "outsider_rounds": 20, "download_rounds": 6},
+}
 
 
 def logged_count(output, line):
-    """How many times skiff logged a line: a burst prints its first line, then "line (×N)"
-    counts, its last count once it is over."""
+    """How often skiff logged a line: a burst prints it once, then "line (×N)" counts."""
     total = burst = 0
-    for printed in output.splitlines():
-        if not printed.startswith(line):
-            continue
-        rest = printed[len(line):]
-        counted = re.fullmatch(r" \(×(\d+)\)", rest)
-        if rest == "":
-            total, burst = total + 1, 1
-        elif counted:
-            total, burst = total + int(counted.group(1)) - burst, int(counted.group(1))
+    for rest in (p[len(line):] for p in output.splitlines() if p.startswith(line)):
+        n = 1 if rest == "" else int(m.group(1)) if (m := re.fullmatch(r" \(×(\d+)\)", rest)) else 0
+        if n:
+            total, burst = total + n - (burst if rest else 0), n
     return total
 
 
+def hostile_names(tag):
+    """Built to leave the receive folder or to hurt whatever shows them."""
+    return [f"../../{tag}-up.txt", f"/tmp/{tag}-absolute.txt", f"..\\..\\{tag}-backslash.txt", "..",
+            "", ".hidden-start.txt", "a\x00b.txt", "line\nbreak\r.txt", "colon:name.txt",
+            "ü" * 200 + ".txt", "🙂" * 80 + ".png", "e\u0301" * 150, "same.txt", "same.txt",
+            "SAME.txt", "dir/sub/same.txt"]
+
+
 def make_shares(work):
-    folder = os.path.join(work, "share")
+    folder, rng, shared = os.path.join(work, "share"), random.Random(7), {}
     os.makedirs(folder, exist_ok=True)
-    rng = random.Random(7)
-    sizes = {"empty.txt": 0, "note.txt": 3000, "photo.jpg": 700000,
-             "video clip.mp4": 6 * 1048576 + 3, "Ảnh tiếng Việt.bin": 50000}
-    shared = {}
-    for name, size in sizes.items():
+    for name, size in {"empty.txt": 0, "note.txt": 3000, "photo.jpg": 700000,
+                       "video clip.mp4": 6 * 1048576 + 3, "Ảnh tiếng Việt.bin": 50000}.items():
         path = os.path.join(folder, name)
         with open(path, "wb") as handle:
             handle.write(rng.randbytes(size))
         shared[name] = {"path": path, "size": size, "sha256": sha256_of(path)}
-    return [os.path.join(folder, n) for n in sizes], shared
+    return shared
 
 
 def load_and_hostile(net, work, binary, profile_name, failures):
-    """Scenarios 1 and 4 at once on one program; returns their figures."""
-    profile = PROFILES[profile_name]
-    tag = net["tag"]
-    shares, shared = make_shares(work)
-    skiff = Skiff(net, work, binary, shares)
-    base, code = skiff.wait_ready()
-    log(f"skiff at {base}, code {code}")
-    if not base.startswith("http://" + net["server_ip"] + ":"):
+    profile, tag = PROFILES[profile_name], net["tag"]
+    shared = make_shares(work)
+    skiff = Skiff(net, work, binary, [s["path"] for s in shared.values()])
+    base = skiff.base
+    if not base.startswith(f"http://{net['server_ip']}:"):
         failures.append(f"skiff chose {base}, not the phones' network {net['server_ip']}")
-    skiff.start_watchers()
     time.sleep(1.0)
-    idle = skiff.samples[-1] if skiff.samples else (0, 0, 0)
-    log(f"idle: {idle[1]} descriptors, {idle[2] // 1024} KiB resident")
-
-    upload_files = [
-        {"name": "{phone}-r{round}-empty.txt", "size": 0},
-        {"name": "{phone}-r{round}-small.txt", "size": 3 * 1024 + 7},
-        {"name": "{phone}-r{round}-photo.jpg", "size": 200 * 1024 + 11, "glitches": ["bad-crc"]},
-        {"name": "{phone}-r{round}-several.bin", "size": profile["big"],
-         "glitches": ["cut", "reload"]},
-        {"name": "{phone}-r{round}-retried.bin", "size": 4 * 1048576 + 1, "glitches": ["bad-sha"]},
-        {"name": "clash.bin", "size": 1000},
-    ]
-    common = {"base": base, "code": code, "seconds": profile["seconds"], "tag": tag}
-    # The outsider knows the code but reaches the computer from its own, non-private link.
-    outsider_base = re.sub(r"//[0-9.]+:", "//" + net["outsider_gateway"] + ":", base)
-    slow_job = {"connections": profile["slow"], "seconds": profile["slow_seconds"]}
-    # The short profile holds the slow connections for less than the 60 s inactivity timeout,
-    # so there the check is that none is closed early and the phones do not starve.
-    slow_job.update({"expect_timeout": [55, 75]} if profile_name == "long" else {"not_before": 55})
-    agents = [(ns, "uploader", {"rounds": profile["rounds"], "files": upload_files})
-              for ns in net["uploaders"]]
-    agents += [(ns, "downloader", {"rounds": profile["download_rounds"], "zip": True,
-                                   "ranges": profile["ranges"], "shared": shared})
+    idle = skiff.samples[-1] if skiff.samples else (0, 0)
+    files = [{"name": "{phone}-r{round}-empty.txt", "size": 0},
+             {"name": "{phone}-r{round}-small.txt", "size": 3 * 1024 + 7},
+             {"name": "{phone}-r{round}-photo.jpg", "size": 200 * 1024 + 11, "glitches": ["bad-crc"]},
+             {"name": "{phone}-r{round}-several.bin", "size": profile["big"], "glitches": ["cut", "reload"]},
+             {"name": "{phone}-r{round}-retried.bin", "size": 4 * 1048576 + 1, "glitches": ["bad-sha"]},
+             {"name": "clash.bin", "size": 1000}]
+    # The short profile holds the slow connections for less than the 60 s inactivity timeout:
+    # there none may be closed early and the phones must not starve.
+    slow = {"connections": profile["slow"], "seconds": profile["slow_seconds"],
+            **({"expect_timeout": [55, 75]} if profile_name == "long" else {"not_before": 55})}
+    agents = [(ns, "uploader", {"rounds": profile["rounds"], "files": files}) for ns in net["uploaders"]]
+    agents += [(ns, "downloader", {"rounds": profile["download_rounds"], "zip": True, "shared": shared})
                for ns in net["downloaders"]]
-    agents += [(net["outsider"], "outsider", {"base": outsider_base, "name": "outsider",
-                                              "rounds": profile["outsider_rounds"]}),
-               (net["guesser"], "guesser", {"name": "guesser", "burst": 40, "sequential": 10,
-                                            "allowed_guesses": 10}),
-               (net["slow"], "slow", dict(slow_job, name="slow")),
-               (net["junk"], "junk", {"name": "junk", "rounds": profile["junk_rounds"]}),
-               (net["names"], "names", {"name": "names"})]
-    running, roles = [], {}
+    # The outsider knows the code but reaches the computer from its own, non-private link.
+    agents += [(net["outsider"], "outsider", {"rounds": profile["outsider_rounds"], "base":
+                                              base.replace(net["server_ip"], net["outsider_gateway"])}),
+               (net["guesser"], "guesser", {"burst": 40, "sequential": 10, "allowed_guesses": 10}),
+               (net["slow"], "slow", slow), (net["junk"], "junk", {"rounds": profile["junk_rounds"]}),
+               (net["names"], "uploader", {"rounds": 1, "files": [
+                   {"name": n, "size": 100 + i} for i, n in enumerate(hostile_names(tag))]})]
+    roles, running = {}, []
     for ns, role, job in agents:
-        job = {**common, "name": ns.split("-")[-1], **job}
-        proc, report = start_agent(ns, role, job, work, job["name"])
-        running.append((job["name"], proc, report))
-        roles[job["name"]] = role
-    log(f"{len(running)} hosts at work: " + ", ".join(f"{n} ({r})" for n, r in roles.items()))
+        name = role if role in ("outsider", "guesser", "slow", "junk") else ns.split("-")[-1]
+        roles[name] = role
+        running.append(start_agent(ns, role, {"base": base, "code": skiff.code, "tag": tag,
+                                              "seconds": profile["seconds"], "name": name, **job}, work))
     reports = finish_agents(running, time.monotonic() + profile["seconds"] + 60, failures)
     time.sleep(1.0)
-    after = skiff.samples[-1] if skiff.samples else (0, 0, 0)
+    after = skiff.samples[-1] if skiff.samples else (0, 0)
     if skiff.proc.poll() is not None:
         failures.append(f"skiff ended during the run with {skiff.proc.returncode}")
-    exit_code = skiff.stop()
-    if exit_code != 0:
-        failures.append(f"skiff did not stop cleanly on SIGINT: {exit_code}")
-    output = skiff.text()
+    if (status := skiff.stop()) != 0:
+        failures.append(f"skiff did not stop cleanly on SIGINT: {status}")
+    output, received = skiff.text(), skiff.receive_folder
 
-    # ---- the computer's side ----------------------------------------------------------------
-    received = skiff.receive_folder()
     saved = [item for rep in reports.values() for item in rep.get("sent", [])]
     found = check_folder(received, saved, failures, "load")
     for name in os.listdir(received) if os.path.isdir(received) else []:
@@ -131,129 +431,79 @@ def load_and_hostile(net, work, binary, profile_name, failures):
                 or len(name.encode()) > 255:
             failures.append(f"unclean name in the receive folder: {name!r}")
     # Nothing written outside the receive folder: the names' tag appears nowhere else.
-    strays = []
-    for root in (work, "/tmp", "/"):
-        for dirpath, dirnames, filenames in os.walk(root):
-            if dirpath.startswith(received):
-                continue
-            strays += [os.path.join(dirpath, f) for f in filenames + dirnames
-                       if tag in f and os.path.join(dirpath, f) != work]
-            if root != work:
-                break  # only the top of the shared folders
+    strays = [os.path.join(d, f) for root in (work, "/tmp", "/")
+              for d, dirs, fs in (os.walk(root) if root == work else [next(os.walk(root))])
+              if not d.startswith(received) for f in fs + dirs
+              if tag in f and os.path.join(d, f) != work]
     if strays:
         failures.append(f"files outside the receive folder: {strays[:5]}")
 
-    # Prompts: one per admitted host, never one for the outsider or the guesser.
-    prompts = output.count(PROMPT)
+    # One prompt per admitted host, none for the outsider or the guesser.
     admitted = len(net["uploaders"]) + len(net["downloaders"]) + 2  # junk and names
-    if prompts != admitted:
-        failures.append(f"{prompts} approval prompts for {admitted} admitted hosts")
+    if output.count(PROMPT) != admitted:
+        failures.append(f"{output.count(PROMPT)} approval prompts for {admitted} admitted hosts")
     for host in (net["outsider_ip"], net["guesser_ip"]):
         if f"({host}) xin kết nối" in output:
             failures.append(f"{host} was offered for approval")
     refusals = logged_count(output, "Từ chối kết nối ngoài mạng nội bộ: " + net["outsider_ip"])
-    outsider_requests = reports["outsider"]["counts"].get("requests", 0)
-    if refusals != outsider_requests:
-        failures.append(f"{refusals} outsider refusals logged for {outsider_requests} attempts")
-
+    if refusals != reports["outsider"]["counts"].get("requests", 0):
+        failures.append(f"{refusals} outsider refusals logged for {reports['outsider']['counts']}")
     held_until = reports["slow"].get("held_until")
     for name, rep in reports.items():
-        # Phones admitted before the lock never saw 429.
-        if roles[name] in ("uploader", "downloader", "names") and \
-                rep.get("phone", {}).get("status", {}).get("429", 0):
+        if roles[name] in ("uploader", "downloader") and \
+                rep.get("phone", {}).get("429"):
             failures.append(f"{name}: admitted phone answered 429")
-        # In the short profile the phones must have done all their work while every slow
-        # connection was still held open: otherwise starvation was not put to the test.
+        # The short profile's phones must finish while every slow connection is held.
         if profile_name == "short" and held_until and roles[name] in ("uploader", "downloader") \
                 and rep.get("finished_at", 0) > held_until:
             failures.append(f"{name} finished after the slow connections were let go")
 
     peak_fds, peak_rss = skiff.peaks()
-    fd_limit = idle[1] + profile["slow"] + FD_SLACK + 8 * (len(net["uploaders"]) +
-                                                         len(net["downloaders"]))
-    if peak_fds > fd_limit:
-        failures.append(f"descriptors peaked at {peak_fds} (bound {fd_limit})")
-    if after[1] > idle[1] + 4:
-        failures.append(f"descriptors after the run {after[1]}, idle {idle[1]}: a leak")
-    if peak_rss > idle[2] + RSS_GROWTH_LIMIT:
-        failures.append(f"resident memory peaked at {peak_rss // 1048576} MiB "
-                        f"(idle {idle[2] // 1048576} MiB)")
-    if not skiff.samples:
-        failures.append("no samples of the server's descriptors and memory")
-
-    def total(key, *wanted):
-        return sum(r["counts"].get(key, 0) for n, r in reports.items() if roles[n] in wanted)
-
-    slow = reports["slow"]
-    return {
-        "phones": len(net["uploaders"]) + len(net["downloaders"]),
-        "files_uploaded": total("files", "uploader") + total("names", "names"),
-        "bytes_uploaded": total("bytes", "uploader"),
-        "downloads": total("downloads", "downloader"), "ranges": total("ranges", "downloader"),
-        "zips": total("zips", "downloader"), "bytes_downloaded": total("bytes", "downloader"),
-        "recoveries": {k: sum(r.get("phone", {}).get(k, 0) for r in reports.values())
-                       for k in ("resumes", "chunk_resends", "whole_resends", "network_errors")},
-        "bad_inputs": {"outsider_requests": outsider_requests,
-                       "wrong_codes": total("wrong_codes", "guesser"),
-                       "slow_connections": total("opened", "slow"),
-                       "malformed_heads": total("heads", "junk"),
-                       "hostile_names": total("names", "names")},
-        "guesser_answers": reports["guesser"].get("statuses"),
-        "slow": {"held_s": slow_job["seconds"], **slow["counts"],
-                 "closed_after_s": slow.get("closed_after")},
-        "idle_fds": idle[1], "peak_fds": peak_fds, "fds_after": after[1],
-        "idle_rss_mib": round(idle[2] / 1048576, 1), "peak_rss_mib": round(peak_rss / 1048576, 1),
-        "files_lost": found["lost"], "files_damaged": found["damaged"],
-    }
+    fd_limit = idle[0] + profile["slow"] + 64 + 8 * (len(net["uploaders"]) + len(net["downloaders"]))
+    if peak_fds > fd_limit or after[0] > idle[0] + 4:
+        failures.append(f"descriptors: idle {idle[0]}, peak {peak_fds} (bound {fd_limit}), after {after[0]}")
+    if peak_rss > idle[1] + (256 << 20) or not skiff.samples:
+        failures.append(f"resident memory peaked at {peak_rss >> 20} MiB (idle {idle[1] >> 20} MiB)")
+    return {"files_saved": len(saved), "peak_fds": peak_fds, "peak_rss_mib": peak_rss >> 20, **found}
 
 
-SCENARIOS = ("load", "faults", "full_disk")
+def full_disk(net, work, binary, profile_name, failures):
+    """A phone fills the 256 MiB receive folder; here: the event line, Ctrl-C, no mount left."""
+    skiff = Skiff(net, work, binary, label="full-disk", home=os.path.join(work, "home-disk"), disk_mib=256)
+    mounted = f"{skiff.home}/Downloads"
+    if mounted not in open(f"/proc/{skiff.proc.pid}/mounts").read():
+        failures.append("the small file system is not mounted under skiff's receive folder")
+    job = {"base": skiff.base, "code": skiff.code, "name": "disk", "seconds": 90,
+           "folder": f"/proc/{skiff.proc.pid}/root{skiff.receive_folder}"}
+    finish_agents([start_agent(net["uploaders"][0], "full_disk", job, work)], time.monotonic() + 120,
+                  failures)
+    if 'không đủ chỗ trống để nhận "too-big.bin"' not in skiff.text():
+        failures.append("no event line for the refused init")
+    if (status := skiff.stop()) != 0:
+        failures.append(f"full-disk skiff did not exit 0 on Ctrl-C: {status}")
+    if mounted in open("/proc/self/mounts").read():
+        failures.append("the small file system is still mounted")
 
 
 def main():
     net_path, work, binary, profile_name = sys.argv[1:5]
-    chosen = sys.argv[5].split(",") if len(sys.argv) > 5 and sys.argv[5] else SCENARIOS
+    chosen = sys.argv[5].split(",") if len(sys.argv) > 5 and sys.argv[5] else ("load", "faults", "full_disk")
     with open(net_path) as handle:
         net = json.load(handle)
-    failures = []
-    figures = {"profile": profile_name, "shaping": net.get("shaping"), "loss": net.get("loss"),
-               "files_lost": 0, "files_damaged": 0}
-    if "load" in chosen:
-        figures.update(load_and_hostile(net, work, binary, profile_name, failures))
-    # Scenarios 2 and 3, each with a program of its own.
-    for key, scenario in (("faults", faults), ("full_disk", full_disk)):
-        if key not in chosen:
-            continue
-        log(f"scenario {key} begins")
-        try:
-            found, failed = scenario.run(net, work, binary, profile_name)
-        except Exception as error:  # a broken scenario is a failed run, with its reason
-            found, failed = {}, [f"{key} stopped: {error!r}"]
-        figures[key] = found
-        failures += [f"{key}: {text}" for text in failed]
-        figures["files_lost"] += found.get("files_lost", 0)
-        figures["files_damaged"] += found.get("files_damaged", 0)
-    # Everything moved in this run, all scenarios together.
-    parts = [figures.get(k, {}) for k in ("faults", "full_disk")]
-
-    def overall(own, theirs, combine=sum):
-        return combine([figures.get(own, 0)] + [p.get(theirs, 0) for p in parts])
-
-    figures["totals"] = {
-        "files_received": overall("files_uploaded", "files_saved"),
-        "bytes_received": overall("bytes_uploaded", "bytes_saved"),
-        "bytes_downloaded": figures.get("bytes_downloaded", 0),
-        "peak_fds": overall("peak_fds", "peak_fds", max),
-        "peak_rss_mib": overall("peak_rss_mib", "peak_rss_mib", max),
-    }
-    figures["failures"] = len(failures)
-    with open(os.path.join(work, "figures.json"), "w") as handle:
-        json.dump(figures, handle, ensure_ascii=False, indent=1)
-    print(json.dumps(figures, ensure_ascii=False, indent=1))
+    failures, figures = [], {"profile": profile_name, "shaping": net["shaping"], "loss": net["loss"]}
+    for key, scenario in (("load", load_and_hostile), ("faults", faults), ("full_disk", full_disk)):
+        if key in chosen:
+            failed = []
+            try:
+                figures[key] = scenario(net, work, binary, profile_name, failed)
+            except Exception as error:  # a broken scenario is a failed run, with its reason
+                failed.append(f"stopped: {error!r}")
+            failures += [f"{key}: {text}" for text in failed]
+    print(json.dumps(figures, ensure_ascii=False))
     for text in failures:
         print("FAILED:", text)
-    print("VERDICT:", "PASS" if not failures else f"FAIL ({len(failures)})")
-    return 0 if not failures else 1
+    print("VERDICT:", "FAIL" if failures else "PASS")
+    return 1 if failures else 0
 
 
 if __name__ == "__main__":
