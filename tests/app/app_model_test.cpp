@@ -243,6 +243,21 @@ TEST_F(Model, AddressAndFirewallFollowTheNetwork) {
     EXPECT_EQ(model->firewallCommandText() + QString::fromStdString(fileServer->firewall()), "");
 }
 
+// A text of up to 64 KiB is offered as it is, newest first, each text once, the newest 20 kept.
+TEST_F(Model, SharedTextsAreBoundedAndKeptNewestFirst) {
+    EXPECT_FALSE(model->shareText(" \n "));
+    EXPECT_FALSE(model->shareText(QString(65537, 'a')));
+    EXPECT_TRUE(model->shareText(QString(65536, 'a')));
+    for (int i = 0; i < 21; ++i) EXPECT_TRUE(model->shareText(QString::number(i)));
+    EXPECT_TRUE(model->shareText("3"));
+    std::vector<std::string> texts;
+    for (const server::SharedText& shared : model->sharedTexts()) texts.push_back(shared.text);
+    ASSERT_EQ(texts.size(), 20u);
+    EXPECT_EQ(std::vector(texts.begin(), texts.begin() + 3),
+              (std::vector<std::string>{"3", "20", "19"}));
+    EXPECT_EQ(texts.back(), "1") << "the oldest go first";
+}
+
 TEST(ReceiveFolder, AStoredFolderWinsOverTheDefault) {
     test::TempDir dir;
     QSettings settings(QString::fromStdString((dir.path() / "s.ini").string()),

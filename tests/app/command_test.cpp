@@ -1,0 +1,43 @@
+#include "app/command.hpp"
+
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <csignal>
+#include <thread>
+
+namespace skiff::app {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The server's threads block signals; a command must still start with none blocked, and a
+// signal landing on the waiting thread must not end the wait early.
+TEST(Command, StartsWithNoSignalBlockedAndWaitsThroughASignal) {
+    sigset_t blocked, before;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &blocked, &before);
+    std::optional<CommandResult> status = runCommand({"grep", "SigBlk", "/proc/self/status"});
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->output, "SigBlk:\t0000000000000000\n");
+
+    struct sigaction quiet {
+    }, old{};
+    quiet.sa_handler = [](int) {};  // no SA_RESTART: the wait sees EINTR
+    sigaction(SIGUSR1, &quiet, &old);
+    pthread_t waiter = pthread_self();
+    std::thread poke([waiter] {
+        std::this_thread::sleep_for(150ms);
+        pthread_kill(waiter, SIGUSR1);
+    });
+    std::optional<CommandResult> late = runCommand({"sh", "-c", "sleep 0.4; echo done"});
+    poke.join();
+    sigaction(SIGUSR1, &old, nullptr);
+    ASSERT_TRUE(late);
+    EXPECT_EQ(late->output, "done\n");
+}
+
+}  // namespace
+}  // namespace skiff::app
