@@ -57,3 +57,13 @@ test('a phone locked out by wrong codes is told how to start again, even with th
   await page.getByText('Cần mã xác nhận').waitFor();
   assert.ok(await page.getByRole('heading', { name: 'Nhập mã trên máy tính' }).isVisible());
 }));
+
+// In-app browsers (here a messaging app's on iOS) cannot keep a long upload going.
+test('the page offers its address with the code, to open in Safari or Chrome', () => withPhone(browser(), {
+  context: { userAgent: 'Mozilla/5.0 (iPhone; CPU iPhone OS 17_0 like Mac OS X) Mobile/15E148 Zalo iOS' },
+}, async ({ skiff, page }) => {
+  await page.getByText('Mở trong Safari hoặc Chrome', { exact: false }).waitFor();
+  assert.equal(await page.getByLabel('Địa chỉ trang').inputValue(), `${skiff.base}/?t=${skiff.code}`);
+  await page.getByRole('button', { name: 'Chép' }).click();
+  await page.getByRole('button', { name: 'Đã chép' }).waitFor();
+}));

@@ -2,7 +2,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 import path from 'node:path';
-import { useChromium, withPhone } from './harness.mjs';
+import { eventually, useChromium, video, withPhone } from './harness.mjs';
 
 const browser = useChromium();
 const HOSTILE = '<img src=x onerror=alert(1)>.jpg';
@@ -32,3 +32,24 @@ test('shared names and texts are shown as text, never as markup; texts come firs
   assert.deepEqual(page.dialogs, []);
 }));
 
+
+test('tiles show thumbnails lazily, keep the emoji when a thumbnail fails, and give videos their length', () => withPhone(browser(), {
+  shared: {
+    'photo.jpg': folder => video(folder, 'photo.jpg', ['-frames:v', '1']),
+    'broken.jpg': 'not a picture at all',
+    'long.mp4': folder => video(folder, 'long.mp4', [], 'duration=75:size=32x32:rate=1'),
+    'unknown.mp4': Buffer.alloc(2048),
+  },
+}, async ({ page }) => {
+  await page.getByRole('tab', { name: /Nhận từ máy tính \(4\)/ }).click();
+  const tile = name => page.getByRole('button', { name: `Xem ${name}` });
+  // The computer may take up to its decoder's deadline to draw a thumbnail on a busy machine.
+  await eventually(async () => assert.ok(await tile('photo.jpg').locator('img').evaluate(i => i.complete && i.naturalWidth > 0)), 30000);
+  assert.equal(await tile('photo.jpg').locator('img').getAttribute('loading'), 'lazy');
+  await eventually(async () => assert.equal(await tile('broken.jpg').locator('img').count(), 0));
+  assert.equal(await tile('broken.jpg').innerText().then(t => t.replace(/\s/g, '')), '🖼️JPG');
+  await tile('long.mp4').getByText('1:15', { exact: true }).waitFor();
+  // A video whose length the computer cannot tell gets the play badge only.
+  assert.equal(await tile('unknown.mp4').getByText('▶').count(), 1);
+  assert.equal(await tile('unknown.mp4').getByText(/^\d+:\d\d$/).count(), 0);
+}));
