@@ -63,8 +63,9 @@ void expectReadersAccept(const fs::path& archive, std::size_t entries) {
         std::string out = run(reader, archive, &status);
         EXPECT_EQ(status, 0) << reader << ": "
                              << out.substr(out.size() > 2000 ? out.size() - 2000 : 0);
-        if (!expected.empty()) EXPECT_EQ(out, expected) << reader;
-        if (reader[0] == 'b') EXPECT_EQ(static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n')), entries);
+        EXPECT_TRUE(expected.empty() || out == expected) << reader << ": " << out;
+        // bsdtar lists one entry a line.
+        EXPECT_TRUE(reader[0] != 'b' || std::count(out.begin(), out.end(), '\n') == long(entries));
     }
 }
 

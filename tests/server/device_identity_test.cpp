@@ -65,29 +65,23 @@ TEST(DeviceIdentity, AndroidModel) {
     const std::pair<std::string, std::optional<std::string>> rows[] = {
         {androidWith("SM-S918B"), "SM-S918B"},
         {androidWith("Pixel 7 Build/TQ3A.230805.001"), "Pixel 7"},
-        {androidWith("Redmi Note 9 Pro"), "Redmi Note 9 Pro"},
-        {androidWith("moto_g.5"), "moto_g.5"},
         {androidWith("小米 13"), "小米 13"},
         {androidWith("🔥Phone!!⚡"), "Phone"},
         {androidWith("Moto G⚡ (2023"), "Moto G 2023"},
-        {androidWith("  Aa\t "), "Aa"},
         {androidWith("Pixel\xff\xfe 7"), "Pixel 7"},
         {androidWith(std::string(23, 'A') + jamo + "BB"), std::string(23, 'A') + jamo},
         {androidWith(jamo), none},
         {androidWith(std::string(30, 'x')), std::string(24, 'x')},
         {androidWith(std::string(40, 'x')), none},
         {androidWith("K"), none},
-        {androidWith("A!"), none},
         {androidWith("MOBILE"), none},
-        {androidWith("wv"), none},
         {androidWith("WV-Phone"), none},
         {"Mozilla/5.0 (Linux; Android 12; SM-G991B Build/SP1A.210812.016; wv) AppleWebKit/537.36 "
          "Version/4.0 Chrome/116.0.0.0 Mobile Safari/537.36",
          none},
         {"Mozilla/5.0 (Linux; Android; Pixel 7) Chrome/116", none},
         {"X (Android 13; AB) Y (Android 14; CD)", "AB"},
-        {"Mozilla/5.0 (Linux; android 13; SM-S918B) Chrome/116", none},
-        {"", none}};
+        {"Mozilla/5.0 (Linux; android 13; SM-S918B) Chrome/116", none}};
     for (const auto& [userAgent, model] : rows)
         EXPECT_EQ(androidModel(userAgent), model) << userAgent;
 }

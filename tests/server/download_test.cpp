@@ -74,7 +74,7 @@ TEST_F(Download, Ranges) {
         EXPECT_EQ(reply.header("Content-Range").value_or(""), contentRange) << label;
         EXPECT_EQ(reply.header("Content-Length").value_or("0"), std::to_string(length)) << label;
         EXPECT_EQ(reply.body, thousand.substr(from, id == "k1" ? length : 0)) << label;
-        if (status != 416) EXPECT_EQ(reply.header("Accept-Ranges"), "bytes") << label;
+        EXPECT_TRUE(status == 416 || reply.header("Accept-Ranges") == "bytes") << label;
     }
 }
 

@@ -39,8 +39,8 @@ TEST(Routes, PageAndIconsNeedNoCode) {
     for (const auto& [head, status, body, failuresAfter] : cases) {
         Reply reply = request(server.port(), head + "\r\nHost: x\r\n\r\n");
         EXPECT_EQ(reply.status, status) << head;
-        if (status != 403) EXPECT_EQ(reply.body, body) << head;
-        if (body.empty() && status == 404) EXPECT_EQ(reply.header("Content-Type"), "text/plain");
+        EXPECT_TRUE(status == 403 || reply.body == body) << head;
+        EXPECT_TRUE(!body.empty() || status != 404 || reply.header("Content-Type") == "text/plain");
         EXPECT_EQ(failures(server), failuresAfter) << head;
     }
 }
@@ -64,7 +64,7 @@ TEST(Routes, PinAndFilesGreetThePhone) {
     EXPECT_EQ(files()["firewall"], "ufw");
 }
 
-TEST(Routes, FilesListsKindsThumbsOwnProgressAndLaterDurations) {
+TEST(Routes, FilesListsKindsThumbsAndOwnProgress) {
     TestServer server;
     auto folder = server.folder();
     ASSERT_TRUE(test::makeSampleVideo(folder / "clip.mp4"));
@@ -101,15 +101,6 @@ TEST(Routes, FilesListsKindsThumbsOwnProgressAndLaterDurations) {
     EXPECT_EQ(files[1]["got"], 1);
     EXPECT_EQ(files[1]["done"], true);
     EXPECT_FALSE(files[2].contains("got") || files[2].contains("done"));
-    // The first listing starts measuring the video; a later one carries its length.
-    EXPECT_FALSE(files[0].contains("dur"));
-    nlohmann::json later;
-    ASSERT_TRUE(server.waitFor([&] {
-        later = list();
-        return later["files"][0].contains("dur");
-    }));
-    EXPECT_NEAR(later["files"][0]["dur"].get<double>(), 2.5, 0.15);
-    EXPECT_FALSE(later["files"][1].contains("dur"));
 }
 
 }  // namespace

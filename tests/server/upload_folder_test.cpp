@@ -165,10 +165,14 @@ TEST_F(UploadFolder, ResumeInsideAFolderKeepsItsBytesAndLandsInTheBatchFolder) {
         return json(phone.init("res00002", "r.bin", 20, place(path)))["received"];
     };
     ASSERT_EQ(received("R/x/"), 0);
-    ASSERT_EQ(phone.chunk("res00002", 0, content.substr(0, 10)).status, 200);
+    for (int at = 0; at < 10; at += 5)
+        ASSERT_EQ(phone.chunk("res00002", at, content.substr(at, 5)).status, 200);
     // The phone lost its connection and asks again: the same file in the same place resumes.
     EXPECT_EQ(received("R/x/"), 10);
-    // The same uid in another folder is another file and starts over.
+    EXPECT_EQ(fs::file_size(inbox() / ".res00002.porter-part"), 10u);
+    EXPECT_TRUE(server.waitForEvent("Nối tiếp \"r.bin\" từ 10 byte"));
+    EXPECT_EQ(json(phone.init("res00002", "r.bin", 21, place("R/x/")))["received"], 0);
+    // Another size or another folder is another file and starts over.
     EXPECT_EQ(received("R/y/"), 0);
     ASSERT_EQ(phone.chunk("res00002", 0, content.substr(0, 10)).status, 200);
     EXPECT_EQ(received("R/y/"), 10);

@@ -60,7 +60,6 @@ TEST_F(Upload, BodyLimits) {
         {"16777217", 413, R"({"error":"chunk too large"})"},
         {"12a", 411, lengthRequired},
         {"-1", 411, lengthRequired},
-        {"1 2", 411, lengthRequired},
         {"99999999999999999999", 411, lengthRequired},
         {"", 411, lengthRequired}};
     for (const auto& [length, status, body] : cases) {
@@ -99,18 +98,6 @@ TEST_F(Upload, MultiChunkFileArrivesWholeWithItsDateAndReports) {
     EXPECT_TRUE(server.waitForEvent("Đã nhận \"video.bin\" (10,5 MB) từ Thiết bị · SHA-256 khớp"));
 }
 
-TEST_F(Upload, ResumeKeepsStoredChunksOnlyForTheSameFile) {
-    std::string content = randomBytes(3001);
-    ASSERT_EQ(phone.init("resume1", "r.bin", 3001).status, 200);
-    for (int i = 0; i < 3; ++i)
-        ASSERT_EQ(phone.chunk("resume1", i * 1000, content.substr(i * 1000, 1000)).status, 200);
-    EXPECT_EQ(json(phone.init("resume1", "r.bin", 3001))["received"], 3000);
-    EXPECT_EQ(fs::file_size(part("resume1")), 3000u);
-    ASSERT_TRUE(server.waitForEvent("Nối tiếp \"r.bin\" từ 3 KB"));
-    EXPECT_EQ(server.eventCount("Nối tiếp \"r.bin\" từ 3 KB"), 1u);
-    EXPECT_EQ(json(phone.init("resume1", "r.bin", 3002))["received"], 0);  // another size
-}
-
 // Admitted phones share a network where every uid travels in plain text: none of them may
 // write, finish, replace or cancel another's upload.
 TEST_F(Upload, AnotherHostCannotTouchAnUpload) {
@@ -143,8 +130,11 @@ TEST_F(Upload, FinishRacingInitOrFinishNeverSavesWrongBytes) {
         finisher.join();
         // Whichever won, a 200 from a finish means the whole file is in place.
         int saves = 0;
-        for (Reply* reply : {&finished, secondIsInit ? nullptr : &other})
-            if (reply && reply->status == 200 && ++saves) EXPECT_EQ(saved(*reply), content);
+        for (Reply* reply : {&finished, &other}) {
+            if (reply->status != 200 || (secondIsInit && reply == &other)) continue;
+            ++saves;
+            EXPECT_EQ(saved(*reply), content);
+        }
         if (secondIsInit)
             EXPECT_TRUE(saves == 1 || (finished.status != 200 && other.status == 200))
                 << finished.body << " / " << other.body;
@@ -242,8 +232,7 @@ TEST_F(Upload, FinishRules) {
     EXPECT_EQ(phone.cancel("never-was").body, R"({"ok":true})");
 }
 
-// Names that clash, in turn or at the same moment, are numbered and never overwrite; a long
-// name is cut so that its counter still fits.
+// Names that clash, in turn or at the same moment, are numbered and never overwrite.
 TEST_F(Upload, ClashingNamesGetTheNextFreeNumber) {
     fs::create_directories(inbox());
     std::ofstream(inbox() / "a.jpg") << "old";
@@ -266,17 +255,6 @@ TEST_F(Upload, ClashingNamesGetTheNextFreeNumber) {
         });
     for (auto& s : senders) s.join();
     for (int i = 0; i < 6; ++i) EXPECT_EQ(saved(replies[i]), std::string(1, 'a' + i));
-
-    std::string cjk;
-    for (int i = 0; i < 120; ++i) cjk += "漢";  // 360 bytes
-    for (const char* uid : {"long0001", "long0002"}) {
-        auto answer = json(phone.sendFile(uid, cjk + ".jpg", uid));
-        ASSERT_EQ(answer["ok"], true) << answer.dump();
-        std::string name = answer["name"];
-        // The first leaves room for a counter, which the second then takes.
-        EXPECT_LE(name.size() + (uid == std::string("long0001") ? 7 : 0), 255u);
-        EXPECT_EQ(name.substr(name.size() - 4), ".jpg");
-    }
 }
 
 TEST_F(Upload, ConcurrentChunksForOneUploadNeverBothWrite) {
@@ -328,13 +306,6 @@ TEST_F(Upload, AChunkSentBeforeTheOneAheadIsWrittenStillCounts) {
     early.send(late.substr(late.size() - 700000));
     EXPECT_EQ(parseReply(early.readAll()).status, 200);
     EXPECT_EQ(saved(phone.finish("early1", sha(first + second))), first + second);
-}
-
-TEST_F(Upload, OnlyAnIPhoneIsToldOfConversion) {
-    UploadClient iphone(server.port(), "123456", "Mozilla/5.0 (iPhone; CPU iPhone OS 17_0)");
-    EXPECT_EQ(json(iphone.sendFile("conv01", "IMG_1.JPEG", "jpeg"))["converted"], "jpg");
-    UploadClient android(server.port(), "123456", "Mozilla/5.0 (Linux; Android 13; SM-S918B)");
-    EXPECT_FALSE(json(android.sendFile("conv02", "IMG_2.JPEG", "jpeg")).contains("converted"));
 }
 
 TEST(FileNames, Cleaning) {
