@@ -11,29 +11,14 @@
 namespace skiff::server {
 namespace {
 
-class ComputerName : public testing::Test {
-  protected:
-    std::filesystem::path machineInfo(const std::string& text) {
-        std::filesystem::path file = m_dir.path() / "machine-info";
-        std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
-        return file;
-    }
-
-    static std::string systemHostName() {
-        utsname names{};
-        if (uname(&names) != 0) return {};
-        return names.nodename;
-    }
-
-    test::TempDir m_dir;
-};
-
-TEST_F(ComputerName, ReadsThePrettyHostName) {
-    struct Row {
-        const char* text;
-        const char* name;
-    };
-    const Row rows[] = {
+// The pretty host name from a machine-info file; the system's host name when there is none.
+TEST(ComputerName, ReadsThePrettyHostNameOrFallsBack) {
+    test::TempDir dir;
+    const std::filesystem::path file = dir.path() / "machine-info";
+    utsname names{};
+    ASSERT_EQ(uname(&names), 0);
+    const std::string host = names.nodename;
+    const std::pair<const char*, std::string> rows[] = {
         {"PRETTY_HOSTNAME=Desk\n", "Desk"},
         {"PRETTY_HOSTNAME=Desk", "Desk"},
         {"PRETTY_HOSTNAME=Lan's desk  \t\n", "Lan's desk"},
@@ -53,29 +38,17 @@ TEST_F(ComputerName, ReadsThePrettyHostName) {
         {"PRETTY_HOSTNAME=First\nPRETTY_HOSTNAME=Second\n", "Second"},
         {"PRETTY_HOSTNAME=\"unterminated", "unterminated"},
         {"PRETTY_HOSTNAME=Bad \xff byte\n", "Bad \xef\xbf\xbd byte"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.text);
-        EXPECT_EQ(computerName(machineInfo(row.text)), row.name);
+        {"", host},
+        {"ICON_NAME=computer-desktop\n", host},
+        {"PRETTY_HOSTNAME=\n", host},
+        {"PRETTY_HOSTNAME=\"\"\n", host},
+        {"# PRETTY_HOSTNAME=Commented\n", host},
+        {"PRETTY_HOSTNAMEX=Near miss\n", host}};
+    for (const auto& [text, name] : rows) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+        EXPECT_EQ(computerName(file), name) << text;
     }
-}
-
-TEST_F(ComputerName, FallsBackToTheHostName) {
-    std::string host = systemHostName();
-    ASSERT_FALSE(host.empty());
-    const char* const texts[] = {
-        "",
-        "ICON_NAME=computer-desktop\n",
-        "PRETTY_HOSTNAME=\n",
-        "PRETTY_HOSTNAME=\"\"\n",
-        "# PRETTY_HOSTNAME=Commented\n",
-        "PRETTY_HOSTNAMEX=Near miss\n",
-    };
-    for (const char* text : texts) {
-        SCOPED_TRACE(text);
-        EXPECT_EQ(computerName(machineInfo(text)), host);
-    }
-    EXPECT_EQ(computerName(m_dir.path() / "absent"), host);
+    EXPECT_EQ(computerName(dir.path() / "absent"), host);
 }
 
 }  // namespace

@@ -26,17 +26,6 @@ TEST(HeadReader, SameResultForEverySplit) {
     }
 }
 
-TEST(HeadReader, LimitAppliesOnlyBeforeTheBlankLine) {
-    HeadReader exact;
-    EXPECT_EQ(exact.feed(std::string(32768, 'a')), HeadReader::Result::needMore);
-    EXPECT_EQ(exact.feed("a"), HeadReader::Result::tooLarge);
-
-    HeadReader longHead;
-    EXPECT_EQ(longHead.feed(std::string(32000, 'a')), HeadReader::Result::needMore);
-    EXPECT_EQ(longHead.feed(std::string(1000, 'b') + "\r\n\r\nrest"), HeadReader::Result::complete);
-    EXPECT_EQ(longHead.rest(), "rest");
-}
-
 TEST(ParseRequest, TargetHeadersAndQuery) {
     auto request = parseRequest(
         "GET /a%20b/c?x=1&x=2&y&n%C3%A1me=v%C3%A0+l HTTP/1.1\r\nUser-Agent:  phone \t\r\n"

@@ -1,5 +1,6 @@
 #include "support/server_fixture.hpp"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "media/thumb_store.hpp"
@@ -44,6 +45,27 @@ bool TestServer::waitFor(const std::function<bool()>& done, std::chrono::millise
 
 void TestServer::settle() {
     m_loop.drain();
+}
+
+std::size_t TestServer::eventCount(const std::string& line) const {
+    return static_cast<std::size_t>(std::count(events.begin(), events.end(), line));
+}
+
+bool TestServer::waitForEvent(const std::string& line) {
+    return waitFor([&] { return eventCount(line) > 0; });
+}
+
+void TestServer::share(std::vector<server::SharedFile> files) {
+    m_server->mutateTables([&](server::ServerTables& t) { t.shared = std::move(files); });
+}
+
+bool TestServer::waitDone(const std::string& id, const std::string& host) {
+    return waitFor([&] {
+        return m_server->withTables([&](auto& t) {
+            auto file = t.dls.find(id);
+            return file != t.dls.end() && file->second.count(host) && file->second.at(host).done;
+        });
+    });
 }
 
 }  // namespace skiff::test

@@ -37,7 +37,6 @@ class TestServer {
 
     std::uint16_t port() const { return m_port; }
     server::FileServer& server() { return *m_server; }
-    std::shared_ptr<server::FileServer> serverPointer() { return m_server; }
     const std::filesystem::path& folder() const { return m_dir.path(); }
     server::MainLoop& loop() { return m_loop; }
 
@@ -46,6 +45,12 @@ class TestServer {
                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // Runs the callbacks posted so far.
     void settle();
+    // Waits for the event `line`; false on timeout.
+    bool waitForEvent(const std::string& line);
+    std::size_t eventCount(const std::string& line) const;
+    void share(std::vector<server::SharedFile> files);
+    // Waits until the download of `id` by `host` is done; false on timeout.
+    bool waitDone(const std::string& id, const std::string& host = "127.0.0.1");
 
     std::vector<std::string> events;
     std::vector<ApprovalRequest> approvals;
