@@ -23,6 +23,7 @@ TEST(CaptureDate, ReadsStampsWithAndWithoutOffsets) {
         {"2021:05:06 14:08:09", "+07:00", kTaken},
         {"2021:05:06 01:38:09", "-0530", kTaken},
         {"2021-05-06T07:08:09.250000Z", "", kTaken + 0.25},
+        {"2021-05-06T07:08:09.9Z", "", kTaken + 0.9},
         {"2021-05-06T14:08:09+0700", "-05:00", kTaken},
         {"2021:05:06 07:08:09", "+7", kTaken},  // an offset it cannot read is no offset
         {"1904-01-01T00:00:00Z", "", std::nullopt},
@@ -31,6 +32,7 @@ TEST(CaptureDate, ReadsStampsWithAndWithoutOffsets) {
         {"2021-05-06T07:08:09 garbage", "", std::nullopt},
         {"2021:05:06", "", std::nullopt},
         {"2021:12:31 23:59:60", "", 1640995200},  // every field at its last value
+        {"2021:01:01 00:00:00", "", 1609459200},  // and at its first
         {"2021:05:32 07:08:09", "", std::nullopt},
         {"2021:05:06 24:08:09", "", std::nullopt},
         {"2021:05:06 07:60:09", "", std::nullopt},

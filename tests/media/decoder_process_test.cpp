@@ -53,6 +53,9 @@ TEST(DecoderAnswer, ReadsOnlyWellFormedAnswers) {
     EXPECT_EQ(readBitmapAnswer(writeBitmapAnswer(two), 1), std::nullopt) << "wider than asked";
 
     EXPECT_EQ(readSecondsAnswer(writeSecondsAnswer(12.5), 0, 100), 12.5);
+    EXPECT_EQ(std::pair(readSecondsAnswer("0\n", 0, 100), readSecondsAnswer("100", 0, 100)),
+              std::pair(std::optional(0.0), std::optional(100.0)))
+        << "both bounds are in";
     for (const char* bad : {"", "nan\n", "inf\n", "1e300\n", "-1\n", "12 \n", "12abc\n"})
         EXPECT_EQ(readSecondsAnswer(bad, 0, 100), std::nullopt) << bad;
 }

@@ -106,6 +106,26 @@ TEST_F(ThumbStoreTest, AnAbandonedDurationReadIsTriedAgain) {
     EXPECT_EQ(probes, 2);
 }
 
+// What the grid will ask for is made ahead: the usual thumbnail and the video's length, once.
+TEST_F(ThumbStoreTest, PrefetchMakesTheUsualThumbnailAndLearnsTheLength) {
+    fs::path video = sampleVideo();
+    if (video.empty()) GTEST_SKIP() << "the ffmpeg tool is not installed";
+    std::atomic<int> probes{0};
+    ThumbStore store(
+        [&](const fs::path& file) {
+            ++probes;
+            return probeVideoDuration(file);
+        },
+        countingGenerator());
+    for (int twice = 0; twice < 2; ++twice) {
+        store.prefetch(video);
+        store.waitIdle();
+    }
+    EXPECT_NEAR(store.duration(video).value_or(0), 2.5, 0.15);
+    EXPECT_TRUE(jpegOf(store, video, ThumbStore::kPrefetchSide));
+    EXPECT_EQ(std::pair(probes.load(), generations.load()), std::pair(1, 1));
+}
+
 // Every time is spelt with a fraction, and a missing file still gets a key of its own.
 TEST(ThumbKey, NamesAFileByPathTimeSizeAndSide) {
     test::TempDir dir;
