@@ -228,6 +228,8 @@ TEST_F(Model, AddressAndFirewallFollowTheNetwork) {
                   {"eth0", "10.0.0.5", "Mạng dây", NetIface::Kind::ethernet}};
     model->refresh();
     EXPECT_EQ(model->address(), "http://192.168.1.20:0/?t=123456");
+    model->select("eth010.0.0.5");
+    EXPECT_EQ(model->address(), "http://10.0.0.5:0/?t=123456") << "the network chosen";
 
     firewall = {true, Firewall::firewalld};
     model->start();
