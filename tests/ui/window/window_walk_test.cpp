@@ -284,8 +284,13 @@ class WindowWalk : public testing::Test {
         EXPECT_TRUE(WindowHarness::waitFor([&] {
             return textOf(childNamed(item("tile:notes.txt"), "detail")) == "File không còn ở đây";
         }));
+        // The desktop gives the focus back once the previewer has gone; a loaded machine is slow.
+        ASSERT_TRUE(
+            WindowHarness::waitFor([&] { return !previewer->window()->isExposed(); }, 15000));
+        window->requestActivate();
+        ASSERT_TRUE(WindowHarness::waitFor([&] { return window->isActive(); }, 15000));
         QTest::mouseDClick(window, Qt::LeftButton, {}, centre);
-        ASSERT_TRUE(WindowHarness::waitFor([&] { return opened("missingAlert"); }));
+        ASSERT_TRUE(WindowHarness::waitFor([&] { return opened("missingAlert"); }, 15000));
         EXPECT_FALSE(look.visible());
         // Return presses the button the keyboard is on.
         ASSERT_TRUE(WindowHarness::waitFor([&] { return item("missingLater"); }));
