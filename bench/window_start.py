@@ -2,14 +2,14 @@
 """Time from starting Skiff's window to its QR code on screen, as a person would see it.
 
 Each round starts the release build on a virtual display (Xvfb), in a network namespace of its
-own with one private address (so the window has a network to show), with a private session
-bus (warm rounds: started with its desktop portal before the clock, as a desktop session has
-them; cold rounds: started with Skiff) and an empty home (the introduction skipped, as on every start after the first). FFmpeg's
-x11grab records the screen 30 times a second from before the start, each frame stamped with the
-wall clock; afterwards zbarimg reads the frames in order: the time is the first frame in which
-the code reads as the address Skiff printed, within one frame (33 ms). The peer is the same
-display's first frame that shows a window at all, so the figure splits into the toolkit's start
-and Skiff's own work.
+own with one private address (so the window has a network to show), with a private session bus
+(warm rounds: started with its desktop portal before the clock, as a desktop session has them;
+cold rounds: started with Skiff) and an empty home (the introduction skipped, as on every start
+after the first). FFmpeg's x11grab records the screen 30 times a second from before the start,
+each frame stamped with the wall clock; afterwards zbarimg reads the frames in order: the time is
+the first frame in which the code reads as the address Skiff printed, within one frame (33 ms).
+The peer is the same display's first frame that shows a window at all, so the figure splits into
+the toolkit's start and Skiff's own work.
 
     bench/window_start.py [ROUNDS]      (SKIFF=path/to/skiff for another build)
 """
@@ -29,6 +29,7 @@ ROOT = Path(__file__).resolve().parent.parent
 SKIFF = Path(os.environ.get("SKIFF", ROOT / "build" / "release" / "skiff"))
 DISPLAY = ":93"
 NETNS = "skiff-window-start"
+WIDTH, HEIGHT, RATE, SECONDS = 1280, 800, 30, 4
 
 
 def make_network():
@@ -44,8 +45,6 @@ def make_network():
         subprocess.run(command, check=True)
 
 
-WIDTH, HEIGHT, RATE, SECONDS = 1280, 800, 30, 4
-
 
 def record(work):
     """Grey frames into one raw file; showinfo prints each frame's wall-clock stamp in us."""
@@ -55,6 +54,11 @@ def record(work):
          "-vf", "showinfo", "-fps_mode", "passthrough", "-pix_fmt", "gray", "-f", "rawvideo",
          "-y", str(work / "frames.raw")],
         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+
+
+def window_shown(env):
+    return bool(subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Skiff$"],
+                               env=env, capture_output=True, text=True).stdout.strip())
 
 
 def reads_as_address(work, frame):
@@ -133,8 +137,7 @@ def one_round(work, cold):
     mapped = None
     try:
         while mapped is None and time.time() - begun < SECONDS:
-            if subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Skiff$"],
-                              env=env, capture_output=True, text=True).stdout.strip():
+            if window_shown(env):
                 mapped = time.time() - begun
             time.sleep(0.02)
         log = recorder.communicate(timeout=SECONDS + 10)[1]
@@ -153,8 +156,7 @@ def one_round(work, cold):
     (work / "frames.raw").unlink()
     # The next round starts on an empty screen.
     for _ in range(250):
-        if not subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Skiff$"],
-                              env=env, capture_output=True, text=True).stdout.strip():
+        if not window_shown(env):
             break
         time.sleep(0.02)
     return mapped, painted, drawn
@@ -168,7 +170,8 @@ def main():
         sys.exit("needs root for its network namespace")
     work = Path(tempfile.mkdtemp(prefix="skiff-window-start-", dir="/dev/shm"))
     make_network()
-    xvfb = subprocess.Popen(["Xvfb", DISPLAY, "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+    xvfb = subprocess.Popen(["Xvfb", DISPLAY, "-screen", "0", f"{WIDTH}x{HEIGHT}x24", "-nolisten",
+                             "tcp"],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         time.sleep(1)

@@ -57,7 +57,7 @@ class ThumbStoreTest : public testing::Test {
     test::TempDir dir;
     fs::path photo = dir.path() / "photo.jpg";
     fs::file_time_type stamp = fs::file_time_type::min();
-    std::atomic<int> generations{0};
+    std::atomic<int> generations{0}, probes{0};
 };
 
 // Only the name decides; a video is read once, also when asked again while it loads or fails.
@@ -66,7 +66,6 @@ TEST_F(ThumbStoreTest, DurationsAreReadOnceAndOnlyForVideos) {
     if (video.empty()) GTEST_SKIP() << "the ffmpeg tool is not installed";
     fs::copy_file(video, dir.path() / "clip.jpg");
     std::ofstream(dir.path() / "corrupt.mp4", std::ios::binary) << std::string(2048, '\x17');
-    std::atomic<int> probes{0};
     std::latch release(1);
     ThumbStore store([&](const fs::path& file) {
         ++probes;
@@ -88,7 +87,6 @@ TEST_F(ThumbStoreTest, AnAbandonedDurationReadIsTriedAgain) {
     fs::path video = sampleVideo();
     if (video.empty()) GTEST_SKIP() << "the ffmpeg tool is not installed";
     std::latch started(1), release(1);
-    std::atomic<int> probes{0};
     ThumbStore store([&](const fs::path& file) -> std::optional<double> {
         if (probes++ > 0) return probeVideoDuration(file);
         started.count_down();
@@ -110,7 +108,6 @@ TEST_F(ThumbStoreTest, AnAbandonedDurationReadIsTriedAgain) {
 TEST_F(ThumbStoreTest, PrefetchMakesTheUsualThumbnailAndLearnsTheLength) {
     fs::path video = sampleVideo();
     if (video.empty()) GTEST_SKIP() << "the ffmpeg tool is not installed";
-    std::atomic<int> probes{0};
     ThumbStore store(
         [&](const fs::path& file) {
             ++probes;
