@@ -24,6 +24,7 @@ TEST(CaptureDate, ReadsStampsWithAndWithoutOffsets) {
         {"2021:05:06 01:38:09", "-0530", kTaken},
         {"2021-05-06T07:08:09.250000Z", "", kTaken + 0.25},
         {"2021-05-06T07:08:09.9Z", "", kTaken + 0.9},
+        {"2021-05-06T14:08:09.5+07:00", "", kTaken + 0.5},
         {"2021-05-06T14:08:09+0700", "-05:00", kTaken},
         {"2021:05:06 07:08:09", "+7", kTaken},  // an offset it cannot read is no offset
         {"1904-01-01T00:00:00Z", "", std::nullopt},

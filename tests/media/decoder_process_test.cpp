@@ -48,7 +48,7 @@ TEST(DecoderAnswer, ReadsOnlyWellFormedAnswers) {
     EXPECT_EQ(std::pair(back->pixels, back->width), std::pair(two.pixels, 2));
     for (const char* bad :
          {"3 1 3\n123456789", "2 1 3\n12345", "2 1 3\n1234567", "2 1 2\n1234", "0 1 3\n",
-          "-1 1 3\n", "2 1 3", "2  1 3\n123456", "x 1 3\n123456", "2 1 3x\nabc"})
+          "-1 1 3\n", "2 1 3", "2  1 3\n123456", "x 1 3\n123456", "2 1 3x\n123456"})
         EXPECT_EQ(readBitmapAnswer(bad, 2), std::nullopt) << bad;
     EXPECT_EQ(readBitmapAnswer(writeBitmapAnswer(two), 1), std::nullopt) << "wider than asked";
 
