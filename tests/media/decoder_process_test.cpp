@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <thread>
 
 #include "media/decoder_answer.hpp"
 #include "media/picture_thumbnail.hpp"
@@ -38,6 +40,19 @@ TEST(DecoderProcess, BoundsWhatTheChildCanDo) {
     ::close(leaked);
 
     EXPECT_EQ(DecoderProcess("/nonexistent/skiff-decode").run({}, 1s, 10), std::nullopt);
+
+    // A signal landing on the waiting thread (no SA_RESTART) must not end the wait early.
+    struct sigaction quiet {
+    }, old{};
+    quiet.sa_handler = [](int) {};
+    sigaction(SIGUSR1, &quiet, &old);
+    std::thread poke([waiter = pthread_self()] {
+        std::this_thread::sleep_for(150ms);
+        pthread_kill(waiter, SIGUSR1);
+    });
+    EXPECT_EQ(runShell(shell, "sleep 0.4; printf done"), "done");
+    poke.join();
+    sigaction(SIGUSR1, &old, nullptr);
 }
 
 // A parent must not believe a hostile child.

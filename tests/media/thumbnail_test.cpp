@@ -102,6 +102,8 @@ TEST(Thumbnail, VideoStillSkipsTheBlackStartAndIsShownUpright) {
     // The tool writes a 90 degree tag as a display matrix only when remuxing.
     ASSERT_TRUE(test::ffmpegWrites(turned, "-i '" + clip.string() + "'",
                                    "-c copy -metadata:s:v:0 rotate=90"));
+    ASSERT_TRUE(test::ffmpegWrites(dir.path() / "upside.mov", "-i '" + clip.string() + "'",
+                                   "-c copy -metadata:s:v:0 rotate=180"));
     // The tool's own still is the reference for up: the matrix's sign changed between versions.
     fs::path reference = dir.path() / "reference.jpg";
     ASSERT_TRUE(test::ffmpegWrites(reference, "-ss 1 -i '" + turned.string() + "'", "-frames:v 1"));
@@ -121,6 +123,7 @@ TEST(Thumbnail, VideoStillSkipsTheBlackStartAndIsShownUpright) {
                                      {"clip.webm", nullptr, 40, 40, 30},
                                      {"turned.mov", nullptr, 40, 30, 40, false,
                                       redOnTop ? kRed : kBlue, redOnTop ? kBlue : kRed},
+                                     {"upside.mov", nullptr, 40, 40, 30, true, kBlue, kRed},
                                      {"clip.mp4", nullptr, 300, 64, 48},
                                  });
 }
