@@ -39,6 +39,7 @@ TEST(CaptureDate, ReadsStampsWithAndWithoutOffsets) {
         {"2021:05:06 07:60:09", "", std::nullopt},
         {"2021:01:06 07:08:61", "", std::nullopt},
         {"2021:05-06 07:08:09", "", std::nullopt},
+        {"2021:05:06 07:08:0x", "", std::nullopt},
     };
     for (const auto& [stamp, offset, want] : rows)
         EXPECT_EQ(parseCaptureStamp(stamp, offset), want) << stamp << " " << offset;
