@@ -100,10 +100,9 @@ Reply parseReply(const std::string& raw) {
     if (end == std::string::npos) return reply;
     reply.head = raw.substr(0, end);
     reply.body = raw.substr(end + 4);
-    reply.statusLine = reply.head.substr(0, reply.head.find("\r\n"));
-    if (reply.statusLine.rfind("HTTP/1.1 ", 0) == 0)
-        reply.status = std::stoi(reply.statusLine.substr(9, 3));
-    for (std::size_t start = reply.statusLine.size() + 2; start < reply.head.size();) {
+    std::size_t lineEnd = std::min(reply.head.find("\r\n"), reply.head.size());
+    if (reply.head.rfind("HTTP/1.1 ", 0) == 0) reply.status = std::stoi(reply.head.substr(9, 3));
+    for (std::size_t start = lineEnd + 2; start < reply.head.size();) {
         std::size_t next = std::min(reply.head.find("\r\n", start), reply.head.size());
         std::string line = reply.head.substr(start, next - start);
         if (std::size_t colon = line.find(": "); colon != std::string::npos)
