@@ -290,12 +290,13 @@ TEST_F(Upload, AChunkSentBeforeTheOneAheadIsWrittenStillCounts) {
 TEST(FileNames, Cleaning) {
     std::string viet;
     for (int i = 0; i < 82; ++i) viet += "ệ";
+    // Decomposed letters are composed; never a hidden file.
     // clang-format off
     const std::pair<const char*, const char*> cases[] = {
         {"..\\..\\x.txt", "x.txt"}, {"C:evil", "Cevil"}, {".hidden", "hidden"}, {" .. ", "file"},
         {"", "file"}, {"a/b/c.png", "c.png"}, {"tab\there\x01.txt", "tabhere.txt"},
         {"dir/", "file"}, {"\t name.txt  ", "name.txt"}, {"x\x7F.txt", "x.txt"},
-        {". .bashrc", "bashrc"}, {"e\xCC\x81.txt", "\xC3\xA9.txt"}};  // decomposed letters are composed; never a hidden file
+        {". .bashrc", "bashrc"}, {"e\xCC\x81.txt", "\xC3\xA9.txt"}};
     // clang-format on
     for (auto [raw, cleaned] : cases) EXPECT_EQ(server::cleanFileName(raw), cleaned) << raw;
     EXPECT_EQ(server::cleanFileName(std::string(300, 'n')), std::string(150, 'n'));
