@@ -126,12 +126,9 @@ TEST_F(Zip, DatesBefore1980AndRangesIgnored) {
 TEST_F(Zip, ProgressForEveryFileAndTheEvents) {
     share({{"one.bin", std::string(700000, 'x')}, {"two.bin", "2"}});
     Reply reply;
-    download(&reply, "User-Agent: Mozilla/5.0 (Linux; Android 13; SM-S918B) Mobile\r\n");
+    download(&reply);
     ASSERT_EQ(reply.status, 200);
     ASSERT_TRUE(server.waitDone("id0") && server.waitDone("id1"));
-    EXPECT_EQ(
-        server.server().withTables([](auto& t) { return t.dls.at("id0").at("127.0.0.1").device; }),
-        "Điện thoại Android · SM-S918B");
     ASSERT_TRUE(server.waitForEvent("Đã gửi xong file .zip"));
     EXPECT_EQ(server.eventCount("Đang gửi 2 file dạng .zip tới 127.0.0.1"), 1u);
 }

@@ -7,7 +7,7 @@
 
 namespace skiff::test {
 
-TestServer::TestServer(Options options) : m_pool(options.threads) {
+TestServer::TestServer(Options options) : m_pool(2) {
     m_server = server::FileServer::create(
         m_pool, m_dir.path() / "inbox", options.token,
         [this](std::function<void()> task) { m_loop.post(std::move(task)); }, options.limits);
