@@ -53,7 +53,6 @@ TEST_F(Download, Ranges) {
          {"k1", "bytes=-100", 206, "bytes 900-999/1000", 900, 100},
          {"k1", "bytes=-5000", 206, "bytes 0-999/1000", 0, 1000},
          {"k1", "bytes=500-99999", 206, "bytes 500-999/1000", 500, 500},
-         {"k1", "bytes=10-19", 206, "bytes 10-19/1000", 10, 10},
          {"k1", "bytes=1000-", 416, "bytes */1000", 0, 0},
          {"k1", "bytes=20-10", 416, "bytes */1000", 0, 0},
          {"k1", "bytes=0-10,20-30", 200, "", 0, 1000},
@@ -134,19 +133,6 @@ TEST_F(Download, MissingFilesAndThumbnails) {
     EXPECT_EQ(fetch("g1").body, R"({"error":"gone"})");
     EXPECT_EQ(fetch("nope").status, 404);
     EXPECT_EQ(get(server.port(), "/api/thumb/k1?t=123456").body, R"({"error":"not found"})");
-    fs::path photo = server.folder() / "photo.jpg";
-    ASSERT_EQ(std::system(("ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=640x480 "
-                           "-frames:v 1 '" +
-                           photo.string() + "'")
-                              .c_str()),
-              0);
-    server.share({{"p1", photo, "photo.jpg", static_cast<std::int64_t>(fs::file_size(photo))},
-                  {"x1", server.folder() / "clip.mp4", "broken.png", 18}});
-    Reply thumb = get(server.port(), "/api/thumb/p1?t=123456");
-    EXPECT_EQ(thumb.header("Content-Type"), "image/jpeg");
-    EXPECT_EQ(thumb.header("Cache-Control"), "private, max-age=3600");  // instead of no-store
-    EXPECT_EQ(thumb.body.substr(0, 3), "\xFF\xD8\xFF");
-    EXPECT_EQ(get(server.port(), "/api/thumb/x1?t=123456").body, R"({"error":"no thumbnail"})");
 }
 
 TEST_F(Download, FileShorterThanAnnouncedIsNeverMarkedDone) {

@@ -133,15 +133,6 @@ TEST_F(Zip, ProgressForEveryFileAndTheEvents) {
     EXPECT_EQ(server.eventCount("Đang gửi 2 file dạng .zip tới 127.0.0.1"), 1u);
 }
 
-TEST_F(Zip, OnlyAnEmptySelectionIsRefused) {
-    Reply none = get(server.port(), "/api/zip?t=123456");
-    EXPECT_EQ(none.status, 404);
-    EXPECT_EQ(none.body, R"({"error":"no files"})");
-    // Larger than the upload cap: left out, so nothing is left.
-    server.share({{"huge", server.folder() / "missing", "huge.bin", 214748364801}});
-    EXPECT_EQ(get(server.port(), "/api/zip?t=123456").status, 404);
-}
-
 // Remembered CRCs are reused only while the file is unchanged (same size, rewritten in place).
 TEST_F(Zip, RememberedChecksumsFollowTheFiles) {
     std::string content(9 << 20, 'a');
