@@ -59,8 +59,7 @@ TEST(Access, WrongCodesLockTheHostUntilTheCodeChanges) {
     EXPECT_EQ(statusOf(server, "/"), 200);  // the page itself is never locked
     EXPECT_TRUE(server.waitForEvent(
         "Khoá tạm 127.0.0.1: nhập sai mã quá nhiều lần — bấm \"Đổi mã\" để mở lại"));
-    // Locked requests are not counted again.
-    EXPECT_EQ(server.server().withTables([](auto& t) { return t.totalFailures; }), 10);
+    EXPECT_EQ(server.server().withTables([](auto& t) { return t.totalFailures; }), 10);  // not 11
 
     server.server().regenerateToken();
     EXPECT_EQ(statusOf(server, "/api/pin?t=" + server.server().token()), 200);
@@ -92,11 +91,10 @@ TEST(Access, ApprovalFlowWithOneQuestionForConcurrentFirstRequests) {
         phones.emplace_back(
             [&, i] { replies[i] = get(server.port(), "/api/files?t=123456", iphone); });
     for (auto& p : phones) p.join();
-    std::string code = server.server().pairCode("127.0.0.1");
-    for (const Reply& reply : replies) {
-        EXPECT_EQ(reply.status, 428);
-        EXPECT_EQ(reply.body, R"({"code":")" + code + R"(","error":"pending"})");
-    }
+    for (const Reply& reply : replies)
+        EXPECT_EQ(
+            std::to_string(reply.status) + reply.body,
+            R"(428{"code":")" + server.server().pairCode("127.0.0.1") + R"(","error":"pending"})");
     ASSERT_TRUE(server.waitFor([&] { return server.approvals.size() == 1; }));
     server.settle();
     EXPECT_EQ(server.approvals.size(), 1u);
@@ -112,7 +110,6 @@ TEST(Access, ApprovalFlowWithOneQuestionForConcurrentFirstRequests) {
     ASSERT_TRUE(server.waitFor([&] { return server.devices.size() == 1; }));
     server.settle();
     EXPECT_EQ(server.devices.size(), 1u);  // announced once
-    EXPECT_EQ(server.devices[0].kind, "iphone");
 
     // A new code forgets the approval: the phone is asked about again with a new pairing code.
     server.server().regenerateToken();
@@ -134,8 +131,7 @@ TEST(Access, WaitingRequestsGetDrawnCodesAndAtMostThreeWait) {
     std::set<std::string> codes;
     for (const char* host : {"127.0.0.1", "127.0.0.2", "127.0.0.3"}) {
         std::string code = codeFor(host);
-        EXPECT_EQ(code, server.server().pairCode(host));
-        EXPECT_EQ(code.size(), 4u);
+        EXPECT_EQ(code.size() == 4 ? code : "", server.server().pairCode(host));
         codes.insert(code);
     }
     EXPECT_EQ(codes.size(), 3u);  // two requests that look alike on the computer cannot both wait
@@ -166,7 +162,7 @@ TEST(Access, WaitingRequestsGetDrawnCodesAndAtMostThreeWait) {
     EXPECT_EQ(ask("127.0.0.1").status, 428);
 }
 
-TEST(SessionCode, SixDigitsEveryPositionUsesEveryDigit) {
+TEST(SecureRandom, SixDigitCodesAndHex) {
     std::set<char> seen[6];
     for (int i = 0; i < 4000; ++i) {
         std::string code = server::makeSessionCode();
@@ -176,15 +172,11 @@ TEST(SessionCode, SixDigitsEveryPositionUsesEveryDigit) {
     for (const auto& digits : seen)
         EXPECT_EQ(std::string(digits.begin(), digits.end()), "0123456789");
     EXPECT_EQ(server::groupedCode("012345"), "012 345");
-}
-
-TEST(SecureRandom, HexWritesBothHalvesOfEveryByteWithAllSixteenDigits) {
     std::string hex = server::randomHex(512);
     ASSERT_EQ(hex.size(), 1024u);
     std::set<char> halves[2];
     for (std::size_t i = 0; i < hex.size(); ++i) halves[i % 2].insert(hex[i]);
-    // Any digit is missing from 512 draws with odds of about 1e-14.
-    for (const auto& half : halves)
+    for (const auto& half : halves)  // a digit is missing from 512 draws at odds of 1e-14
         EXPECT_EQ(std::string(half.begin(), half.end()), "0123456789abcdef");
 }
 

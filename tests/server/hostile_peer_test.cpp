@@ -68,7 +68,7 @@ TEST(ConnectionSlots, AHostReconnectingPastItsClosingSocketsIsAnswered) {
 }
 
 // A host's share, 3/4 of the total for hosts not admitted yet, the total; a freed place is free.
-TEST(ConnectionSlots, EachCapHoldsAtItsLimit) {
+TEST(ConnectionSlots, EachCapHoldsAtItsLimitAndClosingOnesCountApart) {
     auto slots = std::make_shared<server::ConnectionSlots>(2, 4);
     std::vector<std::unique_ptr<server::ConnectionSlots::Slot>> held;
     held.push_back(slots->take("a", true));
@@ -81,11 +81,10 @@ TEST(ConnectionSlots, EachCapHoldsAtItsLimit) {
     for (const auto& slot : held) EXPECT_NE(slot, nullptr);
     held.pop_back();
     EXPECT_NE(slots->take("d", true), nullptr);
-}
 
-// Closing connections move to a closing share of the host's size, still in the total.
-TEST(ConnectionSlots, ClosingConnectionsCountApartFromTheHostsShare) {
-    auto slots = std::make_shared<server::ConnectionSlots>(2, 6);
+    // Closing connections move to a closing share of the host's size, still in the total.
+    held.clear();
+    slots = std::make_shared<server::ConnectionSlots>(2, 6);
     auto first = slots->take("a", true), second = slots->take("a", true);
     first->drain();
     second->drain();

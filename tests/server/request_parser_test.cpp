@@ -36,14 +36,13 @@ TEST(ParseRequest, TargetHeadersAndQuery) {
     EXPECT_EQ(request->method, "GET");
     EXPECT_EQ(request->path, "/a b/c");
     EXPECT_EQ(request->rawPath, "/a%20b/c?x=1&x=2&y&n%C3%A1me=v%C3%A0+l");
-    EXPECT_EQ(request->query.at("x"), "2");
-    EXPECT_EQ(request->query.at("y"), "");
-    EXPECT_EQ(request->query.at("náme"), "và+l");  // a plus sign is not a space
-    EXPECT_EQ(request->headers.at("user-agent"), "phone");
-    EXPECT_EQ(request->headers.at("x-pin"), "123456");  // Unicode spaces trimmed too
-    EXPECT_EQ(request->headers.at("host "), "spaced");
-    EXPECT_EQ(request->headers.at("empty"), "");
-    EXPECT_EQ(request->headers.at("dup"), "2");
+    // A plus sign is not a space; Unicode spaces are trimmed too.
+    auto& q = request->query;
+    EXPECT_EQ(q.at("x") + "|" + q.at("y") + "|" + q.at("náme"), "2||và+l");
+    auto& h = request->headers;
+    EXPECT_EQ(h.at("user-agent") + "|" + h.at("x-pin") + "|" + h.at("host ") + "|" + h.at("empty") +
+                  "|" + h.at("dup"),
+              "phone|123456|spaced||2");
     EXPECT_EQ(request->headers.count("no colon line"), 0u);
 }
 

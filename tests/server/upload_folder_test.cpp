@@ -83,12 +83,12 @@ TEST_F(UploadFolder, BadPathsAreRefusedBeforeAnythingIsMade) {
         {place(std::string(4097, 'x')), R"({"error":"path too long","max":4096})"},
         {"&path=a%2F", R"({"error":"bad params"})"},
         {place("a/", "b/1"), R"({"error":"bad params"})"}};
+    // clang-format off
     for (auto [reason, paths] :
          std::initializer_list<std::pair<const char*, std::vector<const char*>>>{
-             {"dots", {"../x/", "a/../b/", "..\\x\\", "a/ . /"}},
-             {"hidden", {"a/.ssh/", " .git/"}},
-             {"empty", {"a//b/", "/etc/", "a/:/"}},
-             {"reserved", {"a/NUL.txt/"}}})
+             {"dots", {"../x/", "a/../b/", "..\\x\\", "a/ . /"}}, {"hidden", {"a/.ssh/", " .git/"}},
+             {"empty", {"a//b/", "/etc/", "a/:/"}}, {"reserved", {"a/NUL.txt/"}}})
+        // clang-format on
         for (const char* path : paths)
             cases.push_back(
                 {place(path), R"({"error":"bad path","reason":")" + std::string(reason) + "\"}"});
@@ -187,8 +187,7 @@ TEST(BatchFolders, ABatchIsRememberedWhileInUseAndAHostCannotCrowdOutOthers) {
     const auto life = BatchFolders::lifetime;
     const BatchFolders::Key key{"/in", "10.0.0.1", "batch01", "Ảnh"};
     batches.remember(key, "Ảnh (2)", start);
-    // Each use starts the lifetime again.
-    EXPECT_EQ(batches.find(key, start + life), "Ảnh (2)");
+    EXPECT_EQ(batches.find(key, start + life), "Ảnh (2)");  // each use starts the lifetime again
     EXPECT_EQ(batches.find(key, start + 2 * life), "Ảnh (2)");
     EXPECT_EQ(batches.find(key, start + 3 * life + std::chrono::seconds(1)), std::nullopt);
     EXPECT_EQ(batches.find({"/in", "10.0.0.2", "batch01", "Ảnh"}, start), std::nullopt);

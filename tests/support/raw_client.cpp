@@ -48,14 +48,6 @@ bool RawClient::send(std::string_view bytes) {
     return true;
 }
 
-void RawClient::shutdownWrite() {
-    ::shutdown(m_fd, SHUT_WR);
-}
-
-std::string RawClient::readAll(std::chrono::milliseconds timeout) {
-    return readAtLeast(std::string::npos, timeout);
-}
-
 int RawClient::readSome(std::string& out, std::chrono::steady_clock::time_point deadline) {
     char buffer[65536];
     for (;;) {
@@ -88,12 +80,6 @@ bool RawClient::waitClosed(std::chrono::milliseconds timeout) {
     return false;
 }
 
-std::optional<std::string> Reply::header(const std::string& name) const {
-    auto found = headers.find(name);
-    if (found == headers.end()) return std::nullopt;
-    return found->second;
-}
-
 Reply parseReply(const std::string& raw) {
     Reply reply;
     std::size_t end = raw.find("\r\n\r\n");
@@ -114,8 +100,7 @@ Reply parseReply(const std::string& raw) {
 
 std::string exchange(std::uint16_t port, std::string_view request, bool ipv6, const char* from) {
     RawClient client(port, ipv6, from);
-    client.send(request);
-    return client.readAll();
+    return client.send(request), client.readAll();
 }
 
 Reply request(std::uint16_t port, std::string_view text, bool ipv6, const char* from) {

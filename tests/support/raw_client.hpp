@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include <sys/socket.h>
+
 namespace skiff::test {
 
 // A plain blocking TCP client for talking to the server byte for byte.
@@ -21,9 +23,11 @@ class RawClient {
 
     // Returns false when the peer has stopped taking bytes.
     bool send(std::string_view bytes);
-    void shutdownWrite();
-    // Reads until the server closes or the timeout passes.
-    std::string readAll(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    void shutdownWrite() { ::shutdown(m_fd, SHUT_WR); }
+    // Until the server closes or the timeout passes.
+    std::string readAll(std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+        return readAtLeast(std::string::npos, timeout);
+    }
     // Until `count` bytes came, the peer closed or the timeout passed.
     std::string readAtLeast(std::size_t count,
                             std::chrono::milliseconds timeout = std::chrono::seconds(10));
@@ -45,7 +49,10 @@ struct Reply {
     std::map<std::string, std::string> headers;  // names as sent
     std::string body;
 
-    std::optional<std::string> header(const std::string& name) const;
+    std::optional<std::string> header(const std::string& name) const {
+        auto found = headers.find(name);
+        return found == headers.end() ? std::nullopt : std::optional(found->second);
+    }
 };
 
 // Splits a raw response; status 0 when it is not one.
