@@ -1,23 +1,14 @@
-// Feeds arbitrary bytes to the parent's readers of what a decoder process writes back: a
-// decoder fed a hostile file may write anything, and the parent must take only pictures
-// within the size it asked for and numbers within their range.
+// A decoder fed a hostile file may write anything back: the parent takes only pictures within
+// the size it asked for and numbers within their range.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
 
+#include "check.hpp"
 #include "media/decoder_answer.hpp"
 
 using namespace skiff::media;
-
-namespace {
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;

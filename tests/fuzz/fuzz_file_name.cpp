@@ -1,24 +1,14 @@
-// Arbitrary names and folder paths as phones may send them: the cleaned name and every cleaned
-// folder must be safe to store, and the download headers built from any name must be one
-// well-formed header line.
+// Cleaned names and folders are safe to store; a download header from any name is one line.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
+#include "check.hpp"
 #include "server/download_headers.hpp"
 #include "server/file_names.hpp"
 #include "server/utf8.hpp"
 
 using namespace skiff::server;
-
-namespace {
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string name(reinterpret_cast<const char*>(data), size);

@@ -1,12 +1,11 @@
-// Feeds arbitrary bytes through head collection and request parsing, split at a point the
-// input chooses, and checks the invariants the router relies on.
+// Head collection and parsing, split where the input chooses: what the router relies on.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
 
 #include <unicode/unistr.h>
 
+#include "check.hpp"
 #include "server/byte_range.hpp"
 #include "server/decimal.hpp"
 #include "server/request_parser.hpp"
@@ -18,10 +17,6 @@ namespace {
 
 bool isValidUtf8(const std::string& text) {
     return toValidUtf8(text) == text;
-}
-
-void check(bool condition) {
-    if (!condition) std::abort();
 }
 
 }  // namespace

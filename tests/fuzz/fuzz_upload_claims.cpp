@@ -1,26 +1,21 @@
-// Plays arbitrary sequences of upload requests (files at the top or in a folder) from three hosts
-// on two uids through the claim rules, with requests that hold an upload finishing in any order,
-// and checks what a phone relies on: nobody acts on another host's upload, a held upload is held
-// once, and a finishing upload is never replaced, resumed, written or cancelled.
+// Upload requests from three hosts on two uids, held ones ending in any order: nobody acts on
+// another host's upload, an upload is held once, a finishing one is never replaced or resumed,
+// written or cancelled.
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "check.hpp"
 #include "server/upload_claims.hpp"
 
 using namespace skiff::server;
 
 namespace {
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
 
 struct Held {
     std::shared_ptr<Upload> upload;

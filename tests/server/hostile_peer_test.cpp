@@ -1,6 +1,4 @@
-// What slow bodies can hold: memory and time. A hostile peer can slow itself down, never the
-// phones that are admitted. (A flood of idle connections from one host is the reliability
-// suite's "slow" role.)
+// A hostile peer can slow itself down, never the admitted phones (idle floods: reliability suite).
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -55,8 +53,7 @@ TEST(HostilePeer, SlowBodiesHoldLittleMemoryAndAreDropped) {
     EXPECT_EQ(phone.sendFile("after1", "a.bin", std::string(1 << 20, 'a')).status, 200);
 }
 
-// A host whose answered connections are still closing is answered again at once: only its
-// open requests count against its share.
+// Only a host's open requests count against its share, not its answered ones still closing.
 TEST(ConnectionSlots, AHostReconnectingPastItsClosingSocketsIsAnswered) {
     TestServer::Options options;
     options.limits.hostConnectionLimit = 2;
@@ -70,9 +67,8 @@ TEST(ConnectionSlots, AHostReconnectingPastItsClosingSocketsIsAnswered) {
     }
 }
 
-// Each cap holds at exactly its limit: a host's own share, three quarters of the total for
-// hosts not admitted yet, the total for everyone; a place given back is free again.
-TEST(ConnectionSlots, EachCapHoldsAtItsLimit) {
+// A host's share, 3/4 of the total for hosts not admitted yet, the total; a freed place is free.
+TEST(ConnectionSlots, EachCapHoldsAtItsLimitAndClosingOnesCountApart) {
     auto slots = std::make_shared<server::ConnectionSlots>(2, 4);
     std::vector<std::unique_ptr<server::ConnectionSlots::Slot>> held;
     held.push_back(slots->take("a", true));
@@ -85,12 +81,10 @@ TEST(ConnectionSlots, EachCapHoldsAtItsLimit) {
     for (const auto& slot : held) EXPECT_NE(slot, nullptr);
     held.pop_back();
     EXPECT_NE(slots->take("d", true), nullptr);
-}
 
-// Answered connections on their way out leave the host's share for a closing share of the
-// same size, yet still count in the total; a full closing share keeps a connection live.
-TEST(ConnectionSlots, ClosingConnectionsCountApartFromTheHostsShare) {
-    auto slots = std::make_shared<server::ConnectionSlots>(2, 6);
+    // Closing connections move to a closing share of the host's size, still in the total.
+    held.clear();
+    slots = std::make_shared<server::ConnectionSlots>(2, 6);
     auto first = slots->take("a", true), second = slots->take("a", true);
     first->drain();
     second->drain();

@@ -57,13 +57,15 @@ TEST(Text, KeptVerbatimUnderItsFirstWordsAndRefusedWholeOtherwise) {
 
     const std::set<std::string> kept = namesIn(inbox);
     const std::string notUtf8 = R"({"error":"not utf-8"})";
+    // A broken sequence, an overlong slash, a surrogate.
+    // clang-format off
     const std::tuple<std::string, std::string, int, std::string> refused[] = {
         {std::string(65537, 'a'), "123456", 413, R"({"error":"too large","max":65536})"},
-        {"ok \xC3\x28", "123456", 400, notUtf8},   // a broken sequence
-        {"\xC0\xAF", "123456", 400, notUtf8},      // an overlong slash
-        {"\xED\xA0\x80", "123456", 400, notUtf8},  // a surrogate
+        {"ok \xC3\x28", "123456", 400, notUtf8}, {"\xC0\xAF", "123456", 400, notUtf8},
+        {"\xED\xA0\x80", "123456", 400, notUtf8},
         {" \r\n\t", "123456", 400, R"({"error":"empty"})"},
         {"hello", "654321", 403, R"({"error":"forbidden"})"}};
+    // clang-format on
     for (const auto& [text, code, status, body] : refused) {
         Reply reply = postText(server.port(), text, code);
         EXPECT_EQ(reply.status, status) << body;

@@ -1,5 +1,4 @@
-// Files from a picked or dropped folder, over loopback: the tree they arrive in, the paths
-// that are refused, and what a link planted in the receive folder can do (nothing).
+// Files from a picked or dropped folder: their tree, refused paths, and planted links.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -21,7 +20,7 @@ std::string place(const std::string& path, const std::string& batch = "batch01")
     return "&path=" + UploadClient::encode(path) + "&batch=" + batch;
 }
 
-// Every entry below `folder`, as relative paths with "/" after folders.
+// Relative paths below `folder`, with "/" after folders.
 std::set<std::string> treeOf(const fs::path& folder) {
     std::set<std::string> entries;
     std::error_code error;
@@ -84,12 +83,12 @@ TEST_F(UploadFolder, BadPathsAreRefusedBeforeAnythingIsMade) {
         {place(std::string(4097, 'x')), R"({"error":"path too long","max":4096})"},
         {"&path=a%2F", R"({"error":"bad params"})"},
         {place("a/", "b/1"), R"({"error":"bad params"})"}};
+    // clang-format off
     for (auto [reason, paths] :
          std::initializer_list<std::pair<const char*, std::vector<const char*>>>{
-             {"dots", {"../x/", "a/../b/", "..\\x\\", "a/ . /"}},
-             {"hidden", {"a/.ssh/", " .git/"}},
-             {"empty", {"a//b/", "/etc/", "a/:/"}},
-             {"reserved", {"a/NUL.txt/"}}})
+             {"dots", {"../x/", "a/../b/", "..\\x\\", "a/ . /"}}, {"hidden", {"a/.ssh/", " .git/"}},
+             {"empty", {"a//b/", "/etc/", "a/:/"}}, {"reserved", {"a/NUL.txt/"}}})
+        // clang-format on
         for (const char* path : paths)
             cases.push_back(
                 {place(path), R"({"error":"bad path","reason":")" + std::string(reason) + "\"}"});
@@ -134,8 +133,7 @@ TEST_F(UploadFolder, PlantedLinksAndFilesInTheTreeAreRefusedWithNothingWrittenOu
                                      "Linked (2)/", "Linked (2)/c.txt"}));
 }
 
-// Folders are made only when a file is stored, so whatever ends an upload before that leaves
-// no folder behind.
+// Folders are made only when a file is stored: an upload ended before leaves none.
 TEST_F(UploadFolder, CancelledAndFailedUploadsLeaveNoFolders) {
     ASSERT_EQ(phone.init("gone0001", "a.txt", 4, place("Gone/deep/")).status, 200);
     ASSERT_EQ(phone.chunk("gone0001", 0, "AA").status, 200);
@@ -167,7 +165,7 @@ TEST_F(UploadFolder, ResumeInsideAFolderKeepsItsBytesAndLandsInTheBatchFolder) {
     ASSERT_EQ(received("R/x/"), 0);
     for (int at = 0; at < 10; at += 5)
         ASSERT_EQ(phone.chunk("res00002", at, content.substr(at, 5)).status, 200);
-    // The phone lost its connection and asks again: the same file in the same place resumes.
+    // Asked again after a lost connection, the same file in the same place resumes.
     EXPECT_EQ(received("R/x/"), 10);
     EXPECT_EQ(fs::file_size(inbox() / ".res00002.porter-part"), 10u);
     EXPECT_TRUE(server.waitForEvent("Nối tiếp \"r.bin\" từ 10 byte"));
@@ -189,8 +187,7 @@ TEST(BatchFolders, ABatchIsRememberedWhileInUseAndAHostCannotCrowdOutOthers) {
     const auto life = BatchFolders::lifetime;
     const BatchFolders::Key key{"/in", "10.0.0.1", "batch01", "Ảnh"};
     batches.remember(key, "Ảnh (2)", start);
-    // Each use starts the lifetime again.
-    EXPECT_EQ(batches.find(key, start + life), "Ảnh (2)");
+    EXPECT_EQ(batches.find(key, start + life), "Ảnh (2)");  // each use starts the lifetime again
     EXPECT_EQ(batches.find(key, start + 2 * life), "Ảnh (2)");
     EXPECT_EQ(batches.find(key, start + 3 * life + std::chrono::seconds(1)), std::nullopt);
     EXPECT_EQ(batches.find({"/in", "10.0.0.2", "batch01", "Ảnh"}, start), std::nullopt);

@@ -48,14 +48,6 @@ bool RawClient::send(std::string_view bytes) {
     return true;
 }
 
-void RawClient::shutdownWrite() {
-    ::shutdown(m_fd, SHUT_WR);
-}
-
-std::string RawClient::readAll(std::chrono::milliseconds timeout) {
-    return readAtLeast(std::string::npos, timeout);
-}
-
 int RawClient::readSome(std::string& out, std::chrono::steady_clock::time_point deadline) {
     char buffer[65536];
     for (;;) {
@@ -88,22 +80,15 @@ bool RawClient::waitClosed(std::chrono::milliseconds timeout) {
     return false;
 }
 
-std::optional<std::string> Reply::header(const std::string& name) const {
-    auto found = headers.find(name);
-    if (found == headers.end()) return std::nullopt;
-    return found->second;
-}
-
 Reply parseReply(const std::string& raw) {
     Reply reply;
     std::size_t end = raw.find("\r\n\r\n");
     if (end == std::string::npos) return reply;
     reply.head = raw.substr(0, end);
     reply.body = raw.substr(end + 4);
-    reply.statusLine = reply.head.substr(0, reply.head.find("\r\n"));
-    if (reply.statusLine.rfind("HTTP/1.1 ", 0) == 0)
-        reply.status = std::stoi(reply.statusLine.substr(9, 3));
-    for (std::size_t start = reply.statusLine.size() + 2; start < reply.head.size();) {
+    std::size_t lineEnd = std::min(reply.head.find("\r\n"), reply.head.size());
+    if (reply.head.rfind("HTTP/1.1 ", 0) == 0) reply.status = std::stoi(reply.head.substr(9, 3));
+    for (std::size_t start = lineEnd + 2; start < reply.head.size();) {
         std::size_t next = std::min(reply.head.find("\r\n", start), reply.head.size());
         std::string line = reply.head.substr(start, next - start);
         if (std::size_t colon = line.find(": "); colon != std::string::npos)
@@ -115,8 +100,7 @@ Reply parseReply(const std::string& raw) {
 
 std::string exchange(std::uint16_t port, std::string_view request, bool ipv6, const char* from) {
     RawClient client(port, ipv6, from);
-    client.send(request);
-    return client.readAll();
+    return client.send(request), client.readAll();
 }
 
 Reply request(std::uint16_t port, std::string_view text, bool ipv6, const char* from) {

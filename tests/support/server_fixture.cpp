@@ -7,7 +7,7 @@
 
 namespace skiff::test {
 
-TestServer::TestServer(Options options) : m_pool(options.threads) {
+TestServer::TestServer(Options options) : m_pool(2) {
     m_server = server::FileServer::create(
         m_pool, m_dir.path() / "inbox", options.token,
         [this](std::function<void()> task) { m_loop.post(std::move(task)); }, options.limits);
@@ -17,12 +17,11 @@ TestServer::TestServer(Options options) : m_pool(options.threads) {
                                 const std::string& kind) {
         devices.push_back({host, name, kind});
     };
-    if (options.askApproval) {
+    if (options.askApproval)
         callbacks.askApproval = [this](const std::string& host, const std::string& label,
                                        std::function<void(bool)> decide) {
             approvals.push_back({host, label, std::move(decide)});
         };
-    }
     m_server->setCallbacks(std::move(callbacks));
     bool failed = false;
     m_server->start(

@@ -19,7 +19,6 @@ class TestServer {
         std::string token = "123456";
         bool askApproval = false;
         server::ServerLimits limits = {};
-        unsigned threads = 2;
     };
 
     struct ApprovalRequest {
@@ -40,16 +39,13 @@ class TestServer {
     const std::filesystem::path& folder() const { return m_dir.path(); }
     server::MainLoop& loop() { return m_loop; }
 
-    // Runs posted callbacks until `done` holds; false on timeout.
+    // Runs posted callbacks until `done` holds (false on timeout); settle runs those posted.
     bool waitFor(const std::function<bool()>& done,
                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
-    // Runs the callbacks posted so far.
     void settle();
-    // Waits for the event `line`; false on timeout.
     bool waitForEvent(const std::string& line);
     std::size_t eventCount(const std::string& line) const;
     void share(std::vector<server::SharedFile> files);
-    // Waits until the download of `id` by `host` is done; false on timeout.
     bool waitDone(const std::string& id, const std::string& host = "127.0.0.1");
 
     std::vector<std::string> events;

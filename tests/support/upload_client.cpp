@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace skiff::test {
 
@@ -12,35 +13,27 @@ UploadClient::UploadClient(std::uint16_t port, std::string code, std::string use
 
 std::string UploadClient::encode(const std::string& text) {
     std::string out;
+    char escaped[4];
     for (unsigned char c : text) {
-        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            char escaped[4];
-            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
-            out += escaped;
-        }
+        std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+        out += std::isalnum(c) || (c && std::strchr("-_.~", c)) ? std::string(1, char(c)) : escaped;
     }
     return out;
 }
 
 std::string UploadClient::crc32Of(const std::string& bytes) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    crc = crc32(crc, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size()));
+    uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()), uInt(bytes.size()));
     char text[9];
     std::snprintf(text, sizeof text, "%08lx", static_cast<unsigned long>(crc));
     return text;
 }
 
 std::string UploadClient::sha256Of(const std::string& bytes) {
-    unsigned char digest[SHA256_DIGEST_LENGTH];
+    unsigned char digest[SHA256_DIGEST_LENGTH];  // apart from the server's own digest code
     SHA256(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest);
     std::string hex;
-    char pair[3];
-    for (unsigned char b : digest) {
-        std::snprintf(pair, sizeof pair, "%02x", b);
-        hex += pair;
-    }
+    for (unsigned char b : digest)
+        hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 15];
     return hex;
 }
 

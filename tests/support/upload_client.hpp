@@ -25,7 +25,7 @@ class UploadClient {
     Reply sendFile(const std::string& uid, const std::string& name, const std::string& content,
                    std::size_t chunkSize = 4194304, const std::string& extraQuery = "");
 
-    // Later requests come from this loopback address, another host to the server.
+    // Later requests from this loopback address: another host.
     void sendFrom(std::string address) { m_from = std::move(address); }
 
     static std::string crc32Of(const std::string& bytes);
