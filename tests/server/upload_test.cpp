@@ -252,6 +252,23 @@ TEST_F(Upload, ConcurrentChunksForOneUploadNeverBothWrite) {
     EXPECT_EQ(saved(phone.finish("race01", sha(content))), content);
 }
 
+// A phone sends its next chunk the moment an answer's body ends: the upload must be free by then.
+TEST_F(Upload, TheNextChunkRightAfterAnAnswerIsTaken) {
+    const int chunks = 1000;
+    ASSERT_EQ(phone.init("quick1", "quick.bin", chunks).status, 200);
+    std::string content;
+    for (int i = 0; i < chunks; ++i) {
+        content += static_cast<char>('a' + i % 26);
+        RawClient client(server.port());
+        client.send(chunkRequest("quick1", i, content.substr(i)));
+        std::string answer = client.readAtLeast(1);
+        for (std::string more = "-"; answer.find('}') == std::string::npos && !more.empty();)
+            answer += more = client.readAtLeast(1);
+        ASSERT_EQ(parseReply(answer).status, 200) << "chunk " << i << ": " << answer;
+    }
+    EXPECT_EQ(phone.finish("quick1", sha(content)).status, 200);
+}
+
 // A chunk whose head came before the one ahead was written must be hashed again once it holds.
 TEST_F(Upload, AChunkSentBeforeTheOneAheadIsWrittenStillCounts) {
     const std::string first = randomBytes(1 << 20, 1), second = randomBytes(1 << 20, 2);

@@ -119,6 +119,15 @@ TEST_F(Zip, DatesBefore1980AndRangesIgnored) {
     EXPECT_EQ(server::dosTimestamp(5000000000).date >> 9, 127);  // 2128: the last year there is
 }
 
+TEST_F(Zip, OnlyAnEmptySelectionIsRefused) {
+    Reply none = get(server.port(), "/api/zip?t=123456");
+    EXPECT_EQ(std::pair(none.status, none.body),
+              std::pair(404, std::string(R"({"error":"no files"})")));
+    // Larger than the upload cap: left out, so nothing is left.
+    server.share({{"huge", server.folder() / "missing", "huge.bin", 214748364801}});
+    EXPECT_EQ(get(server.port(), "/api/zip?t=123456").status, 404);
+}
+
 // Remembered CRCs are reused only while the file is unchanged (same size, rewritten in place).
 TEST_F(Zip, RememberedChecksumsFollowTheFiles) {
     std::string content(9 << 20, 'a');
