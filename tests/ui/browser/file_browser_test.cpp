@@ -62,7 +62,6 @@ class Browser : public testing::Test {
 TEST_F(Browser, ReceivedFilesAppearInGridAndListWithThumbnails) {
     ASSERT_TRUE(phone.send("beach.png", pictureBytes(QColor(40, 140, 220))));
     ASSERT_TRUE(phone.send("notes.txt", "plain words"));
-    ASSERT_TRUE(phone.send("clip.mp4", std::string(4096, '\x01')));
     for (bool list : {false, true}) {
         SCOPED_TRACE(list ? "list" : "grid");
         window->setProperty("grid", !list);
@@ -75,27 +74,13 @@ TEST_F(Browser, ReceivedFilesAppearInGridAndListWithThumbnails) {
         harness.pump(300);
         EXPECT_FALSE(part(text, "thumb")->property("loaded").toBool());
         EXPECT_EQ(textOf(part(text, "detail")), "11 byte");
-        harness.keepScreenshot(list ? "browser-list" : "browser-grid");
     }
-
-    // Videos carry the play badge in the grid; received files are never removable.
-    window->setProperty("grid", true);
-    auto badgeShown = [&](const char* name) {
-        QQuickItem* badge = part(entry(name), "playBadge");
-        return badge && badge->isVisible();
-    };
-    EXPECT_TRUE(badgeShown("clip.mp4"));
-    EXPECT_FALSE(badgeShown("beach.png"));
-    QTest::mouseMove(window, centre(entry("beach.png")));
-    harness.pump(100);
-    EXPECT_EQ(visibleItem(window, "removeButton"), nullptr);
 
     // A name that looks like markup shows as written in its hover text, over the name.
     ASSERT_TRUE(phone.send("<b>bold.txt", "x"));
     QQuickItem* marked = entry("<b>bold.txt");
     ASSERT_NE(marked, nullptr);
-    QTest::mouseMove(
-        window, marked->mapToScene(QPointF(marked->width() / 2, marked->height() - 8)).toPoint());
+    QTest::mouseMove(window, centreOf(marked, 0.95));
     QObject* tip = nullptr;
     ASSERT_TRUE(harness.waitFor([&] {
         for (QObject* found : marked->findChildren<QObject*>("plainTip"))

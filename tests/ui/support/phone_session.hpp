@@ -57,12 +57,6 @@ class PhoneSession {
             .status;
     }
 
-    // Bytes [0, length) of a shared file, as a phone that stopped half-way.
-    Reply downloadStart(const std::string& fileId, std::int64_t length) {
-        return get(port(), "/api/dl/" + fileId + "?t=" + code(),
-                   agent() + "Range: bytes=0-" + std::to_string(length - 1) + "\r\n");
-    }
-
   private:
     WindowHarness& m_harness;
     std::string m_userAgent;

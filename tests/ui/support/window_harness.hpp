@@ -41,8 +41,6 @@ class WindowHarness {
     static bool waitFor(const std::function<bool()>& done, int ms = 5000);
 
     QImage grab();
-    // With SKIFF_SCREENSHOTS=<folder>, saves the window there as <name>.png.
-    void keepScreenshot(const QString& name);
 
     template <class T = QObject>
     T* find(const QString& objectName) const {
@@ -53,7 +51,6 @@ class WindowHarness {
     std::filesystem::path inbox() const { return m_dir.path() / "inbox"; }
     FakeTime& time() { return m_time; }
     app::AppModel& model() { return *m_model; }
-    server::FileServer& server() { return *m_server; }
     QQmlApplicationEngine& engine() { return *m_engine; }
 
   private:
