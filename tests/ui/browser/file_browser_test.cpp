@@ -1,5 +1,4 @@
-// The file browser on a virtual display, fed by the real model with files a phone sends over
-// loopback. A vanished file's double click is the window walk's.
+// The file browser fed by the real model with files a phone sends over loopback.
 #include <gtest/gtest.h>
 
 #include <QQuickItem>

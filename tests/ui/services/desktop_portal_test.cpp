@@ -1,5 +1,4 @@
-// The desktop portal for real: xdg-desktop-portal with its GTK backend, started by the private
-// session bus of the test, on the virtual display.
+// xdg-desktop-portal for real, started by the test's private session bus.
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>

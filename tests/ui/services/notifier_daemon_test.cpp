@@ -1,5 +1,4 @@
-// Received-file messages through a real notification daemon (dunst) on the test's private
-// session bus, and what a click on one does. Batching and titles are the notifier's own suite.
+// Received-file messages through a real notification daemon (dunst); batching is the notifier's.
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>

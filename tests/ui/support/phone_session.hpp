@@ -16,8 +16,7 @@ inline const std::string kIphone =
 inline const std::string kAndroid =
     "Mozilla/5.0 (Linux; Android 14; Pixel 8) AppleWebKit/537.36 Chrome/120.0 Mobile Safari/537.36";
 
-// A phone over loopback as the window tests need it: let in once by the person at the computer
-// (through the model, as the approval card does), then sending files and texts and listing.
+// A phone over loopback, let in through the model as the approval card does.
 class PhoneSession {
   public:
     explicit PhoneSession(WindowHarness& harness, std::string userAgent = kIphone)

@@ -18,7 +18,6 @@ void failOnQmlWarnings(QtMsgType type, const QMessageLogContext&, const QString&
 
 }  // namespace
 
-// Window tests share one application object; each test makes its own model and engine.
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     qputenv("QT_MEDIA_BACKEND", "ffmpeg");  // as the program chooses

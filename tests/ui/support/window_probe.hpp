@@ -94,7 +94,6 @@ inline bool overlayClear(QQuickWindow* window) {
     });
 }
 
-// A point in the item, `down` of the way from its top.
 inline QPoint centreOf(QQuickItem* item, double down = 0.5) {
     return item->mapToScene(QPointF(item->width() / 2, item->height() * down)).toPoint();
 }

@@ -1,6 +1,5 @@
-// One walk through the whole window with the mouse and the keyboard, as a new user would: every
-// popover, chooser, card and alert opened and closed, and each view read as a person and a screen
-// reader would. Light with the desktop portal (its choosers), dark without (Qt's choosers).
+// One walk through the whole window as a new user would, read as a person and a screen reader
+// would: light with the desktop portal (its choosers), dark without (Qt's choosers).
 #include <gtest/gtest.h>
 
 #include <QAccessible>
@@ -164,7 +163,6 @@ class WindowWalk : public testing::Test {
     }
 
     void walk() {
-        // The introduction, then the working view.
         ASSERT_TRUE(WindowHarness::waitFor([&] { return item("introduction"); }));
         auto focused = [&] {
             QQuickItem* at = window->activeFocusItem();
@@ -222,7 +220,6 @@ class WindowWalk : public testing::Test {
         pressKey(window, Qt::Key_Escape);
         EXPECT_TRUE(WindowHarness::waitFor([&] { return !opened("settingsPopover"); }));
 
-        // Ctrl+2 and Ctrl+1 switch tabs, Ctrl+Tab goes to the other one.
         auto tab = [&] { return window->property("tab").toString(); };
         window->requestActivate();  // shortcuts go to the active window
         ASSERT_TRUE(QTest::qWaitForWindowActive(window));
@@ -233,7 +230,6 @@ class WindowWalk : public testing::Test {
                 << step.second;
         }
 
-        // Every chooser: the receive folder's, the strip's and the send tab's two.
         clickOn("settingsButton");
         clickOn("chooseFolderButton");
         cancelChooser("Chọn thư mục nhận");
@@ -251,7 +247,6 @@ class WindowWalk : public testing::Test {
         clickOn("sendPickFolder");
         cancelChooser("Chia sẻ thư mục");
 
-        // The introduction again, started with Return this time.
         clickOn("introButton");
         ASSERT_TRUE(WindowHarness::waitFor([&] { return item("introduction"); }));
         WindowHarness::pump(300);
@@ -299,7 +294,6 @@ class WindowWalk : public testing::Test {
         QTest::mouseDClick(window, Qt::LeftButton, {}, centre);
         ASSERT_TRUE(WindowHarness::waitFor([&] { return opened("missingAlert"); }, 15000));
         EXPECT_FALSE(look.visible());
-        // Return presses the button the keyboard is on.
         ASSERT_TRUE(WindowHarness::waitFor([&] { return item("missingLater"); }));
         item("missingLater")->forceActiveFocus(Qt::TabFocusReason);
         pressKey(window, Qt::Key_Return);
