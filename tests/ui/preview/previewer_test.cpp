@@ -111,8 +111,9 @@ TEST_F(Previewer, ArrowsMoveAndTextShowsAsPlainText) {
     ASSERT_TRUE(harness.model().previewEntry(archive));
     ASSERT_TRUE(WindowHarness::waitFor([&] { return shown() != nullptr; }));
     auto item = [&](const char* name) { return shown()->findChild<QQuickItem*>(name); };
-    for (auto [key, name] : {std::pair{Qt::Key_Right, "note.txt"}, std::pair{Qt::Key_Down, "a.png"},
-                             std::pair{Qt::Key_Up, "note.txt"}}) {
+    for (auto [key, name] :
+         {std::pair{Qt::Key_Left, "pack.zip"}, std::pair{Qt::Key_Right, "note.txt"},
+          std::pair{Qt::Key_Down, "a.png"}, std::pair{Qt::Key_Up, "note.txt"}}) {
         QTest::keyClick(shown(), key);
         EXPECT_EQ(look.currentName(), name);
         EXPECT_TRUE(textOf(item("previewCaption")).startsWith(name)) << name;

@@ -13,7 +13,6 @@
 
 #include "support/window_harness.hpp"
 
-// Texts in failure messages as text rather than code units.
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
 }

@@ -64,6 +64,7 @@ class WindowWalk : public testing::Test {
     QPalette desktop = QGuiApplication::palette();
 
     void open(bool dark) {
+        QAccessible::setActive(true);  // as a screen reader on the bus would
         QGuiApplication::setPalette(ui::ColorScheme::palette(dark));
         harness = std::make_unique<WindowHarness>(
             app::DesktopServices{.preview = ui::previewService(look)});
