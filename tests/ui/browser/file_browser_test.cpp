@@ -1,5 +1,4 @@
-// The file browser on a virtual display, fed by the real model with files a phone sends over
-// loopback. A vanished file's double click is the window walk's.
+// The file browser fed by the real model with files a phone sends over loopback.
 #include <gtest/gtest.h>
 
 #include <QQuickItem>
@@ -62,40 +61,25 @@ class Browser : public testing::Test {
 TEST_F(Browser, ReceivedFilesAppearInGridAndListWithThumbnails) {
     ASSERT_TRUE(phone.send("beach.png", pictureBytes(QColor(40, 140, 220))));
     ASSERT_TRUE(phone.send("notes.txt", "plain words"));
-    ASSERT_TRUE(phone.send("clip.mp4", std::string(4096, '\x01')));
     for (bool list : {false, true}) {
         SCOPED_TRACE(list ? "list" : "grid");
         window->setProperty("grid", !list);
         QQuickItem* thumb = part(entry("beach.png", list), "thumb");
         ASSERT_NE(thumb, nullptr);
         EXPECT_TRUE(harness.waitFor([&] { return thumb->property("loaded").toBool(); }));
-        // A text file has no picture: its type icon stays.
         QQuickItem* text = entry("notes.txt", list);
         ASSERT_NE(text, nullptr);
         harness.pump(300);
         EXPECT_FALSE(part(text, "thumb")->property("loaded").toBool());
         EXPECT_EQ(textOf(part(text, "detail")), "11 byte");
-        harness.keepScreenshot(list ? "browser-list" : "browser-grid");
     }
 
-    // Videos carry the play badge in the grid; received files are never removable.
     window->setProperty("grid", true);
-    auto badgeShown = [&](const char* name) {
-        QQuickItem* badge = part(entry(name), "playBadge");
-        return badge && badge->isVisible();
-    };
-    EXPECT_TRUE(badgeShown("clip.mp4"));
-    EXPECT_FALSE(badgeShown("beach.png"));
-    QTest::mouseMove(window, centre(entry("beach.png")));
-    harness.pump(100);
-    EXPECT_EQ(visibleItem(window, "removeButton"), nullptr);
-
     // A name that looks like markup shows as written in its hover text, over the name.
     ASSERT_TRUE(phone.send("<b>bold.txt", "x"));
     QQuickItem* marked = entry("<b>bold.txt");
     ASSERT_NE(marked, nullptr);
-    QTest::mouseMove(
-        window, marked->mapToScene(QPointF(marked->width() / 2, marked->height() - 8)).toPoint());
+    QTest::mouseMove(window, centreOf(marked, 0.95));
     QObject* tip = nullptr;
     ASSERT_TRUE(harness.waitFor([&] {
         for (QObject* found : marked->findChildren<QObject*>("plainTip"))

@@ -6,7 +6,7 @@
 namespace skiff::ui {
 namespace {
 
-TEST(FileFacts, VideoLengthsAndDocumentCards) {
+TEST(FileFacts, VideoLengthsDocumentCardsAndThumbnailAddresses) {
     for (auto [seconds, text] :
          {std::pair{0.0, "0:00"}, std::pair{59.9, "0:59"}, std::pair{3599.0, "59:59"},
           std::pair{3600.0, "1:00:00"}, std::pair{3725.0, "1:02:05"}, std::pair{-1.0, ""}})
@@ -18,10 +18,7 @@ TEST(FileFacts, VideoLengthsAndDocumentCards) {
         EXPECT_EQ(facts.cardLetters(path).toStdString(), letters) << path;
         EXPECT_EQ(facts.cardFamily(path).toStdString(), family) << path;
     }
-}
-
-TEST(FileFacts, ThumbnailAddressesCarryAnyNameAndOnlyDrawableKinds) {
-    FileFacts facts;
+    // Thumbnail addresses carry any name, and only for kinds that can be drawn.
     QString odd = "/tmp/ảnh #1 %20?&.jpg";
     QString source = facts.thumbSource(odd, 336);
     ASSERT_TRUE(source.startsWith("image://thumb/336/")) << source.toStdString();

@@ -1,5 +1,5 @@
 // The send tab on a virtual display with the real model and server; a phone over loopback
-// lists and downloads what the computer shares.
+// lists what the computer shares.
 #include <gtest/gtest.h>
 
 #include <QClipboard>
@@ -39,16 +39,6 @@ class SendTab : public testing::Test {
         ASSERT_TRUE(phone.connect());
     }
 
-    // Shares files of these names and sizes from the test's folder.
-    void share(const std::vector<std::pair<std::string, std::size_t>>& files) {
-        std::vector<std::filesystem::path> paths;
-        for (const auto& [name, size] : files) {
-            paths.push_back(harness.root() / name);
-            std::ofstream(paths.back(), std::ios::binary) << std::string(size, 'x');
-        }
-        harness.model().share(paths);
-    }
-
     // The text of the visible item called `name`, or of its part called `part`.
     std::string text(const QString& name, const QString& part = {}) {
         QQuickItem* item = nullptr;
@@ -72,18 +62,9 @@ class SendTab : public testing::Test {
     }
 };
 
-TEST_F(SendTab, AHalfWayDownloadOfOneOfTwoEqualFilesReads25Percent) {
-    share({{"first.bin", 1 << 20}, {"second.bin", 1 << 20}});
-    ASSERT_EQ(phone.downloadStart(harness.model().shared()[0].id, 1 << 19).status, 206);
-    ASSERT_TRUE(harness.waitFor([&] { return text("statusPercent") == "25%"; }));
-    EXPECT_EQ(text("statusLead"),
-              harness.model().sendDevice().value_or("?").toStdString() + " đang tải về · ");
-    EXPECT_EQ(text("share:first.bin", "shareState"), "50%");
-    EXPECT_EQ(text("share:second.bin", "shareState"), "Đang chia sẻ");
-}
-
 TEST_F(SendTab, StopAllReturnsToTheEmptyStateAndThePhoneListEmpties) {
-    share({{"one.txt", 10}});
+    std::ofstream(harness.root() / "one.txt") << "ten bytes.";
+    harness.model().share({harness.root() / "one.txt"});
     ASSERT_EQ(json(phone.files())["files"].size(), 1u);
     ASSERT_TRUE(clickUntil("stopAll", [&] { return visibleItem(window, "sendEmpty"); }));
     EXPECT_EQ(visibleItem(window, "sendSharing"), nullptr);
@@ -101,7 +82,6 @@ TEST_F(SendTab, TextsFromTheFieldAndTheClipboardReachThePhoneUntilUnshared) {
     QGuiApplication::clipboard()->setText("https://example.com/x");
     ASSERT_TRUE(clickUntil("sendClipboard", [&] { return shared() == 2; }));
     EXPECT_EQ(phoneTexts(), (std::vector<std::string>{"https://example.com/x", "<b>mã</b> 42"}));
-    harness.keepScreenshot("send-texts");
 
     QGuiApplication::clipboard()->setText(QString(65537, 'a'));
     click(window, visibleItem(window, "sendClipboard"));

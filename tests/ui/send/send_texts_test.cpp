@@ -1,4 +1,4 @@
-// The send tab's status line and beam speed, without a display.
+// The send tab's status line, without a display.
 #include <gtest/gtest.h>
 
 #include "ui/send/send_texts.hpp"
@@ -39,16 +39,6 @@ TEST(SendTexts, PhoneNameComesFromTheLastDownloaderThenTheNewestDevice) {
     EXPECT_EQ(lead(idle, "Galaxy", devices), "Galaxy mở Skiff → “Nhận từ máy tính” để tải về");
     EXPECT_EQ(lead(idle, "", devices), "iPhone mở Skiff → “Nhận từ máy tính” để tải về");
     EXPECT_EQ(lead({{"fraction", 1.0}, {"done", true}}, "", {}), "Điện thoại đã tải đủ 2 file");
-}
-
-TEST(SendTexts, BeamStandsStillWithoutATransferAndSpeedsUpWithTheRate) {
-    EXPECT_EQ(beamSpeed(50, false), 0);
-    double previous = 0;
-    for (double mbps : {0.0, 1.0, 10.0, 100.0, 1000.0}) {
-        EXPECT_GT(beamSpeed(mbps, true), previous) << mbps << " MB/s";
-        previous = beamSpeed(mbps, true);
-    }
-    EXPECT_LT(beamSpeed(1000, true), 4 * beamSpeed(1, true));  // logarithmic, not linear
 }
 
 }  // namespace

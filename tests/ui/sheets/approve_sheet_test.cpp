@@ -63,7 +63,6 @@ TEST(ApproveSheet, ShowsRequestsInTurnUntilAnsweredOnlyOnceSeenAndDenyAllEndsAFl
     EXPECT_EQ(digits(), androidCode);
     EXPECT_EQ(textOf(item("approveHost")), "Địa chỉ 127.0.0.1 · đã nhập đúng mã phiên");
     EXPECT_EQ(item("approveSymbol")->property("symbol").toString(), "iphone");
-    harness.keepScreenshot("approval");
     WindowHarness::pump(450);  // a card takes Return only once it has been seen
     QTest::keyClick(window, Qt::Key_Return);
     ASSERT_TRUE(WindowHarness::waitFor([&] { return pending() == 1; }));
@@ -80,7 +79,6 @@ TEST(ApproveSheet, ShowsRequestsInTurnUntilAnsweredOnlyOnceSeenAndDenyAllEndsAFl
     WindowHarness::pump(50);
     EXPECT_EQ(pending(), 1u);
     EXPECT_EQ(digits(), windowsCode);
-    EXPECT_NE(windowsCode, androidCode);
     EXPECT_EQ(textOf(item("approveHost")), "Địa chỉ ::1 · đã nhập đúng mã phiên");
     EXPECT_EQ(item("approveSymbol")->property("symbol").toString(), "laptopcomputer");
     click(window, item("denyButton"));
@@ -92,7 +90,6 @@ TEST(ApproveSheet, ShowsRequestsInTurnUntilAnsweredOnlyOnceSeenAndDenyAllEndsAFl
         ASSERT_EQ(ask(kAndroid, host).first, 428);
     ASSERT_TRUE(WindowHarness::waitFor([&] { return pending() == 3 && open(); }));
     WindowHarness::pump(450);
-    harness.keepScreenshot("approval-flood");
     click(window, item("denyAllButton"));
     ASSERT_TRUE(WindowHarness::waitFor([&] { return !open(); }));
     EXPECT_EQ(pending(), 0u);

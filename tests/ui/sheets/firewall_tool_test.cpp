@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 class FirewallToolLookup : public testing::Test {
   protected:
     fs::path bin() const { return m_dir.path() / "bin"; }
-    fs::path apps(const char* data = "share") const { return m_dir.path() / data / "applications"; }
+    fs::path apps() const { return m_dir.path() / "share" / "applications"; }
     QString path(const fs::path& file) const { return QString::fromStdString(file.string()); }
     ToolSearch search() const { return {path(bin()), {path(m_dir.path() / "share")}}; }
 
@@ -86,17 +86,6 @@ TEST_F(FirewallToolLookup, ReadsDesktopEntries) {
         std::ofstream(apps() / id) << text;
         EXPECT_EQ(findFirewallTool(search()), expected) << id << ":\n" << text;
     }
-}
-
-TEST_F(FirewallToolLookup, UserEntryHidesTheSystemOne) {
-    install("gufw-wrapper");
-    std::ofstream(apps() / "gufw.desktop") << "[Desktop Entry]\nExec=gufw-wrapper\n";
-    fs::create_directories(apps("user"));
-    std::ofstream(apps("user") / "gufw.desktop") << "[Desktop Entry]\nHidden=true\n";
-    ToolSearch both = search();
-    EXPECT_TRUE(findFirewallTool(both));
-    both.dataDirs.prepend(path(m_dir.path() / "user"));
-    EXPECT_EQ(findFirewallTool(both), std::nullopt);
 }
 
 TEST_F(FirewallToolLookup, OpenStartsTheToolFoundInTheEnvironment) {

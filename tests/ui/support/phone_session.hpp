@@ -16,8 +16,7 @@ inline const std::string kIphone =
 inline const std::string kAndroid =
     "Mozilla/5.0 (Linux; Android 14; Pixel 8) AppleWebKit/537.36 Chrome/120.0 Mobile Safari/537.36";
 
-// A phone over loopback as the window tests need it: let in once by the person at the computer
-// (through the model, as the approval card does), then sending files and texts and listing.
+// A phone over loopback, let in through the model as the approval card does.
 class PhoneSession {
   public:
     explicit PhoneSession(WindowHarness& harness, std::string userAgent = kIphone)
@@ -55,12 +54,6 @@ class PhoneSession {
                                    "Content-Length: " + std::to_string(text.size()) + "\r\n\r\n" +
                                    text)
             .status;
-    }
-
-    // Bytes [0, length) of a shared file, as a phone that stopped half-way.
-    Reply downloadStart(const std::string& fileId, std::int64_t length) {
-        return get(port(), "/api/dl/" + fileId + "?t=" + code(),
-                   agent() + "Range: bytes=0-" + std::to_string(length - 1) + "\r\n");
     }
 
   private:

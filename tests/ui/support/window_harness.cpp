@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QThread>
 
@@ -81,13 +80,6 @@ bool WindowHarness::waitFor(const std::function<bool()>& done, int ms) {
 QImage WindowHarness::grab() {
     pump(100);
     return m_window ? m_window->grabWindow() : QImage();
-}
-
-void WindowHarness::keepScreenshot(const QString& name) {
-    QString folder = qEnvironmentVariable("SKIFF_SCREENSHOTS");
-    if (folder.isEmpty()) return;
-    QDir().mkpath(folder);
-    grab().save(QDir(folder).filePath(name + ".png"), "PNG");
 }
 
 OpenedUrls::OpenedUrls(QString scheme) : m_scheme(std::move(scheme)) {

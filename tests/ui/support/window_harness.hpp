@@ -19,12 +19,10 @@
 
 namespace skiff::test {
 
-// The real model and server behind the real window on the virtual display, with a fake clock
-// for the model's timed steps and a private settings folder.
+// The real model and server behind the real window, with a fake clock and private settings.
 class WindowHarness {
   public:
-    // `interfaces` is what the model sees of the network; the server still listens on every
-    // address, so test clients reach it over loopback.
+    // `interfaces` is what the model sees; the server listens everywhere, loopback included.
     explicit WindowHarness(app::DesktopServices services = {},
                            std::vector<app::NetIface> interfaces = {
                                {"wlan0", "192.168.1.20", "Wi-Fi", app::NetIface::Kind::wifi}});
@@ -32,7 +30,7 @@ class WindowHarness {
 
     // Starts the model and shows the main window, or one of this QML source, once the server runs.
     QQuickWindow* open(const QByteArray& qml = {});
-    // The main window's working view straight away, as for someone who saw the introduction.
+    // The working view straight away, as for someone who saw the introduction.
     QQuickWindow* openWorking();
     QQuickWindow* window() const { return m_window; }
 
@@ -41,8 +39,6 @@ class WindowHarness {
     static bool waitFor(const std::function<bool()>& done, int ms = 5000);
 
     QImage grab();
-    // With SKIFF_SCREENSHOTS=<folder>, saves the window there as <name>.png.
-    void keepScreenshot(const QString& name);
 
     template <class T = QObject>
     T* find(const QString& objectName) const {
@@ -53,7 +49,6 @@ class WindowHarness {
     std::filesystem::path inbox() const { return m_dir.path() / "inbox"; }
     FakeTime& time() { return m_time; }
     app::AppModel& model() { return *m_model; }
-    server::FileServer& server() { return *m_server; }
     QQmlApplicationEngine& engine() { return *m_engine; }
 
   private:

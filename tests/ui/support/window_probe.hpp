@@ -13,7 +13,6 @@
 
 #include "support/window_harness.hpp"
 
-// Texts in failure messages as text rather than code units.
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
 }
@@ -39,6 +38,15 @@ inline QString textOf(const QObject* item) {
     return item ? item->property("text").toString() : QString("<missing>");
 }
 
+// The first item under `root` that `match` accepts, or null.
+inline QQuickItem* findItem(QQuickItem* root, const std::function<bool(QQuickItem*)>& match) {
+    QQuickItem* found = nullptr;
+    walkItems(root, [&](QQuickItem* item) {
+        if (!found && match(item)) found = item;
+    });
+    return found;
+}
+
 // Every text the window shows right now, popups and dialogs included.
 inline QStringList visibleTexts(QQuickWindow* window) {
     QStringList texts;
@@ -59,20 +67,6 @@ inline bool showsText(QQuickWindow* window, const QString& text, int times = 1) 
     return WindowHarness::waitFor([&] { return countText(window, text) == times; });
 }
 
-inline bool anyTextContains(QQuickWindow* window, const QString& part) {
-    return !visibleTexts(window).filter(part).isEmpty();
-}
-
-// The first item under `root` that `match` accepts, or null.
-inline QQuickItem* findItem(QQuickItem* root, const std::function<bool(QQuickItem*)>& match) {
-    QQuickItem* found = nullptr;
-    walkItems(root, [&](QQuickItem* item) {
-        if (!found && match(item)) found = item;
-    });
-    return found;
-}
-
-// The item with this objectName under `root`, shown or not.
 inline QQuickItem* childNamed(QQuickItem* root, const QString& objectName) {
     return findItem(root, [&](QQuickItem* item) { return item->objectName() == objectName; });
 }
@@ -99,7 +93,6 @@ inline bool overlayClear(QQuickWindow* window) {
     });
 }
 
-// A point in the item, `down` of the way from its top.
 inline QPoint centreOf(QQuickItem* item, double down = 0.5) {
     return item->mapToScene(QPointF(item->width() / 2, item->height() * down)).toPoint();
 }
@@ -109,8 +102,8 @@ inline bool click(QQuickWindow* window, QQuickItem* item) {
     return item != nullptr;
 }
 
-// A helper program's output, trimmed: zbarimg reading a QR code, xdotool driving the windows
-// of other programs on the test's display (the desktop's choosers).
+// A helper program's trimmed output: zbarimg reading a QR code, xdotool driving the windows of
+// other programs on the test's display (the desktop's choosers).
 inline QString runTool(const QString& program, const QStringList& arguments) {
     QProcess tool;
     tool.start(program, arguments);
@@ -135,9 +128,8 @@ inline QString otherWindow(const QString& title) {
 
 // A window of the size of the main window holding `body`, with the sheets' module imported.
 inline QByteArray sheetWindow(const QByteArray& body) {
-    return "import QtQuick\nimport QtQuick.Controls\nimport Skiff.Sheets\n"
-           "ApplicationWindow { id: window; title: \"Skiff\"; width: 900; height: 640; "
-           "visible: true\n" +
+    return "import QtQuick\nimport QtQuick.Controls\nimport Skiff.Sheets\nApplicationWindow { id: "
+           "window; title: \"Skiff\"; width: 900; height: 640; visible: true\n" +
            body + "\n}\n";
 }
 

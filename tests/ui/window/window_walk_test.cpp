@@ -1,9 +1,8 @@
-// One walk through the whole window with the mouse and the keyboard, as a new user would:
-// every popover, chooser, card and alert opened and closed, and each view's texts checked for
-// contrast. Once in the light scheme with the desktop portal on the bus (the desktop's own
-// choosers), once in the dark one without a portal (Qt's choosers inside the window).
+// One walk through the whole window as a new user would, every view checked for contrast: light
+// with the desktop portal (its choosers), dark without (Qt's choosers).
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QQuickItem>
@@ -84,7 +83,6 @@ class WindowWalk : public testing::Test {
     // 4.5:1 against what it sits on, large text and symbols at least 3:1.
     void expectReadable(QQuickItem* root, const char* view) {
         SCOPED_TRACE(view);
-        harness->keepScreenshot(QString(view) + (dark() ? "-dark" : "-light"));
         QImage shot = harness->grab();
         int checked = 0;
         walkItems(root, [&](QQuickItem* item) {
@@ -133,33 +131,36 @@ class WindowWalk : public testing::Test {
 
     // The chooser titled `title` came up, and Escape closes it again; the window lives on.
     void cancelChooser(const QString& title) {
+        auto showing = [&] {
+            return portal ? xdotool({"search", "--name", "^" + title + "$"}).section('\n', 0, 0)
+                          : visibleTexts(window).filter(title).value(0);
+        };
+        QString dialog;
+        ASSERT_TRUE(WindowHarness::waitFor([&] { return !(dialog = showing()).isEmpty(); }, 15000))
+            << "no chooser " << title.toStdString();
         if (portal) {
-            QString dialog = otherWindow(title);
-            ASSERT_FALSE(dialog.isEmpty()) << "no chooser " << title.toStdString();
             xdotool({"windowactivate", "--sync", dialog});
             xdotool({"key", "--window", dialog, "Escape"});
-            EXPECT_TRUE(WindowHarness::waitFor([&] {
-                return xdotool({"search", "--name", "^" + title + "$"}).isEmpty();
-            }));
         } else {
-            ASSERT_TRUE(WindowHarness::waitFor([&] { return anyTextContains(window, title); }))
-                << "no chooser " << title.toStdString();
             WindowHarness::pump(300);
             pressKey(window, Qt::Key_Escape);
-            EXPECT_TRUE(WindowHarness::waitFor([&] { return !anyTextContains(window, title); }));
         }
+        EXPECT_TRUE(WindowHarness::waitFor([&] { return showing().isEmpty(); }, 15000));
         WindowHarness::pump(300);
         ASSERT_TRUE(window->isVisible());
     }
 
     void walk() {
-        // The introduction, then the working view.
         ASSERT_TRUE(WindowHarness::waitFor([&] { return item("introduction"); }));
         auto focused = [&] {
             QQuickItem* at = window->activeFocusItem();
             return at ? at->objectName() : QString();
         };
         EXPECT_TRUE(WindowHarness::waitFor([&] { return focused() == "startButton"; }));
+        QAccessibleInterface* drawing =
+            QAccessible::queryAccessibleInterface(window->findChild<QObject*>("deviceOrbit"));
+        EXPECT_TRUE(drawing &&
+                    drawing->text(QAccessible::Name).contains("iPhone, điện thoại Android"));
         clickOn("startButton");
         ASSERT_TRUE(WindowHarness::waitFor([&] { return item("workingView"); }));
         // Focus starts on each view's main thing: the code to scan, the button to share.
@@ -183,13 +184,8 @@ class WindowWalk : public testing::Test {
             pressKey(window, Qt::Key_Escape);
             EXPECT_TRUE(WindowHarness::waitFor([&] { return !opened(name); }));
         }
-        clickOn("qrButton");
-        clickOn("helpButton");
-        EXPECT_TRUE(WindowHarness::waitFor([&] { return opened("helpPopover"); }));
-        EXPECT_FALSE(opened("qrPopover"));
-        pressKey(window, Qt::Key_Escape);
 
-        // Tab shows its ring on each control it reaches; which ones is the accessibility walk's.
+        // Tab shows its ring on each control it reaches.
         window->requestActivate();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window));
         for (int press = 0; press < 16; ++press) {
@@ -199,8 +195,7 @@ class WindowWalk : public testing::Test {
                 EXPECT_TRUE(at->property("visualFocus").toBool()) << at->objectName().toStdString();
         }
 
-        // In the settings popover (whose Tab order the accessibility walk reads), Return flips
-        // the switch the keyboard is on, and its knob slides without a fault.
+        // In the settings popover, Return flips the switch the keyboard is on.
         clickOn("settingsButton");
         ASSERT_TRUE(WindowHarness::waitFor([&] { return opened("settingsPopover"); }));
         QQuickItem* introSwitch = item("introSwitch");
@@ -209,24 +204,19 @@ class WindowWalk : public testing::Test {
         introSwitch->forceActiveFocus(Qt::TabFocusReason);
         pressKey(window, Qt::Key_Return);
         EXPECT_NE(introSwitch->property("checked").toBool(), before);
-        pressKey(window, Qt::Key_Return);
-        EXPECT_EQ(introSwitch->property("checked").toBool(), before);
         pressKey(window, Qt::Key_Escape);
         EXPECT_TRUE(WindowHarness::waitFor([&] { return !opened("settingsPopover"); }));
 
-        // Ctrl+2 and Ctrl+1 switch tabs, Ctrl+Tab goes to the other one.
         auto tab = [&] { return window->property("tab").toString(); };
         window->requestActivate();  // shortcuts go to the active window
         ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-        QTest::keyClick(window, Qt::Key_2, Qt::ControlModifier);
-        EXPECT_TRUE(WindowHarness::waitFor([&] { return tab() == "send"; }));
-        QTest::keyClick(window, Qt::Key_1, Qt::ControlModifier);
-        EXPECT_TRUE(WindowHarness::waitFor([&] { return tab() == "recv"; }));
-        QTest::keyClick(window, Qt::Key_Tab, Qt::ControlModifier);
-        EXPECT_TRUE(WindowHarness::waitFor([&] { return tab() == "send"; }));
-        QTest::keyClick(window, Qt::Key_1, Qt::ControlModifier);
+        for (auto step : {std::pair{Qt::Key_2, "send"}, std::pair{Qt::Key_1, "recv"},
+                          std::pair{Qt::Key_Tab, "send"}, std::pair{Qt::Key_1, "recv"}}) {
+            QTest::keyClick(window, step.first, Qt::ControlModifier);
+            EXPECT_TRUE(WindowHarness::waitFor([&] { return tab() == step.second; }))
+                << step.second;
+        }
 
-        // Every chooser: the receive folder's, the strip's and the send tab's two.
         clickOn("settingsButton");
         clickOn("chooseFolderButton");
         cancelChooser("Chọn thư mục nhận");
@@ -244,7 +234,6 @@ class WindowWalk : public testing::Test {
         clickOn("sendPickFolder");
         cancelChooser("Chia sẻ thư mục");
 
-        // The introduction again, started with Return this time.
         clickOn("introButton");
         ASSERT_TRUE(WindowHarness::waitFor([&] { return item("introduction"); }));
         WindowHarness::pump(300);
@@ -267,7 +256,7 @@ class WindowWalk : public testing::Test {
         ASSERT_TRUE(phone.send("notes.txt", "a few words"));
         clickOn("recvSegment");
         QQuickItem* tile = nullptr;
-        ASSERT_TRUE(WindowHarness::waitFor([&] { return (tile = item("tile:notes.txt")); }));
+        ASSERT_TRUE(WindowHarness::waitFor([&] { return (tile = item("tile:notes.txt")); }, 15000));
         WindowHarness::pump(1000);  // the tab slides in
         QPoint centre = centreOf(tile, 1.0 / 3);
         QTest::mouseDClick(window, Qt::LeftButton, {}, centre);
@@ -292,7 +281,6 @@ class WindowWalk : public testing::Test {
         QTest::mouseDClick(window, Qt::LeftButton, {}, centre);
         ASSERT_TRUE(WindowHarness::waitFor([&] { return opened("missingAlert"); }, 15000));
         EXPECT_FALSE(look.visible());
-        // Return presses the button the keyboard is on.
         ASSERT_TRUE(WindowHarness::waitFor([&] { return item("missingLater"); }));
         item("missingLater")->forceActiveFocus(Qt::TabFocusReason);
         pressKey(window, Qt::Key_Return);
