@@ -4,7 +4,10 @@
 #include <pthread.h>
 
 #include <csignal>
+#include <fstream>
 #include <thread>
+
+#include "support/temp_dir.hpp"
 
 namespace skiff::app {
 namespace {
@@ -37,6 +40,23 @@ TEST(Command, StartsWithNoSignalBlockedAndWaitsThroughASignal) {
     sigaction(SIGUSR1, &old, nullptr);
     ASSERT_TRUE(late);
     EXPECT_EQ(late->output, "done\n");
+}
+
+// A command past its deadline or its output limit is ended then and does not stay behind.
+TEST(Command, OnePastItsDeadlineOrOutputLimitIsKilled) {
+    test::TempDir dir;
+    std::string pidFile = (dir.path() / "pid").string();
+    for (const char* tail : {"exec sleep 30", "exec yes"}) {
+        auto begun = std::chrono::steady_clock::now();
+        EXPECT_EQ(runCommand({"sh", "-c", "echo $$ > " + pidFile + "; " + tail},
+                             {.timeout = 300ms, .maxOutput = 1000}),
+                  std::nullopt);
+        EXPECT_LT(std::chrono::steady_clock::now() - begun, 5s) << tail;
+        pid_t pid = 0;
+        std::ifstream(pidFile) >> pid;
+        ASSERT_GT(pid, 0);
+        EXPECT_NE(::kill(pid, 0), 0) << tail << " is still there";
+    }
 }
 
 }  // namespace
