@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -19,7 +20,7 @@
 #include "support/sample_pdf.hpp"
 #include "support/shell_output.hpp"
 #include "support/temp_dir.hpp"
-#include "support/upload_client.hpp"
+#include "support/upload_client.hpp"  // json()
 
 namespace skiff::test {
 namespace {
@@ -37,9 +38,7 @@ std::pair<int, std::string> capture(const std::string& command) {
 }
 
 std::string fileText(const fs::path& path) {
-    std::stringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
+    return shellOutput("cat '" + path.string() + "'");
 }
 
 // The program with its output on a pipe, as a script runs it, in a session of its own: no
@@ -50,12 +49,9 @@ class Program {
     Program(const fs::path& home, Words arguments, Words before = {}, const fs::path& errors = {}) {
         fs::path run = home / "run";
         mkdir(run.c_str(), 0700);
-        Words words = {"env",
-                       "-u",
-                       "XDG_CONFIG_HOME",
-                       "HOME=" + home.string(),
-                       "XDG_RUNTIME_DIR=" + run.string(),
-                       "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (run / "bus").string()};
+        Words words = {"env", "-u", "XDG_CONFIG_HOME", "HOME=" + home.string()};
+        words.push_back("XDG_RUNTIME_DIR=" + run.string());
+        words.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=" + (run / "bus").string());
         words.insert(words.end(), before.begin(), before.end());
         words.push_back(SKIFF_BINARY);
         words.insert(words.end(), arguments.begin(), arguments.end());
@@ -85,20 +81,13 @@ class Program {
         (void)!write(m_in, (line + "\n").data(), line.size() + 1);
     }
 
-    // The next whole line of output, or "" after 10 s.
+    // The next whole line of output, or "" after 10 s without output.
     std::string line() {
-        auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (m_buffer.find('\n') == std::string::npos) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            pollfd waiting{m_out, POLLIN, 0};
-            char chunk[4096];
-            ssize_t n = 0;
-            if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0 ||
-                (n = read(m_out, chunk, sizeof chunk)) <= 0)
+        char chunk[4096];
+        pollfd waiting{m_out, POLLIN, 0};
+        for (ssize_t n = 0; m_buffer.find('\n') == std::string::npos; m_buffer.append(chunk, n))
+            if (poll(&waiting, 1, 10000) <= 0 || (n = read(m_out, chunk, sizeof chunk)) <= 0)
                 return "";
-            m_buffer.append(chunk, static_cast<std::size_t>(n));
-        }
         std::string text = m_buffer.substr(0, m_buffer.find('\n'));
         m_buffer.erase(0, text.size() + 1);
         return text;
@@ -119,15 +108,12 @@ class Program {
 
     // The exit code once the program ends by itself within the timeout, else -1.
     int wait(std::chrono::milliseconds timeout = 5s) {
-        for (auto deadline = std::chrono::steady_clock::now() + timeout;
-             std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(20ms)) {
-            int status = 0;
-            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-        }
-        return -1;
+        int status = 0;
+        for (auto end = std::chrono::steady_clock::now() + timeout;
+             waitpid(m_pid, &status, WNOHANG) != m_pid; std::this_thread::sleep_for(20ms))
+            if (std::chrono::steady_clock::now() > end) return -1;
+        m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
     int interrupt() { return kill(m_pid, SIGINT), wait(60s); }
@@ -164,9 +150,9 @@ class Program {
     std::string m_buffer;
 };
 
-// Events reach a pipe as clean lines as they happen (no bell), and Ctrl-C stops the program
-// in the middle of an upload, leaving no part file.
-TEST(Program, ApproveUploadAndStopMidUpload) {
+// Events reach a pipe as clean lines as they happen (no bell). (Ctrl-C in the middle of uploads
+// is the reliability suite's.)
+TEST(Program, ApprovalPromptAndAnswerReachAPipeAsCleanLines) {
     TempDir home;
     Program program(home.path(), {});
     auto [port, code] = program.start();
@@ -181,14 +167,7 @@ TEST(Program, ApproveUploadAndStopMidUpload) {
     std::string lines;
     EXPECT_EQ(program.waitFor("Đã cho phép", &lines), "Đã cho phép iPhone (127.0.0.1)") << lines;
     EXPECT_EQ(lines.find('\a'), std::string::npos) << lines;
-
-    UploadClient client(port, code, phone);
-    ASSERT_EQ(client.init("prog02", "half.bin", 1000).status, 200);
-    ASSERT_EQ(client.chunk("prog02", 0, std::string(500, 'h')).status, 200);
-    fs::path part = home.path() / "Downloads" / "Skiff" / ".prog02.porter-part";
-    EXPECT_TRUE(fs::exists(part));
     EXPECT_EQ(program.interrupt(), 0);
-    EXPECT_FALSE(fs::exists(part));
 }
 
 // Ctrl-C while a decoder is busy with a PDF that would take hours stops the program at once,
@@ -207,11 +186,9 @@ TEST(Program, CtrlCStopsABusyDecoderAtOnce) {
     auto begun = std::chrono::steady_clock::now();
     EXPECT_EQ(program.interrupt(), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - begun, 2s);
-    std::istringstream pids(decoders);
-    for (std::string pid; pids >> pid;) {
-        auto [code, state] = capture("ps -o stat= -p " + pid);
-        EXPECT_TRUE(code != 0 || state[0] == 'Z') << "decoder " << pid << ": " << state;
-    }
+    decoders.pop_back();  // the newline after pgrep's last id
+    std::replace(decoders.begin(), decoders.end(), '\n', ' ');
+    EXPECT_EQ(capture("ps -o stat= -p '" + decoders + "' | grep -v '^Z'").second, "") << decoders;
 }
 
 TEST(Program, HelpVersionAndBadArguments) {
