@@ -53,14 +53,14 @@ host() {
     nsx "$srv" sh -c "ip link set $port up && tc qdisc add dev $port root $shaping"
 }
 
-uploaders="" downloaders=""
+uploaders=""
 drop="policy accept; meta l4proto tcp numgen random mod 1000 < 3 drop;"
 for ((i = 1; i <= phones; i++)); do
     host "ph$i" "192.168.77.$((10 + i))/24"
     [[ $loss == null ]] || nsx "$tag-ph$i" nft -f - <<<"table inet skiffwifi {
         chain in { type filter hook input priority 0; $drop }
         chain out { type filter hook output priority 0; $drop }; }"
-    if ((i <= phones - phones / 3)); then uploaders+=",\"$tag-ph$i\""; else downloaders+=",\"$tag-ph$i\""; fi
+    uploaders+=",\"$tag-ph$i\""
 done
 host guess 192.168.77.200/24
 host slow 192.168.77.201/24
@@ -69,10 +69,9 @@ host names 192.168.77.203/24
 host out 100.64.77.2/24 100.64.77.1/24
 cat >"$work/net.json" <<EOF
 {"tag": "$tag", "computer": "$srv", "server_ip": "192.168.77.1", "uploaders": [${uploaders#,}],
- "downloaders": [${downloaders#,}], "guesser": "$tag-guess", "guesser_ip": "192.168.77.200",
+ "guesser": "$tag-guess", "guesser_ip": "192.168.77.200",
  "slow": "$tag-slow", "junk": "$tag-junk", "names": "$tag-names", "outsider": "$tag-out",
- "outsider_ip": "100.64.77.2", "outsider_gateway": "100.64.77.1", "shaping": "$shaping",
- "nft": $(command -v nft >/dev/null && echo true || echo false), "loss": $loss}
+ "outsider_ip": "100.64.77.2", "outsider_gateway": "100.64.77.1"}
 EOF
 # In the background so that a signal reaches the trap at once, not after the run.
 python3 "$here/suite.py" "$work/net.json" "$work" "$(realpath "$skiff")" "$profile" &
