@@ -45,8 +45,5 @@ mmdebstrap --variant=apt --mode=root --skip=essential/unlink \
     --customize-hook='chroot "$1" apt-get install -y --no-install-recommends /tmp/'"$(basename "$deb")" \
     --customize-hook="sync-out /var/cache/apt/archives $cache" \
     --customize-hook='chroot "$1" bash /tmp/check.sh' \
-    bookworm "$work/root" >"$work/root.log" 2>&1
-status=$?
-grep -E "^FAIL|^E:" "$work/root.log"
-((status)) && tail -40 "$work/root.log"
-exit $status
+    bookworm "$work/root" >"$work/root.log" 2>&1 && exit 0
+grep -E "^FAIL|^E:" "$work/root.log"; tail -40 "$work/root.log"; exit 1

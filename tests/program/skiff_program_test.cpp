@@ -195,8 +195,7 @@ TEST(Program, HelpVersionAndBadArguments) {
         {"--help", 0, "Cách dùng: skiff"},
         {"--version", 0, "Skiff "},
         {"--bogus", 2, "tuỳ chọn không hợp lệ: --bogus"},
-        {"/no/such/file", 2, "không tìm thấy: /no/such/file"},
-    };
+        {"/no/such/file", 2, "không tìm thấy: /no/such/file"}};
     for (std::string port : {" 0", "=65536", " abc", ""})
         cases.emplace_back("--port" + port, 2, "số cổng không hợp lệ");
     for (const auto& [arguments, status, told] : cases) {
@@ -245,9 +244,8 @@ TEST(Program, KeepsItsPortAcrossStartsAndLeavesOneThatIsTaken) {
 // without descriptors for its files, and it answers again once the flood is gone.
 TEST(Program, AConnectionFloodLeavesDescriptorsSpareAndPasses) {
     TempDir home;
-    // Without descriptors the sanitizer cannot probe memory and misreports type checks as
-    // "invalid vptr"; those are let through and every other report still counts. The limit
-    // is soft and hard alike, so the program cannot raise it.
+    // Out of descriptors the sanitizer misreports type checks as "invalid vptr": those pass, all
+    // other reports count. The limit is soft and hard alike: the program cannot raise it.
     fs::path errors = home.path() / "stderr.txt";
     Program program(
         home.path(), {},

@@ -8,6 +8,7 @@ import http.client
 import json
 import os
 import random
+import shutil
 import socket
 import sys
 import time
@@ -21,12 +22,10 @@ USER_AGENT = "Mozilla/5.0 (Linux; Android 14; Pixel 8) AppleWebKit/537.36 Chrome
 GIVE_UP = 600.0  # seconds of network errors before a step is given up
 
 
-class Refused(Exception):  # an answer the page would show as a failure
-    pass
+class Refused(Exception): pass  # an answer the page would show as a failure
 
 
-class Reopened(Exception):  # the computer's program moved: the page is opened again there
-    pass
+class Reopened(Exception): pass  # the computer's program moved: the page is opened again there
 
 
 def crc(data):
@@ -195,17 +194,15 @@ def uploader(job, report):
     once, so it survives whatever happens to this process."""
     phone, _ = approved_phone(job, address_file=job.get("address_file"))
     sent = report["sent"] = []
-    claims = open(job["claims"], "a") if job.get("claims") else None
-    stop_file = job.get("stop_file")
+    claims = open(job.get("claims", os.devnull), "a")
 
     def claim(entry):
-        if claims:
-            claims.write(json.dumps(entry, ensure_ascii=False) + "\n")
-            claims.flush()
+        claims.write(json.dumps(entry, ensure_ascii=False) + "\n")
+        claims.flush()
 
     for rnd in rounds(job):
         for index, item in enumerate(job["files"]):
-            if stop_file and os.path.exists(stop_file): break
+            if os.path.exists(job.get("stop_file", "")): break
             if item.get("first_round_only") and rnd: continue
             seed = f"{job['name']}|{rnd}|{index}"
             data, name = payload(seed, item["size"]), item["name"].format(phone=job["name"], round=rnd)
@@ -275,12 +272,10 @@ def slow(job, report):
     while time.monotonic() < deadline and any(c[2] is None for c in conns):
         for c in (c for c in conns if c[2] is None):
             try:
-                if c[0].recv(4096) == b"":
-                    c[2] = time.monotonic()
-            except BlockingIOError:
-                pass
-            except OSError:
-                c[2] = time.monotonic()
+                gone = c[0].recv(4096) == b""
+            except OSError as error:
+                gone = not isinstance(error, BlockingIOError)
+            c[2] = time.monotonic() if gone else None
         time.sleep(0.25)
     report["held_until"] = time.time()
     # One host keeps at most 32 connections; the server closes the rest at once.
@@ -289,8 +284,7 @@ def slow(job, report):
         fail(f"only {len(shed)} of {len(conns)} slow connections were closed at once")
     conns = [c for c in conns if c not in shed]
     closed = [c[2] - c[1] for c in conns if c[2] is not None]
-    for c in conns:
-        c[0].close()
+    [c[0].close() for c in conns]
     lo, hi = job.get("expect_timeout", (job.get("not_before", 0), None))
     if hi and len(closed) != len(conns):
         fail(f"{len(conns) - len(closed)} of {len(conns)} slow connections still open")
@@ -327,8 +321,7 @@ def full_disk(job, report):
     filler = os.path.join(folder, "..", "filler.bin")  # the same file system, outside the folder
 
     def free():
-        info = os.statvfs(folder)
-        return info.f_bavail * info.f_frsize
+        return shutil.disk_usage(folder).free
 
     def save(name, data, mtime_ms, uid=None):
         sent.append(saved_entry(name, phone.upload(data, name, mtime_ms, uid=uid)["name"], data, mtime_ms))
@@ -377,5 +370,4 @@ if __name__ == "__main__":
     except Exception as error:  # the report must still be written
         report["failures"].append(f"{role} stopped: {error!r}")
     report["finished_at"] = time.time()
-    with open(report_path, "w") as handle:
-        json.dump(report, handle, ensure_ascii=False)
+    open(report_path, "w").write(json.dumps(report, ensure_ascii=False))

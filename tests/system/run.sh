@@ -24,10 +24,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 if [[ $(id -u) -ne 0 ]] || ! command -v tc >/dev/null || ! command -v python3 >/dev/null \
-    || ! ip netns add "$srv" 2>/dev/null; then
-    echo "skipped: needs root, iproute2 with network namespaces, tc and python3"
-    exit 77
-fi
+    || ! ip netns add "$srv" 2>/dev/null; then echo "skipped: needs root, iproute2, tc and python3"; exit 77; fi
 made+=("$srv")
 nsx() { ip netns exec "$@" || exit 1; }
 nsx "$srv" sh -c "ip link set lo up && ip link add br0 type bridge && ip link set br0 up \
