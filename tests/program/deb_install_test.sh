@@ -1,77 +1,49 @@
 #!/usr/bin/env bash
-# Builds the .deb, installs it with apt into a fresh, minimal Debian 12 root, and runs it there:
-# every QML module the window reaches is present, the window starts without a QML error, and the
-# terminal front end serves the page. This is what a user gets from `apt-get install ./skiff.deb`.
+# Builds the .deb, installs it with apt on a fresh, minimal Debian 12 root and runs it there:
+# every QML module the window reaches is present (IMPORT_CHECK, the command line of
+# tests/ui/qml_imports_test.py, lists their qmldir files), the window starts without a QML
+# error, and the terminal front end serves the page.
 #     deb_install_test.sh BUILD_DIR IMPORT_CHECK...
-# IMPORT_CHECK: the command line of tests/ui/qml_imports_test.py, which lists the qmldir files
-# the window reaches.
 set -uo pipefail
-build=$1
-shift
-for tool in mmdebstrap cpack; do
-    command -v $tool >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)"; exit 1; }
-done
+build=$1 && shift
+command -v mmdebstrap >/dev/null && command -v cpack >/dev/null || { echo "no mmdebstrap or cpack"; exit 1; }
 [[ $(id -u) -eq 0 ]] || { echo "needs root to build the root"; exit 77; }
-work=$(mktemp -d)
+work=$(mktemp -d) cache=$build/deb-install-cache && mkdir -p "$cache"
 trap 'rm -rf "$work"' EXIT
-
-(cd "$build" && cpack -G DEB -B "$work/deb") >"$work/cpack.log" 2>&1 ||
-    { cat "$work/cpack.log"; exit 1; }
+(cd "$build" && cpack -G DEB -B "$work/deb") >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; exit 1; }
 deb=$(ls "$work"/deb/skiff_*.deb) || exit 1
-modules=$work/qml-modules.txt
-"$@" "$modules" >/dev/null || { echo "the import check failed: run Ui.QmlImports"; exit 1; }
+"$@" "$work/qml-modules.txt" >/dev/null || { echo "the import check failed: run Ui.QmlImports"; exit 1; }
 
 # Runs inside the new root after the install: prints FAIL lines and exits 1 on any fault.
-cat >"$work/check.sh" <<'EOF'
-#!/bin/bash
+cat >"$work/check.sh" <<'CHECK'
 status=0
 fail() { echo "FAIL: $*"; status=1; }
-export HOME=/tmp/home XDG_RUNTIME_DIR=/tmp/home ASAN_OPTIONS=detect_leaks=0 LANG=C.UTF-8
-mkdir -p "$HOME" && chmod 700 "$HOME"
-[ -x /usr/bin/skiff ] || fail "no /usr/bin/skiff"
-[ -x /usr/libexec/skiff/skiff-decode ] || fail "no decoder in /usr/libexec/skiff"
-while read -r qmldir; do
-    [ -f "$qmldir" ] || fail "QML module missing after install: $qmldir"
-done </tmp/qml-modules.txt
-
-# The window (drawn off screen: the root has no display server), for a few seconds.
-DISPLAY=:0 QT_QPA_PLATFORM=offscreen timeout --preserve-status -s INT 8 skiff >/tmp/window.log 2>&1
-code=$?
-[ $code -eq 0 ] || fail "the window exited with $code"
-if grep -E "is not installed|module .* not found|ReferenceError|TypeError|Cannot assign|\
-Error|Segmentation" /tmp/window.log; then fail "the window's log shows errors"; fi
-
-# The terminal front end: its address serves the page.
+export HOME=/tmp/home XDG_RUNTIME_DIR=/tmp/home LANG=C.UTF-8 DISPLAY=:0 ASAN_OPTIONS=detect_leaks=0
+mkdir -p -m 700 "$HOME"
+[ -x /usr/bin/skiff ] && [ -x /usr/libexec/skiff/skiff-decode ] || fail "no skiff or no decoder"
+while read -r qmldir; do [ -f "$qmldir" ] || fail "QML module missing: $qmldir"; done </tmp/qml-modules.txt
+# The window, drawn off screen (the root has no display server), for a few seconds.
+QT_QPA_PLATFORM=offscreen timeout --preserve-status -s INT 8 skiff >/tmp/window.log 2>&1 || fail "window exit $?"
+grep -E "is not installed|module .* not found|ReferenceError|TypeError|Cannot assign|Error|Segmentation" \
+    /tmp/window.log && fail "the window's log shows errors"
 skiff --terminal >/tmp/terminal.log 2>&1 &
 pid=$!
 for _ in $(seq 50); do grep -q "?t=" /tmp/terminal.log && break; sleep 0.2; done
-url=$(grep -o "http://[^ ]*?t=[0-9]*" /tmp/terminal.log | head -1)
-port=$(echo "$url" | sed 's|http://[^:]*:\([0-9]*\)/.*|\1|')
-code=$(echo "$url" | sed 's|.*?t=||')
-if [ -z "$url" ]; then
-    fail "the terminal front end printed no address"; cat /tmp/terminal.log
-else
-    exec 3<>"/dev/tcp/127.0.0.1/$port"
-    printf 'GET /?t=%s HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n' "$code" >&3
-    timeout 5 cat <&3 >/tmp/page.txt
-    exec 3<&-
-    grep -q "^HTTP/1.1 200" /tmp/page.txt && grep -qi "<html" /tmp/page.txt ||
-        { fail "no page at $url"; head -5 /tmp/page.txt; }
-fi
-kill -INT $pid; wait $pid
-[ $status -eq 0 ] && echo "installed package runs"
+read -r port code < <(sed -n 's|.*http://[^:]*:\([0-9]*\)/?t=\([0-9]*\).*|\1 \2|p' /tmp/terminal.log)
+exec 3<>"/dev/tcp/127.0.0.1/${port:-1}" && printf 'GET /?t=%s HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n' "$code" >&3
+timeout 5 cat <&3 >/tmp/page.txt
+grep -q "^HTTP/1.1 200" /tmp/page.txt && grep -qi "<html" /tmp/page.txt || { fail "no page"; cat /tmp/terminal.log; }
+kill -INT $pid && wait $pid || fail "the terminal front end did not stop on Ctrl-C"
 exit $status
-EOF
-chmod +x "$work/check.sh"
+CHECK
 
-# Nothing but the .deb and what its Depends bring is installed on the minimal root.
-mmdebstrap --variant=apt --mode=root \
-    --customize-hook="copy-in $deb $work/check.sh /tmp" \
-    --customize-hook="upload $modules /tmp/qml-modules.txt" \
+# Nothing but the .deb and what its Depends bring is installed on the minimal root. The
+# packages apt downloads are kept in the build folder; apt checks them against the index.
+mmdebstrap --variant=apt --mode=root --skip=essential/unlink \
+    --setup-hook='mkdir -p "$1"/var/cache/apt/archives/' --setup-hook="sync-in $cache /var/cache/apt/archives/" \
+    --customize-hook="copy-in $deb $work/check.sh $work/qml-modules.txt /tmp" \
     --customize-hook='chroot "$1" apt-get install -y --no-install-recommends /tmp/'"$(basename "$deb")" \
-    --customize-hook='chroot "$1" /tmp/check.sh' \
-    bookworm "$work/root" >"$work/root.log" 2>&1
-status=$?
-grep -E "^(FAIL|installed)|^E:" "$work/root.log"
-[[ $status -eq 0 ]] || tail -40 "$work/root.log"
-exit $status
+    --customize-hook="sync-out /var/cache/apt/archives $cache" \
+    --customize-hook='chroot "$1" bash /tmp/check.sh' \
+    bookworm "$work/root" >"$work/root.log" 2>&1 && exit 0
+grep -E "^FAIL|^E:" "$work/root.log"; tail -40 "$work/root.log"; exit 1

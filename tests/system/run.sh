@@ -1,56 +1,42 @@
 #!/usr/bin/env bash
-#     tests/system/run.sh [--short|--long] [--phones N] [--only LIST] [--keep] [SKIFF]
+#     tests/system/run.sh [--short|--long] [SKIFF]
 # A network of namespaces (the computer; phones on 192.168.77.0/24 behind a bridge; an outsider
-# on 100.64.77.0/24), every phone link shaped like a busy Wi-Fi; suite.py runs skiff there and
-# sets the hosts loose. Everything made here is removed at the end, even on failure. Needs
-# root, iproute2 and python3 (nftables for loss without netem), else exits 77 (skipped).
+# on 100.64.77.0/24), every link shaped like a busy Wi-Fi; suite.py runs skiff there. All of it
+# is removed at the end, even on failure. Needs root, iproute2 and python3, else exits 77.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-profile=short phones=4 keep=0 only="" skiff="$here/../../build/release/skiff"
-while (($#)); do
-    case $1 in
-        --short | --long) profile=${1#--} ;;
-        --phones) phones=$2; shift ;;
-        --only) only=$2; shift ;;
-        --keep) keep=1 ;;
-        *) skiff=$1 ;;
-    esac
-    shift
-done
-[[ $profile == long && $phones == 4 ]] && phones=8
+profile=short skiff="$here/../../build/release/skiff"
+for arg; do [[ $arg == --short || $arg == --long ]] && profile=${arg#--} || skiff=$arg; done
+phones=$([[ $profile == long ]] && echo 8 || echo 4)
 [[ -x $skiff ]] || { echo "no skiff binary at $skiff"; exit 1; }
 tag="sks$$" srv="sks$$-pc" work=$(mktemp -d "/tmp/sks$$.XXXXXX") made=()
 
 cleanup() {
     [[ -n ${suite:-} ]] && kill -TERM "$suite" 2>/dev/null
     [[ -s $work/skiff.pid ]] && kill -KILL "$(<"$work/skiff.pid")" 2>/dev/null
-    for ns in "${made[@]}"; do
-        # Whatever still runs in a namespace was started here: end it by id.
+    for ns in "${made[@]}"; do  # what still runs in a namespace was started here
         for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -KILL "$pid" 2>/dev/null; done
         ip netns del "$ns" 2>/dev/null  # takes its veths, bridge and qdiscs with it
     done
-    if ((keep)); then echo "work folder kept: $work"; else rm -rf "$work"; fi
+    rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 if [[ $(id -u) -ne 0 ]] || ! command -v tc >/dev/null || ! command -v python3 >/dev/null \
-    || ! ip netns add "$srv" 2>/dev/null; then
-    echo "skipped: needs root, iproute2 with network namespaces, tc and python3"
-    exit 77
-fi
+    || ! ip netns add "$srv" 2>/dev/null; then echo "skipped: needs root, iproute2, tc and python3"; exit 77; fi
 made+=("$srv")
 nsx() { ip netns exec "$@" || exit 1; }
-ip -n "$srv" link set lo up && ip -n "$srv" link add br0 type bridge && ip -n "$srv" link set br0 up \
-    && ip -n "$srv" addr add 192.168.77.1/24 dev br0 || exit 1
+nsx "$srv" sh -c "ip link set lo up && ip link add br0 type bridge && ip link set br0 up \
+    && ip addr add 192.168.77.1/24 dev br0"
 # Kernels without netem get the rate limit (tbf) and their loss from nftables rules.
 shaping="netem delay 15ms 8ms distribution normal loss 0.3% rate 60mbit" loss=null
 if ! ip netns exec "$srv" tc qdisc add dev lo root netem delay 1ms 2>/dev/null; then
     shaping="tbf rate 60mbit burst 64kb latency 200ms"
-    ip netns exec "$srv" nft add table inet skiffprobe 2>/dev/null && loss='"nft 0.3%"'
+    ip netns exec "$srv" nft add table inet probe 2>/dev/null && loss='"nft 0.3%"' \
+        && ip netns exec "$srv" nft delete table inet probe
 fi
 ip netns exec "$srv" tc qdisc del dev lo root 2>/dev/null
-ip netns exec "$srv" nft delete table inet skiffprobe 2>/dev/null
 
 # host NAME ADDRESS/PREFIX [SERVER_ADDRESS/PREFIX]: on the bridge, or on a link of its own.
 host() {
@@ -60,20 +46,18 @@ host() {
     ip link add "$port" netns "$srv" type veth peer name eth0 netns "$ns" || exit 1
     nsx "$ns" sh -c "ip link set lo up && ip addr add $2 dev eth0 && ip link set eth0 up \
         && tc qdisc add dev eth0 root $shaping"
-    if [[ -n ${3:-} ]]; then nsx "$srv" ip addr add "$3" dev "$port"; else
-        nsx "$srv" ip link set "$port" master br0; fi
+    if [[ -n ${3:-} ]]; then nsx "$srv" ip addr add "$3" dev "$port"; else nsx "$srv" ip link set "$port" master br0; fi
     nsx "$srv" sh -c "ip link set $port up && tc qdisc add dev $port root $shaping"
 }
 
-uploaders="" downloaders=""
+uploaders=""
+drop="policy accept; meta l4proto tcp numgen random mod 1000 < 3 drop;"
 for ((i = 1; i <= phones; i++)); do
     host "ph$i" "192.168.77.$((10 + i))/24"
-    # Without netem: 3 packets in 1000 dropped each way.
-    drop="policy accept; meta l4proto tcp numgen random mod 1000 < 3 drop;"
     [[ $loss == null ]] || nsx "$tag-ph$i" nft -f - <<<"table inet skiffwifi {
         chain in { type filter hook input priority 0; $drop }
         chain out { type filter hook output priority 0; $drop }; }"
-    if ((i <= phones - phones / 3)); then uploaders+=",\"$tag-ph$i\""; else downloaders+=",\"$tag-ph$i\""; fi
+    uploaders+=",\"$tag-ph$i\""
 done
 host guess 192.168.77.200/24
 host slow 192.168.77.201/24
@@ -82,13 +66,12 @@ host names 192.168.77.203/24
 host out 100.64.77.2/24 100.64.77.1/24
 cat >"$work/net.json" <<EOF
 {"tag": "$tag", "computer": "$srv", "server_ip": "192.168.77.1", "uploaders": [${uploaders#,}],
- "downloaders": [${downloaders#,}], "guesser": "$tag-guess", "guesser_ip": "192.168.77.200",
+ "guesser": "$tag-guess", "guesser_ip": "192.168.77.200",
  "slow": "$tag-slow", "junk": "$tag-junk", "names": "$tag-names", "outsider": "$tag-out",
- "outsider_ip": "100.64.77.2", "outsider_gateway": "100.64.77.1", "shaping": "$shaping",
- "nft": $(command -v nft >/dev/null && echo true || echo false), "loss": $loss}
+ "outsider_ip": "100.64.77.2", "outsider_gateway": "100.64.77.1"}
 EOF
 # In the background so that a signal reaches the trap at once, not after the run.
-python3 "$here/suite.py" "$work/net.json" "$work" "$(realpath "$skiff")" "$profile" "$only" &
+python3 "$here/suite.py" "$work/net.json" "$work" "$(realpath "$skiff")" "$profile" &
 suite=$!
 wait "$suite"
 status=$? suite=""
