@@ -74,7 +74,7 @@ test('each text helper answers as the page expects', async () => {
   const cases = [
     ['fmt(999)', '999 B'], ['fmt(1000)', '1.00 KB'], ['fmt(15000)', '15.0 KB'], ['fmt(999999)', '1000.0 KB'],
     ['clock(59.6)', '1:00'], ['clock(3725)', '1:02:05'], ['dur(58.2)', '59 giây'], ['dur(60)', '1 phút 00'], ['dur(3725)', '1 giờ 2 phút'],
-    ['ext("clip.MoV")', 'MOV'], ['ext("archive.tar.toolong")', ''], ['ext("noext")', ''],
+    ['ext("clip.MoV")', 'MOV'], ['ext("a.tar.abcde")', 'ABCDE'], ['ext("a.abcdef")', ''], ['ext("noext")', ''],
     ['firewallOf({firewall: "ufw"})', 'ufw'], ['firewallOf({firewall: "<b>"})', ''], ['firewallNote("")', ''],
     ['setDevice("android", "Điện thoại Android · <b>Pixel</b> · 7"), [$("#meName").innerHTML, !!$("#meIcon svg")]', ['Android<br>&lt;b&gt;Pixel&lt;/b&gt; · 7', true]],
     ['setDevice("toaster", ""), [$("#meName").innerHTML, !!$("#meIcon svg")]', ['Máy này', true]],

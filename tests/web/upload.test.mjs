@@ -47,9 +47,9 @@ test('stopping mid-file and sending again resumes where the computer stopped', (
   const big = file('large.bin', randomBytes(16 * MIB));
   await choose(page, 'Chọn tệp khác', [big]);
   await page.setViewportSize({ width: 375, height: 300 });
-  // The computer freezes as the third chunk leaves, so the stop lands in the middle of the file.
+  // The computer freezes as the second chunk leaves (one chunk held), so the stop lands mid-file.
   let frozen = false;
-  await page.route('**/api/up/chunk?*', route => { frozen ||= route.request().url().includes(`offset=${8 * MIB}&`) && skiff.proc.kill('SIGSTOP'); return route.continue(); });
+  await page.route('**/api/up/chunk?*', route => { frozen ||= route.request().url().includes(`offset=${4 * MIB}&`) && skiff.proc.kill('SIGSTOP'); return route.continue(); });
   await click(page, 'Gửi 1 file');
   assert.equal(await page.evaluate(() => scrollY), 0, 'the progress must be in sight');
   try {
@@ -68,6 +68,13 @@ test('stopping mid-file and sending again resumes where the computer stopped', (
   const first = Math.min(...uploadCalls(page.requests.slice(before)).filter(c => c.startsWith('chunk')).map(c => Number(c.slice(6))));
   assert.ok(first > 0 && first < 16 * MIB && first >= kept - 4 * MIB, `resumed at ${first} although the computer kept ${kept} bytes`);
   assert.equal(sha256(stored(skiff, 'large.bin')), sha256(big));
+}));
+
+test('a text typed on the phone reaches the computer as typed', () => withPhone(browser(), {}, async ({ skiff, page }) => {
+  await page.locator('#txt').fill(' Mã <b>42</b>\n  đủ ');
+  await page.locator('#txtSend').click();
+  const name = (await page.getByText('✓ Đã gửi', { exact: false }).textContent()).match(/“(.+)”/)[1];
+  assert.equal(readFileSync(stored(skiff, name), 'utf8'), ' Mã <b>42</b>\n  đủ ');
 }));
 
 test('a chunk stored but answered into a dropped connection is not sent twice: the page asks where to go on, past a busy answer', () => withPhone(browser(), {}, async ({ skiff, page, file }) => {
