@@ -16,8 +16,13 @@ export const MIB = 1024 * 1024;
 export const sha256 = file => createHash('sha256').update(readFileSync(file)).digest('hex');
 export const sleep = ms => new Promise(r => setTimeout(r, ms));
 
-// The program (with `host`, the test host) sharing the files of `shared` ({ name: bytes, or a
-// function of the folder giving them }). `body` gets { skiff, dir, file(name, bytes) → path }.
+export async function eventually(check, timeout = 10000) {
+  for (const end = Date.now() + timeout; ; await sleep(50)) {
+    try { return await check(); } catch (e) { if (Date.now() > end) throw e; }
+  }
+}
+
+// `shared`: { name: bytes, or a function of the folder giving them }; `host`: the test host instead.
 export async function withSkiff({ shared = {}, host = false } = {}, body) {
   const dir = tempDir();
   const file = (name, bytes) => {
@@ -46,8 +51,7 @@ export const withPhone = (browser, { approve = true, context = {}, ...options } 
   return body({ ...fixture, page });
 });
 
-export function useChromium() {
-  const held = {};
+export function useChromium(held = {}) {
   before(async () => { held.browser = await launchBrowser(); });
   after(() => held.browser?.close());
   return () => held.browser;
@@ -60,26 +64,21 @@ export const partSize = ({ receiveDir }) =>
 export const uploadCalls = urls => urls.map(u => new URL(u, 'http://x')).filter(u => u.pathname.startsWith('/api/up/'))
   .map(u => u.pathname.slice(8) + (u.searchParams.has('offset') ? ' ' + u.searchParams.get('offset') : ''));
 
-// A real video (or with '-frames:v 1' a JPEG) made in `folder`; its bytes.
 export function video(folder, name, extra = [], source = 'duration=3:size=64x48:rate=5') {
-  execFileSync('ffmpeg', ['-nostdin', '-v', 'error', '-y', '-f', 'lavfi', '-i', `testsrc=${source}`,
-    '-pix_fmt', 'yuv420p', ...extra, path.join(folder, name)]);
+  execFileSync('ffmpeg', ['-nostdin', '-v', 'error', '-y', '-f', 'lavfi', '-i', `testsrc=${source}`, '-pix_fmt', 'yuv420p', ...extra, path.join(folder, name)]);
   return readFileSync(path.join(folder, name));
 }
 
 export class Skiff {
-  // `host`: run the test host instead of the program, so files can be shared later on.
   static async start(sharedPaths = [], host = false) {
-    const s = Object.assign(new Skiff(), { root: tempDir(), output: '', listeners: new Set() });
+    const s = Object.assign(new Skiff(), { root: tempDir(), output: '' });
     mkdirSync(s.home = path.join(s.root, 'home'));
     // No display (it would open the window), and no meeting another Skiff on the bus or the lock.
     const { DISPLAY, WAYLAND_DISPLAY, ...rest } = process.env;
     const env = { ...rest, HOME: s.home, LANG: 'C.UTF-8', XDG_RUNTIME_DIR: s.root, DBUS_SESSION_BUS_ADDRESS: `unix:path=${s.root}/no-bus` };
     s.proc = spawn(host ? HOST : SKIFF, host ? sharedPaths : ['--terminal', ...sharedPaths], { env });
     s.exited = new Promise(resolve => s.proc.on('exit', resolve));
-    const feed = chunk => { s.output += chunk; for (const l of s.listeners) l(); };
-    s.proc.stdout.on('data', feed);
-    s.proc.stderr.on('data', feed);
+    for (const out of [s.proc.stdout, s.proc.stderr]) out.on('data', chunk => { s.output += chunk; });
     const m = await s.waitFor(/http:\/\/[^\s:]+:(\d+)\/\?t=(\d{6})/);
     [s.port, s.code, s.base] = [Number(m[1]), m[2], `http://127.0.0.1:${m[1]}`];
     return s;
@@ -88,18 +87,7 @@ export class Skiff {
   get receiveDir() { return path.join(this.home, 'Downloads', 'Skiff'); }
 
   waitFor(re, { from = 0, timeout = 20000 } = {}) {
-    return new Promise((resolve, reject) => {
-      const check = () => {
-        const m = re.exec(this.output.slice(from));
-        if (m) { clearTimeout(timer); this.listeners.delete(check); resolve(m); }
-      };
-      const timer = setTimeout(() => {
-        this.listeners.delete(check);
-        reject(new Error(`skiff never printed ${re}; output so far:\n${this.output}`));
-      }, timeout);
-      this.listeners.add(check);
-      check();
-    });
+    return eventually(() => re.exec(this.output.slice(from)) ?? Promise.reject(new Error(`skiff never printed ${re}; output so far:\n${this.output}`)), timeout);
   }
 
   async pairingCode() { return (await this.waitFor(/giống số trên điện thoại: (\d{4})/))[1]; }
@@ -122,21 +110,13 @@ export class Skiff {
 
 export const launchBrowser = () => chromium.launch({
   executablePath: process.env.CHROMIUM_BINARY || '/usr/bin/chromium', headless: true,
-  args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
-    '--no-first-run', '--disable-sync', '--disable-quic'],
+  args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update', '--no-first-run', '--disable-sync', '--disable-quic'],
 });
 
 export async function openPage(browser, contextOptions = {}) {
   const page = await (await browser.newContext({ acceptDownloads: true, ...contextOptions })).newPage();
-  page.dialogs = [];
+  Object.assign(page, { dialogs: [], requests: [] });
   page.on('dialog', d => { page.dialogs.push(d.message()); d.dismiss().catch(() => {}); });
-  page.requests = [];
   page.on('request', r => page.requests.push(r.url()));
   return page;
-}
-
-export async function eventually(check, timeout = 10000) {
-  for (const end = Date.now() + timeout; ; await sleep(50)) {
-    try { return await check(); } catch (e) { if (Date.now() > end) throw e; }
-  }
 }

@@ -1,7 +1,5 @@
-// The application model and its real server, driven by lines on standard input as the person at
-// the computer would: "c" / "k" (allow or deny the oldest waiting device), "share PATH",
-// "unshare", "text TEXT". Paths on the command line are shared from the start. It prints the
-// address and pairing lines the terminal front end prints.
+// The application model and its server, driven by stdin lines: "c" / "k" (allow or deny the oldest
+// waiting device), "share PATH", "unshare", "text TEXT"; it prints the terminal's address and code.
 #include <QCoreApplication>
 
 #include <cstdio>
@@ -14,20 +12,13 @@
 #include "server/file_server.hpp"
 #include "server/stop_signals.hpp"
 
-namespace {
-
-void say(const QString& line) {
-    std::puts(line.toStdString().c_str());
-    std::fflush(stdout);
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     skiff::server::StopSignals stopSignals;
     QCoreApplication application(argc, argv);
     // No desktop services: no interfaces, firewall, notifications or previewer.
     skiff::app::AppModel model(skiff::app::Timing::system(&application), {});
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    auto say = [](const QString& line) { std::puts(line.toStdString().c_str()); };
 
     std::set<QString> asked;
     QObject::connect(&model, &skiff::app::AppModel::pendingChanged, [&] {
