@@ -6,7 +6,7 @@ import { execFileSync } from 'node:child_process';
 import { randomBytes } from 'node:crypto';
 import { readFileSync, readdirSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
-import { Skiff, connectApproved, eventually, launchBrowser, openPage, tempDir } from '../tests/web/harness.mjs';
+import { Skiff, eventually, launchBrowser, openPage, tempDir } from '../tests/web/harness.mjs';
 
 const OUT = path.resolve(import.meta.dirname, '../docs/screens');
 const ffmpeg = (...args) => execFileSync('ffmpeg', ['-nostdin', '-v', 'error', '-y', ...args]);
@@ -31,11 +31,13 @@ const browser = await launchBrowser();
 try {
   for (const colorScheme of ['light', 'dark']) {
     for (const width of [320, 375, 414]) {
-      const skiff = await Skiff.start([share], { host: true });
+      const skiff = await Skiff.start([share], true);
       const shots = [];
       try {
         const page = await openPage(browser, { viewport: { width, height: 720 }, colorScheme });
-        await connectApproved(skiff, page);
+        await page.goto(`${skiff.base}/?t=${skiff.code}`);
+        await skiff.approve();
+        await page.getByRole('tab', { name: /Gửi lên máy tính/ }).waitFor();
         await page.locator('#tSend').click();
         await page.setInputFiles('#files', ['IMG_3307.JPG', 'IMG_3308.MOV', 'Hợp đồng thuê nhà (bản ký).pdf'].map(n => path.join(src, n)));
         await page.getByText('3 file đã chọn').waitFor();
