@@ -1,22 +1,10 @@
 #!/usr/bin/env python3
 """`agents.py ROLE JOB REPORT.json`: one host of the test network, checking its own side."""
-import collections
-import concurrent.futures
-import contextlib
-import hashlib
-import http.client
-import json
-import os
-import random
-import shutil
-import socket
-import sys
-import time
-import urllib.parse
-import zlib
+import collections, concurrent.futures, contextlib, hashlib, http.client, json, os, random, shutil, socket, sys, time
+import urllib.parse, zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from suite import check_folder  # noqa: E402
+from suite import MIB, check_folder  # noqa: E402
 
 USER_AGENT = "Mozilla/5.0 (Linux; Android 14; Pixel 8) AppleWebKit/537.36 Chrome/126.0 Mobile Safari/537.36"
 GIVE_UP = 600.0  # seconds of network errors before a step is given up
@@ -28,12 +16,8 @@ class Refused(Exception): pass  # an answer the page would show as a failure
 class Reopened(Exception): pass  # the computer's program moved: the page is opened again there
 
 
-def crc(data):
-    return format(zlib.crc32(data) & 0xFFFFFFFF, "08x")
-
-
-def sha(data):
-    return hashlib.sha256(data).hexdigest()
+crc = lambda data: format(zlib.crc32(data) & 0xFFFFFFFF, "08x")
+sha = lambda data: hashlib.sha256(data).hexdigest()
 
 
 def as_json(data):
@@ -46,30 +30,20 @@ class Phone:
     """The phone page's approval polling and upload retry rules."""
 
     def __init__(self, base, code, name="phone", address_file=None):
-        self.name, self.address_file, self.fresh_start_due = name, address_file, False
+        self.base, self.code, self.name, self.address_file, self.fresh_start_due = base, code, name, address_file, False
         self.stats = collections.Counter()  # answers by status, and each way of recovering
-        self._aim(base, code)
 
-    def _aim(self, base, code):
-        u = urllib.parse.urlsplit(base)
-        self.base, self.host, self.port, self.code = base, u.hostname, u.port, code
-
-    def _reopen_if_moved(self):
-        """What a person reads off the computer's screen (its QR code) after a restart."""
-        try:
-            with open(self.address_file) as handle:
-                shown = json.load(handle)
-        except (TypeError, OSError, ValueError):
-            return
-        if (shown["base"], shown["code"]) != (self.base, self.code):
-            self._aim(shown["base"], shown["code"])
-            self.stats["reopens"] += 1
-            raise Reopened()
+    def _moved(self):  # what a person reads off the computer's screen (its QR code) after a restart
+        with contextlib.suppress(TypeError, OSError, ValueError), open(self.address_file) as handle:
+            if (shown := json.load(handle)) != {"base": self.base, "code": self.code}:
+                self.base, self.code = shown["base"], shown["code"]
+                self.stats["reopens"] += 1
+                return True
 
     def request(self, method, path, body=None, headers=None, timeout=90.0):
         """(status, body) on a fresh connection; a network error is status 0, as in the page."""
         url = f"{path}{'&' if '?' in path else '?'}t={urllib.parse.quote(self.code, safe='')}"
-        conn = http.client.HTTPConnection(self.host, self.port, timeout=timeout)
+        conn = http.client.HTTPConnection(*where(self.base), timeout=timeout)
         try:
             conn.request(method, url, body=body, headers={"User-Agent": USER_AGENT, **(headers or {})})
             response = conn.getresponse()
@@ -92,12 +66,8 @@ class Phone:
         while waiting < limit and time.monotonic() - start < GIVE_UP:
             asked = time.monotonic()
             status, data = self.request("GET", "/api/files", timeout=7)
-            if status == 200: return as_json(data)
-            if status in (0, 403):
-                try:
-                    self._reopen_if_moved()
-                except Reopened:
-                    continue
+            if status == 200: return self
+            if status in (0, 403) and self._moved(): continue
             if status not in (0, 428, 503): raise Refused(f"{self.name}: /api/files answered {status} {data[:80]!r}")
             time.sleep(1.2)
             waiting += time.monotonic() - asked if status == 428 else 0
@@ -108,13 +78,13 @@ class Phone:
         since, tries = time.monotonic(), 0
         while (answer := send())[0] == 0:
             tries += 1
-            self._reopen_if_moved()
+            if self._moved(): raise Reopened()
             if time.monotonic() - since > GIVE_UP: raise Refused(f"{self.name}: network lost for too long")
             time.sleep(min(8.0, 0.7 * tries))
         return answer
 
     def _refused(self, step, name, status, body):
-        if status == 403: self._reopen_if_moved()
+        if status == 403 and self._moved(): raise Reopened()
         raise Refused(f"{self.name}: {step} of {name!r} answered {status} {body[:80]!r}")
 
     def upload(self, data, name, mtime_ms, uid=None):
@@ -155,8 +125,8 @@ def payload(seed, size):
                     for i in range(0, size, block))
 
 
-def address(job):
-    u = urllib.parse.urlsplit(job["base"])
+def where(base):
+    u = urllib.parse.urlsplit(base)
     return u.hostname, u.port
 
 
@@ -179,26 +149,21 @@ def rounds(job):
     return (r for r in range(job["rounds"]) if time.monotonic() < deadline)
 
 
-def approved_phone(job, **kw):
-    phone = Phone(job["base"], job["code"], job["name"], **kw)
-    return phone, phone.connect()
+def approved_phone(job):
+    return Phone(job["base"], job["code"], job["name"], job.get("address_file")).connect()
 
 
 def saved_entry(name, final, data, mtime_ms):
-    return {"kind": "saved", "name": name, "final": final, "size": len(data), "sha256": sha(data),
-            "mtime_ms": mtime_ms}
+    return {"kind": "saved", "name": name, "final": final, "size": len(data), "sha256": sha(data), "mtime_ms": mtime_ms}
 
 
 def uploader(job, report):
     """The job's files round after round; each try and each file told saved goes to `claims` at
     once, so it survives whatever happens to this process."""
-    phone, _ = approved_phone(job, address_file=job.get("address_file"))
-    sent = report["sent"] = []
+    phone, sent, fail = approved_phone(job), [], report["failures"].append
+    report["sent"] = sent
     claims = open(job.get("claims", os.devnull), "a")
-
-    def claim(entry):
-        claims.write(json.dumps(entry, ensure_ascii=False) + "\n")
-        claims.flush()
+    claim = lambda entry: print(json.dumps(entry, ensure_ascii=False), file=claims, flush=True)
 
     for rnd in rounds(job):
         for index, item in enumerate(job["files"]):
@@ -211,25 +176,24 @@ def uploader(job, report):
             try:
                 answer = phone.upload(data, name, mtime_ms)
             except Refused as error:
-                report["failures"].append(str(error))
+                fail(str(error))
                 continue
             if answer.get("ok") is not True or answer.get("size") != len(data) or answer.get("sha256") != sha(data):
-                report["failures"].append(f"finish of {name!r} answered {answer}")
-                continue
-            sent.append(saved_entry(name, answer.get("name"), data, mtime_ms))
-            claim(sent[-1])
+                fail(f"finish of {name!r} answered {answer}")
+            else:
+                sent.append(saved_entry(name, answer.get("name"), data, mtime_ms))
+                claim(sent[-1])
     report["phone"] = phone.stats
 
 
 def outsider(job, report):
     """Every request, whatever it asks, gets the same 403 and sentence, before any parse."""
-    code = job["code"]
-    heads = ["GET / HTTP/1.1\r\nHost: x\r\n\r\n", f"GET /api/files?t={code} HTTP/1.1\r\nHost: x\r\n\r\n",
-             f"POST /api/up/chunk?t={code}&uid=outsider1&offset=0 HTTP/1.1\r\nHost: x\r\n"
+    heads = ["GET / HTTP/1.1\r\nHost: x\r\n\r\n", f"GET /api/files?t={job['code']} HTTP/1.1\r\nHost: x\r\n\r\n",
+             f"POST /api/up/chunk?t={job['code']}&uid=outsider1&offset=0 HTTP/1.1\r\nHost: x\r\n"
              "X-CRC32: 00000000\r\nContent-Length: 1\r\n\r\nA", "\x00\x01garbage\r\n\r\n", ""]
     for _ in rounds(job):
         for head in heads:
-            answer = raw_exchange(address(job), head.encode())
+            answer = raw_exchange(where(job["base"]), head.encode())
             if answer != (403, "Chỉ chấp nhận thiết bị trong cùng mạng nội bộ.".encode()):
                 report["failures"].append(f"outsider {head[:40]!r} got {answer!r:.120}")
         time.sleep(0.2)
@@ -237,19 +201,11 @@ def outsider(job, report):
 
 def guesser(job, report):
     """Wrong codes all at once: no more judged than allowed, then locked out, even with the right code."""
-    limit, statuses, rng = job["allowed_guesses"], [], random.Random()
-
-    def ask(code):
-        return Phone(job["base"], code, "guesser").request("GET", "/api/files", timeout=15)[0]
-
-    def guess():
-        code = job["code"]
-        while code == job["code"]:
-            code = "".join(rng.choice("0123456789") for _ in range(6))
-        statuses.append(ask(code))
-
+    limit = job["allowed_guesses"]
+    ask = lambda code: Phone(job["base"], code, "guesser").request("GET", "/api/files", timeout=15)[0]
+    wrong = [c for c in (f"{n:06d}" for n in random.sample(range(10**6), job["burst"] + 1)) if c != job["code"]]
     with concurrent.futures.ThreadPoolExecutor(job["burst"]) as pool:
-        list(pool.map(lambda _: guess(), range(job["burst"])))
+        statuses = list(pool.map(ask, wrong[:job["burst"]]))
     told = {s: statuses.count(s) for s in set(statuses)}
     if told.get(403, 0) > limit or told.get(429, 0) < len(statuses) - limit or set(told) - {403, 429}:
         report["failures"].append(f"wrong codes answered {told}, at most {limit} judged")
@@ -261,13 +217,10 @@ def slow(job, report):
     """Connections that send part of a head and then nothing, held until time is up or closed."""
     conns, fail = [], report["failures"].append
     for i in range(job["connections"]):
-        try:
-            s = socket.create_connection(address(job), timeout=10)
-            s.sendall(f"GET /api/files?t={job['code']}&n={i} HTTP/1.1\r\nHost: x\r\nX-Slow:".encode())
-            s.setblocking(False)
-            conns.append([s, time.monotonic(), None])
-        except OSError as error:
-            fail(f"slow connection {i} not opened: {error!r}")
+        s = socket.create_connection(where(job["base"]), timeout=10)
+        s.sendall(f"GET /api/files?t={job['code']}&n={i} HTTP/1.1\r\nHost: x\r\nX-Slow:".encode())
+        s.setblocking(False)
+        conns.append([s, time.monotonic(), None])
     deadline = time.monotonic() + job["seconds"]
     while time.monotonic() < deadline and any(c[2] is None for c in conns):
         for c in (c for c in conns if c[2] is None):
@@ -295,7 +248,7 @@ def slow(job, report):
 def junk(job, report):
     """Oversized, smuggling and traversing heads (the parser's own suite holds every family) over a
     lossy link: well-formed answers, and this host still served."""
-    phone, _ = approved_phone(job)
+    phone = approved_phone(job)
     t = job["code"].encode()
     chunk = b"POST /api/up/chunk?t=" + t + b"&uid=junk001&offset=0 HTTP/1.1\r\n"
     heads = [b"GET " + b"A" * 40000 + b" HTTP/1.1\r\n\r\n", b"GET / HTTP/1.1\r\n" + b"X: y\r\n" * 5000 + b"\r\n",
@@ -306,7 +259,7 @@ def junk(job, report):
              b"POST /api/up/cancel?t=" + t + b"&uid=../../x HTTP/1.1\r\n\r\n"]
     for rnd in rounds(job):
         for head in heads:
-            status, body = raw_exchange(address(job), head, timeout=15)
+            status, body = raw_exchange(where(job["base"]), head, timeout=15)
             if (status == -1 and body) or (status >= 500 and status != 507):
                 report["failures"].append(f"{head[:40]!r}: answered {status} {body[:60]!r}")
         if (status := phone.request("GET", "/api/files", timeout=15)[0]) not in (200, 429):
@@ -316,15 +269,12 @@ def junk(job, report):
 def full_disk(job, report):
     """On a small file system: saved files stay whole, what does not fit is refused, and once
     space is freed the same upload resumes."""
-    phone, _ = approved_phone(job)
-    folder, mib, sent, fail = job["folder"], 1048576, [], report["failures"].append
+    phone = approved_phone(job)
+    folder, mib, sent, fail = job["folder"], MIB, [], report["failures"].append
     filler = os.path.join(folder, "..", "filler.bin")  # the same file system, outside the folder
-
-    def free():
-        return shutil.disk_usage(folder).free
-
-    def save(name, data, mtime_ms, uid=None):
-        sent.append(saved_entry(name, phone.upload(data, name, mtime_ms, uid=uid)["name"], data, mtime_ms))
+    free = lambda: shutil.disk_usage(folder).free
+    save = lambda name, data, mtime_ms, uid=None: sent.append(
+        saved_entry(name, phone.upload(data, name, mtime_ms, uid=uid)["name"], data, mtime_ms))
 
     def fill(keep):
         with open(filler, "ab") as handle:

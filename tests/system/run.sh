@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 #     tests/system/run.sh [--short|--long] [SKIFF]
-# A network of namespaces (the computer; phones on 192.168.77.0/24 behind a bridge; an outsider
-# on 100.64.77.0/24), every link shaped like a busy Wi-Fi; suite.py runs skiff there. All of it
-# is removed at the end, even on failure. Needs root, iproute2 and python3, else exits 77.
+# Namespaces on links shaped like a busy Wi-Fi: the computer, phones on 192.168.77.0/24 behind a
+# bridge, an outsider on 100.64.77.0/24; suite.py runs skiff there. All removed at the end.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 profile=short skiff="$here/../../build/release/skiff"
@@ -30,11 +29,10 @@ nsx() { ip netns exec "$@" || exit 1; }
 nsx "$srv" sh -c "ip link set lo up && ip link add br0 type bridge && ip link set br0 up \
     && ip addr add 192.168.77.1/24 dev br0"
 # Kernels without netem get the rate limit (tbf) and their loss from nftables rules.
-shaping="netem delay 15ms 8ms distribution normal loss 0.3% rate 60mbit" loss=null
+shaping="netem delay 15ms 8ms distribution normal loss 0.3% rate 60mbit" nft=0
 if ! ip netns exec "$srv" tc qdisc add dev lo root netem delay 1ms 2>/dev/null; then
     shaping="tbf rate 60mbit burst 64kb latency 200ms"
-    ip netns exec "$srv" nft add table inet probe 2>/dev/null && loss='"nft 0.3%"' \
-        && ip netns exec "$srv" nft delete table inet probe
+    ip netns exec "$srv" nft add table inet probe 2>/dev/null && nft=1 && ip netns exec "$srv" nft delete table inet probe
 fi
 ip netns exec "$srv" tc qdisc del dev lo root 2>/dev/null
 
@@ -50,28 +48,16 @@ host() {
     nsx "$srv" sh -c "ip link set $port up && tc qdisc add dev $port root $shaping"
 }
 
-uploaders=""
 drop="policy accept; meta l4proto tcp numgen random mod 1000 < 3 drop;"
 for ((i = 1; i <= phones; i++)); do
     host "ph$i" "192.168.77.$((10 + i))/24"
-    [[ $loss == null ]] || nsx "$tag-ph$i" nft -f - <<<"table inet skiffwifi {
-        chain in { type filter hook input priority 0; $drop }
+    ((nft)) && nsx "$tag-ph$i" nft -f - <<<"table inet skiffwifi { chain in { type filter hook input priority 0; $drop }
         chain out { type filter hook output priority 0; $drop }; }"
-    uploaders+=",\"$tag-ph$i\""
 done
-host guess 192.168.77.200/24
-host slow 192.168.77.201/24
-host junk 192.168.77.202/24
-host names 192.168.77.203/24
+for h in guess:200 slow:201 junk:202 names:203; do host "${h%:*}" "192.168.77.${h#*:}/24"; done
 host out 100.64.77.2/24 100.64.77.1/24
-cat >"$work/net.json" <<EOF
-{"tag": "$tag", "computer": "$srv", "server_ip": "192.168.77.1", "uploaders": [${uploaders#,}],
- "guesser": "$tag-guess", "guesser_ip": "192.168.77.200",
- "slow": "$tag-slow", "junk": "$tag-junk", "names": "$tag-names", "outsider": "$tag-out",
- "outsider_ip": "100.64.77.2", "outsider_gateway": "100.64.77.1"}
-EOF
 # In the background so that a signal reaches the trap at once, not after the run.
-python3 "$here/suite.py" "$work/net.json" "$work" "$(realpath "$skiff")" "$profile" &
+python3 "$here/suite.py" "$tag" "$phones" "$work" "$(realpath "$skiff")" "$profile" &
 suite=$!
 wait "$suite"
 status=$? suite=""
