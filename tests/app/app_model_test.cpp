@@ -155,6 +155,7 @@ TEST_F(Model, DownloadsGiveSpeedProgressAndSummaryOverTwoPhones) {
     EXPECT_GT(model->sendSpeed(), 0);
     time.advance(1);
     EXPECT_EQ(model->sendSpeed(), 0);
+    EXPECT_TRUE(model->sendSummary().active) << "begun and unfinished, though still";
 
     download(a, "192.168.1.5", 300, 300);
     download(b, "192.168.1.6", 100, 100);
@@ -163,6 +164,8 @@ TEST_F(Model, DownloadsGiveSpeedProgressAndSummaryOverTwoPhones) {
               std::tuple(1.0, true, false));
     download("gone", "192.168.1.5", 5, 10);  // no longer shared: ignored
     EXPECT_EQ(model->downloads().count("gone"), 0u);
+    model->unshare(QString::fromStdString(b));
+    EXPECT_EQ(std::pair(model->shared().size(), model->downloads().count(b)), std::pair(1ul, 0ul));
     model->unshareAll();
     EXPECT_TRUE(model->shared().empty() && model->downloads().empty());
 }
