@@ -48,17 +48,17 @@ TEST(ParseRequest, TargetHeadersAndQuery) {
 
 TEST(ParseRequest, RequestLineShapes) {
     // Raw non-ASCII breaks the URI grammar; a bracketed host ends the authority or ":".
-    for (const char* head :
-         {"GET", "", "GET /%zz HTTP/1.1", "GET /a% HTTP/1.1", "GET /a%2 HTTP/1.1",
-          "GET /?t=%4 HTTP/1.1", "GET /a|b HTTP/1.1", "GET /a\"b HTTP/1.1",
-          "GET /caf\xC3\xA9 HTTP/1.1", "GET :8a/x HTTP/1.1", "GET @[::1]x/ HTTP/1.1"})
+    for (const char* head : {"GET", "", "GET /%zz HTTP/1.1", "GET /a% HTTP/1.1",
+                             "GET /a%2 HTTP/1.1", "GET /?t=%4 HTTP/1.1", "GET /a|b HTTP/1.1",
+                             "GET /a\"b HTTP/1.1", "GET /caf\xC3\xA9 HTTP/1.1",
+                             "GET :8a/x HTTP/1.1", "GET @[::1]x/ HTTP/1.1", "GET @[v.x]/ HTTP/1.1"})
         EXPECT_FALSE(parseRequest(head)) << head;
     // clang-format off
     const std::pair<const char*, const char*> valid[] = {
         {"GET   /x   HTTP/1.1", "GET /x"}, {"get /x", "get /x"}, {"GET /x extra words", "GET /x"},
         {"GET * HTTP/1.1", "GET "}, {"GET ?t=1 HTTP/1.1", "GET "}, {"GET :80/x HTTP/1.1", "GET /x"},
         {"GET //other/x HTTP/1.1", "GET //other/x"}, {"GET /x#frag HTTP/1.1", "GET /x"},
-        {"GET @[::1]:80/x HTTP/1.1", "GET /x"}};
+        {"GET @[::1]:80/x HTTP/1.1", "GET /x"}, {"GET @[v1.x:y]/x HTTP/1.1", "GET /x"}};
     // clang-format on
     for (auto [head, shape] : valid) {
         auto request = parseRequest(head);

@@ -136,6 +136,8 @@ TEST_F(Upload, HostileInitsAndTamperedPartFiles) {
     EXPECT_EQ(readBytes(victim), "precious");
     for (const char* date : {"&mtime=1e300", "&mtime=-5"})
         EXPECT_EQ(phone.init("date01", "d.txt", 1, date).body, R"({"error":"bad params"})");
+    EXPECT_EQ(phone.init("huge01", "h.bin", 214748364801).body,
+              R"({"error":"too large","max":214748364800})");
 
     // The digest covers the bytes as they came; a part file changed since is never called safe.
     stage("tamper1", "t.txt", 4, "abcd");
