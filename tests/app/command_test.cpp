@@ -7,6 +7,7 @@
 #include <fstream>
 #include <thread>
 
+#include "support/interrupt_soon.hpp"
 #include "support/temp_dir.hpp"
 
 namespace skiff::app {
@@ -26,18 +27,11 @@ TEST(Command, StartsWithNoSignalBlockedAndWaitsThroughASignal) {
     ASSERT_TRUE(status);
     EXPECT_EQ(status->output, "SigBlk:\t0000000000000000\n");
 
-    struct sigaction quiet {
-    }, old{};
-    quiet.sa_handler = [](int) {};  // no SA_RESTART: the wait sees EINTR
-    sigaction(SIGUSR1, &quiet, &old);
-    pthread_t waiter = pthread_self();
-    std::thread poke([waiter] {
-        std::this_thread::sleep_for(150ms);
-        pthread_kill(waiter, SIGUSR1);
-    });
-    std::optional<CommandResult> late = runCommand({"sh", "-c", "sleep 0.4; echo done"});
-    poke.join();
-    sigaction(SIGUSR1, &old, nullptr);
+    std::optional<CommandResult> late;
+    {
+        test::InterruptSoon interrupt;
+        late = runCommand({"sh", "-c", "sleep 0.4; echo done"});
+    }
     ASSERT_TRUE(late);
     EXPECT_EQ(late->output, "done\n");
 }

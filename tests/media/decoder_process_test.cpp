@@ -3,13 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
-#include <thread>
 
 #include "media/decoder_answer.hpp"
 #include "media/picture_thumbnail.hpp"
 #include "media/sample_pictures.hpp"
 #include "media/sandboxed_decoders.hpp"
+#include "support/interrupt_soon.hpp"
 #include "support/temp_dir.hpp"
 
 namespace skiff::media {
@@ -42,17 +41,8 @@ TEST(DecoderProcess, BoundsWhatTheChildCanDo) {
     EXPECT_EQ(DecoderProcess("/nonexistent/skiff-decode").run({}, 1s, 10), std::nullopt);
 
     // A signal landing on the waiting thread (no SA_RESTART) must not end the wait early.
-    struct sigaction quiet {
-    }, old{};
-    quiet.sa_handler = [](int) {};
-    sigaction(SIGUSR1, &quiet, &old);
-    std::thread poke([waiter = pthread_self()] {
-        std::this_thread::sleep_for(150ms);
-        pthread_kill(waiter, SIGUSR1);
-    });
+    test::InterruptSoon interrupt;
     EXPECT_EQ(runShell(shell, "sleep 0.4; printf done"), "done");
-    poke.join();
-    sigaction(SIGUSR1, &old, nullptr);
 }
 
 // A parent must not believe a hostile child.
