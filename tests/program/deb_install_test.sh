@@ -8,6 +8,8 @@ set -uo pipefail
 build=$1 && shift
 command -v mmdebstrap >/dev/null && command -v cpack >/dev/null || { echo "no mmdebstrap or cpack"; exit 1; }
 [[ $(id -u) -eq 0 ]] || { echo "needs root to build the root"; exit 77; }
+# The throwaway root lives in memory when there is room: unpacking its packages is the slow part.
+[[ $(df --output=avail -k /dev/shm 2>/dev/null | tail -1) -gt 4194304 ]] 2>/dev/null && export TMPDIR=/dev/shm
 work=$(mktemp -d) cache=$build/deb-install-cache && mkdir -p "$cache"
 trap 'rm -rf "$work"' EXIT
 (cd "$build" && cpack -G DEB -B "$work/deb") >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; exit 1; }
