@@ -6,8 +6,8 @@
 
 namespace skiff::server {
 
-// A signed decimal integer: an optional "+" or "-", then one or more ASCII digits, nothing
-// else. None when the text breaks that form or the value does not fit 64 bits.
+// One or more ASCII digits and nothing else, as HTTP writes lengths and ranges: a sign is refused,
+// so "+5" is never read as 5. None when the text breaks that form or does not fit an int64_t.
 std::optional<std::int64_t> parseDecimal(std::string_view text);
 
 }  // namespace skiff::server

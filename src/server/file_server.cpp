@@ -244,7 +244,7 @@ void FileServer::readBody(const ConnectionPtr& connection, const Request& reques
                           std::function<void(std::string_view block)> observe) {
     std::optional<std::int64_t> length;
     if (const std::string* text = request.header("content-length")) length = parseDecimal(*text);
-    if (!length || *length < 0) return respondJSON(connection, 411, {{"error", "length required"}});
+    if (!length) return respondJSON(connection, 411, {{"error", "length required"}});
     if (*length > m_limits.bodyLimit)
         return respondJSON(connection, 413, {{"error", "chunk too large"}});
     // The whole announced length counts from the start, so the bound holds however the bytes

@@ -52,7 +52,7 @@ void FileServer::receiveText(const ConnectionPtr& connection, const Request& req
     // Decided on the announced length, before a byte of the body is taken.
     std::optional<std::int64_t> length;
     if (const std::string* text = request.header("content-length")) length = parseDecimal(*text);
-    if (!length || *length < 0) return respondJSON(connection, 411, {{"error", "length required"}});
+    if (!length) return respondJSON(connection, 411, {{"error", "length required"}});
     if (*length > textLimit)
         return respondJSON(connection, 413, {{"error", "too large"}, {"max", textLimit}});
     const std::string* ua = request.header("user-agent");

@@ -157,7 +157,7 @@ void FileServer::uploadInit(const ConnectionPtr& connection, const Request& requ
     if (!validUid(uid)) return respondJSON(connection, 400, {{"error", "bad params"}});
     std::optional<std::int64_t> size;
     if (const std::string* sizeText = request.param("size")) size = parseDecimal(*sizeText);
-    if (!size || *size < 0) return respondJSON(connection, 400, {{"error", "bad params"}});
+    if (!size) return respondJSON(connection, 400, {{"error", "bad params"}});
     const std::string* nameParam = request.param("name");
     std::string name = cleanFileName(nameParam ? *nameParam : "file");
     if (*size > uploadSizeCap)

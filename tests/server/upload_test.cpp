@@ -52,7 +52,7 @@ TEST_F(Upload, BodyLimits) {
     ASSERT_EQ(phone.init("limit1", "big.bin", 16777216).status, 200);
     EXPECT_EQ(phone.chunk("limit1", 0, std::string(16777216, 'z')).body,
               R"({"received":16777216})");
-    for (std::string length : {"16777217", "12a", "-1", "99999999999999999999", ""}) {
+    for (std::string length : {"16777217", "12a", "-1", "+5", "99999999999999999999", ""}) {
         std::string head = "POST /api/up/chunk?t=123456&uid=limit1&offset=0 HTTP/1.1\r\n";
         if (!length.empty()) head += "Content-Length: " + length + "\r\n";
         EXPECT_EQ(request(server.port(), head + "\r\n").body,
