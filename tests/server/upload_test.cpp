@@ -145,6 +145,15 @@ TEST_F(Upload, HostileInitsAndTamperedPartFiles) {
     EXPECT_EQ(phone.finish("tamper1", sha("abcd")).body, R"({"error":"save failed"})");
     EXPECT_FALSE(fs::exists(inbox() / "t.txt"));
     EXPECT_FALSE(fs::exists(part("tamper1")));
+
+    // A chunk the disk refuses is answered so, and leaves the upload free for the retry.
+    ASSERT_EQ(phone.init("wfail1", "w.txt", 4).status, 200);
+    fs::remove(part("wfail1"));
+    fs::create_directory(part("wfail1"));
+    EXPECT_EQ(phone.chunk("wfail1", 0, "abcd").body, R"({"error":"write failed"})");
+    fs::remove(part("wfail1"));
+    std::ofstream{part("wfail1")};
+    EXPECT_EQ(phone.chunk("wfail1", 0, "abcd").body, R"({"received":4})");
 }
 
 TEST_F(Upload, DroppedConnectionsAtAnyPointLoseNothing) {
