@@ -29,7 +29,7 @@ packages=(
     qt6-image-formats-plugins libcanberra-dev
     # window tests: a virtual display, a private session bus, a real notification daemon, and the
     # desktop portal with the GTK backend for the file choosers and the colour scheme
-    xvfb xauth dbus dbus-x11 dunst xdotool xdg-desktop-portal xdg-desktop-portal-gtk
+    xvfb xauth dbus dbus-x11 dunst xdotool x11-utils xdg-desktop-portal xdg-desktop-portal-gtk
     # tests: calls on the program's bus interface, and the installed desktop entry's check
     libglib2.0-bin desktop-file-utils
     # tests: the window read through the accessibility bus, as a screen reader reads it

@@ -36,6 +36,9 @@ TEST(Portal, FileChooserShowsTheDesktopDialogAndAnswersWithTheChosenFile) {
 
     QString dialog = otherWindow("Chia sẻ");
     ASSERT_FALSE(dialog.isEmpty()) << "the desktop's chooser never showed";
+    // It belongs to our window, so the desktop keeps it above the window and not behind.
+    EXPECT_EQ(runTool("xprop", {"-id", dialog, "WM_TRANSIENT_FOR"}).section("# ", 1),
+              "0x" + QString::number(window.winId(), 16));
     xdotool({"windowactivate", "--sync", dialog});
     xdotool({"key", "--window", dialog, "ctrl+l"});
     QTest::qWait(800);
