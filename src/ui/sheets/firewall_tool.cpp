@@ -151,9 +151,8 @@ std::optional<QStringList> findFirewallTool(const ToolSearch& search) {
 FirewallTool::FirewallTool(QObject* parent)
     : QObject(parent), m_command(findFirewallTool(ToolSearch::fromEnvironment())) {}
 
-bool FirewallTool::open() {
-    if (!m_command) return false;
-    return QProcess::startDetached(m_command->front(), m_command->mid(1));
+void FirewallTool::open() {
+    if (m_command) QProcess::startDetached(m_command->front(), m_command->mid(1));
 }
 
 void FirewallTool::copy(const QString& command) {

@@ -33,8 +33,8 @@ class FirewallTool : public QObject {
     explicit FirewallTool(QObject* parent = nullptr);
 
     bool available() const { return m_command.has_value(); }
-    // Starts the tool on its own; false when there is none or it could not be started.
-    Q_INVOKABLE bool open();
+    // Starts the tool on its own. The button that calls this shows only when there is one.
+    Q_INVOKABLE void open();
     // Puts the command that opens the port on the clipboard, for pasting into a terminal.
     Q_INVOKABLE static void copy(const QString& command);
 

@@ -96,7 +96,7 @@ TEST_F(FirewallToolLookup, OpenStartsTheToolFoundInTheEnvironment) {
     FirewallTool tool;
     qputenv("PATH", oldPath);
     ASSERT_TRUE(tool.available());
-    EXPECT_TRUE(tool.open());
+    tool.open();
     EXPECT_TRUE(test::WindowHarness::waitFor([&] { return fs::exists(marker); }));
 }
 
