@@ -150,8 +150,8 @@ QQuickImageResponse* ThumbProvider::requestImageResponse(const QString& id, cons
     request->path = std::filesystem::path(QString::fromUtf8(path).toStdString());
     request->side = side;
     auto* response = new ThumbResponse(request);
-    if (slash <= 0 || side <= 0 || path.isEmpty() || !media::canThumb(request->path)) {
-        // The store never answers for kinds it cannot draw.
+    if (slash <= 0 || path.isEmpty() || !media::canThumb(request->path)) {
+        // The store never answers for kinds it cannot draw (a bad side it answers empty).
         request->deliver({});
         return response;
     }
