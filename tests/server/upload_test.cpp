@@ -55,9 +55,11 @@ TEST_F(Upload, BodyLimits) {
     for (std::string length : {"16777217", "12a", "-1", "+5", "99999999999999999999", ""}) {
         std::string head = "POST /api/up/chunk?t=123456&uid=limit1&offset=0 HTTP/1.1\r\n";
         if (!length.empty()) head += "Content-Length: " + length + "\r\n";
-        EXPECT_EQ(request(server.port(), head + "\r\n").body,
-                  length == "16777217" ? R"({"error":"chunk too large"})"
-                                       : R"({"error":"length required"})")
+        Reply reply = request(server.port(), head + "\r\n");
+        bool tooLarge = length == "16777217";
+        EXPECT_EQ(reply.status, tooLarge ? 413 : 411) << length;
+        EXPECT_EQ(reply.body,
+                  tooLarge ? R"({"error":"chunk too large"})" : R"({"error":"length required"})")
             << length;
     }
 }
