@@ -1,12 +1,7 @@
-// What the file views read about a file: video lengths, document cards, thumbnail addresses,
-// type icons.
+// What the file views read about a file: video lengths, document cards, thumbnail addresses.
 #include <gtest/gtest.h>
 
-#include <QIcon>
-#include <QImage>
-
 #include "ui/browser/file_facts.hpp"
-#include "ui/browser/thumb_provider.hpp"
 
 namespace skiff::ui {
 namespace {
@@ -34,20 +29,6 @@ TEST(FileFacts, VideoLengthsDocumentCardsAndThumbnailAddresses) {
               odd.toUtf8());
     EXPECT_EQ(facts.thumbSource("/tmp/notes.txt", 336), "");
     EXPECT_EQ(facts.thumbSource(odd, 0), "");
-}
-
-// A desktop without an icon theme (the package only recommends one) still gets a file's icon: a
-// plain sheet of paper of the asked size.
-TEST(FileFacts, WithoutAnIconThemeATypeIconIsASheetOfPaper) {
-    QIcon::setThemeSearchPaths({});
-    QIcon::setFallbackSearchPaths({});
-    QIcon::setThemeName("none");
-    QSize size;
-    QImage icon =
-        FileIconProvider().requestPixmap("text-plain/text-x-generic", &size, {40, 40}).toImage();
-    EXPECT_EQ(size, QSize(40, 40));
-    EXPECT_EQ(icon.pixelColor(2, 2).alpha(), 0);
-    EXPECT_EQ(icon.pixelColor(20, 20), QColor(245, 245, 248));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The window's texts made from numbers, paths and settings, its symbols, without a display.
 #include <gtest/gtest.h>
 
+#include <QIcon>
 #include <QSettings>
 #include <QSvgRenderer>
 
@@ -10,6 +11,7 @@
 #include <regex>
 
 #include "support/temp_dir.hpp"
+#include "ui/browser/thumb_provider.hpp"
 #include "ui/common/icon_names.hpp"
 #include "ui/common/icon_provider.hpp"
 #include "ui/common/motion.hpp"
@@ -90,6 +92,15 @@ TEST(Icons, EverySymbolNamedInTheViewsHasAWorkingDrawingInTheAskedColour) {
     QImage unknown = iconImage("no.such.symbol", 16, QColor(Qt::black));
     EXPECT_EQ(unknown.size(), QSize(16, 16));
     EXPECT_EQ(unknown.pixelColor(8, 8).alpha(), 0);
+    // A file type's icon, where there is no theme (the package only recommends one): paper.
+    QIcon::setThemeSearchPaths({});
+    QIcon::setFallbackSearchPaths({});
+    QIcon::setThemeName("none");
+    QImage paper =
+        FileIconProvider().requestPixmap("text-plain/text-x-generic", nullptr, {40, 40}).toImage();
+    EXPECT_EQ(paper.size(), QSize(40, 40));
+    EXPECT_EQ(paper.pixelColor(2, 2).alpha(), 0);
+    EXPECT_EQ(paper.pixelColor(20, 20), QColor(245, 245, 248));
 }
 
 TEST(Motion, GtkSettingsTurnAnimationsOff) {

@@ -1,10 +1,13 @@
-// Bringing the window forward for a later launch, on the X11 display the tests run on.
+// Where the window stands, on the X11 display the tests run on: brought forward for a later
+// launch, and seen or not, which everything that moves in it follows.
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
 #include <QWindow>
 
+#include "support/window_harness.hpp"
 #include "ui/services/attention.hpp"
+#include "ui/services/visibility.hpp"
 
 namespace skiff::test {
 namespace {
@@ -21,6 +24,22 @@ TEST(Attention, OnX11ALaunchTokenStaysOutOfTheEnvironment) {
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.windowStates() & Qt::WindowMinimized);
     EXPECT_FALSE(qEnvironmentVariableIsSet("XDG_ACTIVATION_TOKEN"));
+}
+
+TEST(Motion, StopsWhileTheWindowIsMinimisedOrHidden) {
+    QWindow window;
+    window.resize(200, 100);
+    ui::Visibility seen;
+    seen.setWindow(&window);
+    EXPECT_FALSE(seen.visible());
+    window.show();
+    EXPECT_TRUE(WindowHarness::waitFor([&] { return seen.visible(); }));
+    window.showMinimized();
+    EXPECT_TRUE(WindowHarness::waitFor([&] { return !seen.visible(); }));
+    window.showNormal();
+    EXPECT_TRUE(WindowHarness::waitFor([&] { return seen.visible(); }));
+    window.hide();
+    EXPECT_TRUE(WindowHarness::waitFor([&] { return !seen.visible(); }));
 }
 
 }  // namespace
