@@ -12,7 +12,6 @@ share="$root/usr/share" entry="$root/usr/share/applications/$id.desktop"
 [[ $(ls "$share/applications") == "$id.desktop" ]] || fail "entries: $(ls "$share/applications")"
 desktop-file-validate "$entry" || fail "desktop-file-validate"
 for line in "Exec=skiff %F" "Icon=$id" "StartupWMClass=Skiff"; do grep -qx "$line" "$entry" || fail "no $line"; done
-[[ -x "$root/usr/bin/skiff" ]] || fail "no /usr/bin/skiff"
 grep -q "<svg" "$share/icons/hicolor/scalable/apps/$id.svg" || fail "no scalable icon"
 for size in 48 128; do
     png="$share/icons/hicolor/${size}x${size}/apps/$id.png"

@@ -1,5 +1,4 @@
-// Where the window stands, on the X11 display the tests run on: brought forward for a later
-// launch, and seen or not, which everything that moves in it follows.
+// The window on the tests' X11 display: brought forward for a later launch, and seen or not.
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
@@ -18,28 +17,24 @@ TEST(Attention, OnX11ALaunchTokenStaysOutOfTheEnvironment) {
     ASSERT_EQ(QGuiApplication::platformName(), "xcb");
     qunsetenv("XDG_ACTIVATION_TOKEN");
     QWindow window;
-    window.resize(200, 100);
     window.showMinimized();
     ui::bringToFront(window, "launch-token");
-    EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.windowStates() & Qt::WindowMinimized);
     EXPECT_FALSE(qEnvironmentVariableIsSet("XDG_ACTIVATION_TOKEN"));
 }
 
 TEST(Motion, StopsWhileTheWindowIsMinimisedOrHidden) {
     QWindow window;
-    window.resize(200, 100);
     ui::Visibility seen;
     seen.setWindow(&window);
     EXPECT_FALSE(seen.visible());
-    window.show();
-    EXPECT_TRUE(WindowHarness::waitFor([&] { return seen.visible(); }));
-    window.showMinimized();
-    EXPECT_TRUE(WindowHarness::waitFor([&] { return !seen.visible(); }));
-    window.showNormal();
-    EXPECT_TRUE(WindowHarness::waitFor([&] { return seen.visible(); }));
-    window.hide();
-    EXPECT_TRUE(WindowHarness::waitFor([&] { return !seen.visible(); }));
+    for (auto [step, shown] : {std::pair{&QWindow::show, true},
+                               {&QWindow::showMinimized, false},
+                               {&QWindow::showNormal, true},
+                               {&QWindow::hide, false}}) {
+        (window.*step)();
+        EXPECT_TRUE(WindowHarness::waitFor([&] { return seen.visible() == shown; }));
+    }
 }
 
 }  // namespace
