@@ -6,4 +6,8 @@ set -euo pipefail
 command -v xvfb-run >/dev/null || { echo "xvfb-run is missing (scripts/install-deps.sh)"; exit 1; }
 unset WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=xcb
-exec xvfb-run -a -s "-screen 0 1440x1000x24 -nolisten tcp" dbus-run-session -- "$@"
+# What the test or the desktop's services (dconf) write goes to a folder of its own, never the
+# user's settings.
+config=$(mktemp -d) && trap 'rm -rf "$config"' EXIT
+export XDG_CONFIG_HOME=$config
+xvfb-run -a -s "-screen 0 1440x1000x24 -nolisten tcp" dbus-run-session -- "$@"

@@ -1,6 +1,7 @@
 // xdg-desktop-portal for real, started by the test's private session bus.
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWindow>
@@ -10,6 +11,7 @@
 
 #include "support/temp_dir.hpp"
 #include "support/window_probe.hpp"
+#include "ui/services/color_scheme.hpp"
 #include "ui/services/desktop_portal.hpp"
 #include "ui/services/file_chooser.hpp"
 
@@ -49,6 +51,15 @@ TEST(Portal, FileChooserShowsTheDesktopDialogAndAnswersWithTheChosenFile) {
     EXPECT_EQ(accepted.first().first().value<QList<QUrl>>(),
               QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(picked.string()))});
     EXPECT_FALSE(chooser.busy());
+}
+
+// The desktop's light or dark choice, read from the portal as the program starts.
+TEST(Portal, TheDesktopsDarkChoiceIsReadAtTheStart) {
+    if (!ui::portalAvailable()) GTEST_SKIP() << "no xdg-desktop-portal on the bus";
+    runTool("gsettings", {"set", "org.gnome.desktop.interface", "color-scheme", "prefer-dark"});
+    ui::ColorScheme follow;
+    EXPECT_TRUE(WindowHarness::waitFor(
+        [] { return QGuiApplication::palette().color(QPalette::Window) == QColor("#242424"); }));
 }
 
 }  // namespace
