@@ -32,6 +32,9 @@ uint plainValue(QVariant value) {
 ColorScheme::ColorScheme(QDBusConnection bus, QObject* parent)
     : QObject(parent), m_bus(std::move(bus)), m_desktop(QGuiApplication::palette()) {
     if (!portalAvailable(m_bus)) return;
+    // QtDBus matches the slot's arguments by their registered types: without this the connect
+    // fails, and the desktop's changes never arrive.
+    qRegisterMetaType<QDBusVariant>();
     m_bus.connect(kPortalService, kPortalPath, kSettings, "SettingChanged", this,
                   SLOT(settingChanged(QString, QString, QDBusVariant)));
     auto message = QDBusMessage::createMethodCall(kPortalService, kPortalPath, kSettings, "Read");

@@ -53,13 +53,25 @@ TEST(Portal, FileChooserShowsTheDesktopDialogAndAnswersWithTheChosenFile) {
     EXPECT_FALSE(chooser.busy());
 }
 
-// The desktop's light or dark choice, read from the portal as the program starts.
-TEST(Portal, TheDesktopsDarkChoiceIsReadAtTheStart) {
+// The desktop's light or dark choice, read from the portal as the program starts and followed
+// as the person changes it.
+TEST(Portal, TheDesktopsLightOrDarkChoiceIsReadAtTheStartAndFollowed) {
     if (!ui::portalAvailable()) GTEST_SKIP() << "no xdg-desktop-portal on the bus";
-    runTool("gsettings", {"set", "org.gnome.desktop.interface", "color-scheme", "prefer-dark"});
+    auto choose = [](const char* scheme) {
+        runTool("gsettings", {"set", "org.gnome.desktop.interface", "color-scheme", scheme});
+    };
+    auto shows = [](const QColor& window) {
+        return WindowHarness::waitFor(
+            [&] { return QGuiApplication::palette().color(QPalette::Window) == window; });
+    };
+    const QColor desktop = QGuiApplication::palette().color(QPalette::Window);
+    choose("prefer-dark");
     ui::ColorScheme follow;
-    EXPECT_TRUE(WindowHarness::waitFor(
-        [] { return QGuiApplication::palette().color(QPalette::Window) == QColor("#242424"); }));
+    EXPECT_TRUE(shows(QColor("#242424")));
+    choose("prefer-light");
+    EXPECT_TRUE(shows(QColor("#fafafa")));
+    choose("default");
+    EXPECT_TRUE(shows(desktop));
 }
 
 }  // namespace
