@@ -27,6 +27,10 @@ TEST(SendTexts, StatusLineFollowsTheDownloadState) {
         EXPECT_EQ(line.percent, QString(c.percent)) << c.fraction;
         EXPECT_EQ(line.speed, QString(c.speedText)) << c.speed;
     }
+    // The beam stands still without a transfer and runs faster with the rate, never at zero.
+    EXPECT_EQ(beamSpeed(50, false), 0);
+    EXPECT_GT(beamSpeed(0, true), 0);
+    EXPECT_GT(beamSpeed(50, true), beamSpeed(5, true));
 }
 
 TEST(SendTexts, PhoneNameComesFromTheLastDownloaderThenTheNewestDevice) {
