@@ -2,10 +2,12 @@
 # Builds the .deb, installs it with apt on a fresh, minimal Debian 12 root and runs it there:
 # every QML module the window reaches is present (IMPORT_CHECK, the command line of
 # tests/ui/qml_imports_test.py, lists their qmldir files), the window starts without a QML
-# error, and the terminal front end serves the page.
-#     deb_install_test.sh BUILD_DIR IMPORT_CHECK...
+# error, the terminal front end serves the page, and the desktop finds the program: its entry
+# under the application id, valid, starting it with the files it is given, and the icon of that
+# name in hicolor at every size.
+#     deb_install_test.sh BUILD_DIR APPLICATION_ID IMPORT_CHECK...
 set -uo pipefail
-build=$1 && shift
+build=$1 id=$2 && shift 2
 command -v mmdebstrap >/dev/null && command -v cpack >/dev/null || { echo "no mmdebstrap or cpack"; exit 1; }
 [[ $(id -u) -eq 0 ]] || { echo "needs root to build the root"; exit 77; }
 # The throwaway root lives in memory when there is room: unpacking its packages is the slow part.
@@ -39,6 +41,21 @@ kill -INT $pid && wait $pid || fail "the terminal front end did not stop on Ctrl
 exit $status
 CHECK
 
+# Run from outside on the finished root (ROOT ID), with the host's tools: the desktop's view of it.
+cat >"$work/desktop.sh" <<'DESKTOP'
+share=$1/usr/share id=$2 status=0
+fail() { echo "FAIL: $*"; status=1; }
+entry=$share/applications/$id.desktop
+desktop-file-validate "$entry" || fail "desktop-file-validate"
+for line in "Exec=skiff %F" "Icon=$id" "StartupWMClass=Skiff"; do grep -qx "$line" "$entry" || fail "no $line"; done
+grep -q "<svg" "$share/icons/hicolor/scalable/apps/$id.svg" || fail "no scalable icon"
+for size in 48 128; do  # the PNG header's own width and height, not the file name
+    png=$share/icons/hicolor/${size}x${size}/apps/$id.png
+    [[ $(python3 -c 'import struct,sys; print("%dx%d" % struct.unpack(">II", open(sys.argv[1],"rb").read(24)[16:24]))' "$png") == "${size}x${size}" ]] || fail "$png"
+done
+exit $status
+DESKTOP
+
 # Nothing but the .deb and what its Depends bring is installed on the minimal root. The
 # packages apt downloads are kept in the build folder; apt checks them against the index. dpkg
 # skips its syncs: the root is thrown away after the run.
@@ -47,6 +64,6 @@ mmdebstrap --variant=apt --mode=root --skip=essential/unlink --dpkgopt=force-uns
     --customize-hook="copy-in $deb $work/check.sh $work/qml-modules.txt /tmp" \
     --customize-hook='chroot "$1" apt-get install -y --no-install-recommends /tmp/'"$(basename "$deb")" \
     --customize-hook="sync-out /var/cache/apt/archives $cache" \
-    --customize-hook='chroot "$1" bash /tmp/check.sh' \
+    --customize-hook='chroot "$1" bash /tmp/check.sh' --customize-hook="bash $work/desktop.sh \"\$1\" $id" \
     bookworm "$work/root" >"$work/root.log" 2>&1 && exit 0
 grep -E "^FAIL|^E:" "$work/root.log"; tail -40 "$work/root.log"; exit 1
