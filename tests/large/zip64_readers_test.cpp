@@ -44,7 +44,8 @@ std::uint64_t downloadInto(std::uint16_t port, const fs::path& archive) {
     return received;
 }
 
-// Every entry's CRC checked, the count listed.
+// Every entry read through its offset and its CRC checked (the one behind 4 GiB through its
+// 64-bit one), and the count listed.
 void expectReadersAccept(const fs::path& archive, std::size_t entries) {
     const std::pair<const char*, std::string> readers[] = {
         {"unzip -tq", ""},
@@ -83,14 +84,6 @@ TEST(Zip64Readers, AFiveGiBFileBetweenTwoSmallOnes) {
     fs::path archive = server.folder() / "got.zip";
     ASSERT_GT(downloadInto(server.port(), archive), static_cast<std::uint64_t>(big));
     expectReadersAccept(archive, 3);
-
-    // The entry behind the large one, found through its 64-bit offset.
-    for (std::string reader : {"unzip -p", "7z e -so", "bsdtar -xOf"}) {
-        int status = 0;
-        std::string out = shellOutput(reader + " '" + archive.string() + "' after.txt", &status);
-        EXPECT_EQ(status, 0) << reader << ": " << out;
-        EXPECT_NE(out.find("after 4 GiB"), std::string::npos) << reader << ": " << out;
-    }
 
     // The large file's progress counts past 4 GiB and ends done.
     ASSERT_TRUE(server.waitDone("id2") && server.waitDone("id1"));
