@@ -44,8 +44,7 @@ std::uint64_t downloadInto(std::uint16_t port, const fs::path& archive) {
     return received;
 }
 
-// Every entry read through its offset and its CRC checked (the one behind 4 GiB through its
-// 64-bit one), and the count listed.
+// Every entry read at its (64-bit) offset and its CRC checked, and the count listed.
 void expectReadersAccept(const fs::path& archive, std::size_t entries) {
     const std::pair<const char*, std::string> readers[] = {
         {"unzip -tq", ""},

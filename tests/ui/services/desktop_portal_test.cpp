@@ -53,8 +53,7 @@ TEST(Portal, FileChooserShowsTheDesktopDialogAndAnswersWithTheChosenFile) {
     EXPECT_FALSE(chooser.busy());
 }
 
-// The desktop's light or dark choice, read from the portal as the program starts and followed
-// as the person changes it.
+// The desktop's light or dark choice, read at the start and followed as the person changes it.
 TEST(Portal, TheDesktopsLightOrDarkChoiceIsReadAtTheStartAndFollowed) {
     if (!ui::portalAvailable()) GTEST_SKIP() << "no xdg-desktop-portal on the bus";
     auto choose = [](const char* scheme) {
