@@ -1,6 +1,5 @@
-// Upload requests from three hosts on two uids, held ones ending in any order: nobody acts on
-// another host's upload, an upload is held once, a finishing one is never replaced or resumed,
-// written or cancelled.
+// Uploads from three hosts on two uids, held ones ending in any order: nobody acts on another
+// host's upload, one is held once; a finishing one is never replaced, resumed, written, cancelled.
 #include <array>
 #include <cstddef>
 #include <cstdint>

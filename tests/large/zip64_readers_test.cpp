@@ -16,9 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Into a file with holes where the body is zeros, so a sparse file costs no disk; returns the
-// body's length, checked against the announced one. One read's worth at a time: growing a string
-// to a mebibyte costs the sanitizers more than the server's whole send.
+// Into a sparse file (zeros become holes); returns the body's length. One read at a time: growing
+// a string to a mebibyte costs the sanitizers more than the server's whole send.
 std::uint64_t downloadInto(std::uint16_t port, const fs::path& archive) {
     RawClient client(port);
     client.send("GET /api/zip?t=123456 HTTP/1.1\r\n\r\n");

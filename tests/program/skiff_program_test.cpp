@@ -281,9 +281,8 @@ struct SessionBus {
     pid_t pid = -1;
 };
 
-// One Skiff per session: later launches hand their files (named relative to where they run)
-// to the first, which shares them as its own; a file that is not there is refused as on the
-// command line, and a bus call naming one shares nothing of the rest.
+// One Skiff per session: later launches hand their files (relative to where they run) to the
+// first; a missing file is refused, and a bus call naming one shares nothing of the rest.
 TEST(Program, ALaterLaunchHandsItsFilesToTheFirstOverTheSessionBus) {
     TempDir home;
     SessionBus bus(home.path() / "run" / "bus");

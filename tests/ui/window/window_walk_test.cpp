@@ -136,7 +136,7 @@ class WindowWalk : public testing::Test {
                           : visibleTexts(window).filter(title).value(0);
         };
         QString dialog;
-        ASSERT_TRUE(WindowHarness::waitFor([&] { return !(dialog = showing()).isEmpty(); }, 15000))
+        ASSERT_TRUE(WindowHarness::waitFor([&] { return !(dialog = showing()).isEmpty(); }, 30000))
             << "no chooser " << title.toStdString();
         if (portal) {
             // GTK drops a key that comes before its dialog has the focus: press until it goes.
@@ -286,8 +286,12 @@ class WindowWalk : public testing::Test {
             WindowHarness::waitFor([&] { return !previewer->window()->isExposed(); }, 15000));
         window->requestActivate();
         ASSERT_TRUE(WindowHarness::waitFor([&] { return window->isActive(); }, 15000));
-        QTest::mouseDClick(window, Qt::LeftButton, {}, centre);
-        ASSERT_TRUE(WindowHarness::waitFor([&] { return opened("missingAlert"); }, 15000));
+        // A suite run once lost the first double click after the previewer went: two tries.
+        for (int tries = 0; tries < 2 && !opened("missingAlert"); ++tries) {
+            QTest::mouseDClick(window, Qt::LeftButton, {}, centre);
+            WindowHarness::waitFor([&] { return opened("missingAlert"); }, 8000);
+        }
+        ASSERT_TRUE(opened("missingAlert"));
         EXPECT_FALSE(look.visible());
         ASSERT_TRUE(WindowHarness::waitFor([&] { return item("missingLater"); }));
         item("missingLater")->forceActiveFocus(Qt::TabFocusReason);
