@@ -4,7 +4,7 @@ import collections, concurrent.futures, contextlib, hashlib, http.client, json, 
 import urllib.parse, zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from suite import MIB, check_folder  # noqa: E402
+from suite import MIB, check_folder, wait_until  # noqa: E402
 
 USER_AGENT = "Mozilla/5.0 (Linux; Android 14; Pixel 8) AppleWebKit/537.36 Chrome/126.0 Mobile Safari/537.36"
 GIVE_UP = 600.0  # seconds of network errors before a step is given up
@@ -34,13 +34,13 @@ class Phone:
         self.stats = collections.Counter()  # answers by status, and each way of recovering
 
     def _moved(self, patience=0.0):  # what a person reads off the screen after a restart; a 403 can beat it
-        for _ in range(1 + int(patience * 5)):
+        def shown_anew():
             with contextlib.suppress(TypeError, OSError, ValueError), open(self.address_file) as handle:
                 if (shown := json.load(handle)) != {"base": self.base, "code": self.code}:
                     self.base, self.code = shown["base"], shown["code"]
                     self.stats["reopens"] += 1
                     return True
-            time.sleep(0.2 if patience else 0)
+        return wait_until(shown_anew, patience, 0.2)
 
     def request(self, method, path, body=None, headers=None, timeout=90.0):
         """(status, body) on a fresh connection; a network error is status 0, as in the page."""
